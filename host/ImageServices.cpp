@@ -1,0 +1,7 @@
+#include "HostServices.h"
+
+namespace mf::host {
+
+void InstallImageServices(Faults&, SuiteRegistry&, PF_UtilCallbacks&) {}
+
+}  // namespace mf::host

@@ -1,0 +1,26 @@
+#include "PlatformUser.h"
+
+namespace mf::platform {
+namespace {
+
+class DefaultUser final : public User {
+ public:
+  int messageBox(HWND, const std::string&, const std::string&, unsigned style) override {
+    return (style & 0xF) == MB_YESNO ? IDYES : IDOK;
+  }
+};
+
+DefaultUser g_default_user;
+User* g_user = nullptr;
+
+}  // namespace
+
+MF_PLATFORM_API void SetUser(User* user) { g_user = user; }
+MF_PLATFORM_API User* CurrentUser() { return g_user ? g_user : &g_default_user; }
+
+}  // namespace mf::platform
+
+MF_PLATFORM_API int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  return mf::platform::CurrentUser()->messageBox(hWnd, lpText ? lpText : "",
+                                                 lpCaption ? lpCaption : "", uType);
+}
