@@ -200,14 +200,11 @@ struct PF_Point {
   A_long h, v;
 };
 
-struct PF_Rect {
-  A_short left, top, right, bottom;
-};
-
 // Half-open: right and bottom are one past the last column and row.
 struct PF_LRect {
   A_long left, top, right, bottom;
 };
+typedef PF_LRect PF_Rect;
 typedef PF_LRect PF_UnionableRect;
 
 struct PF_FloatRect {
