@@ -2,6 +2,7 @@
 // become normalised floats and back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "AE_Effect.h"
@@ -20,30 +21,50 @@ enum class PixelDepth { k8, k16, kFloat };
 // other code.
 inline bool DepthOfFormat(PF_PixelFormat format, PixelDepth* depth) {
   switch (format) {
-    case PF_PixelFormat_ARGB32: *depth = PixelDepth::k8; return true;
-    case PF_PixelFormat_ARGB64: *depth = PixelDepth::k16; return true;
-    case PF_PixelFormat_ARGB128: *depth = PixelDepth::kFloat; return true;
-    default: return false;
+    case PF_PixelFormat_ARGB32:
+      *depth = PixelDepth::k8;
+      return true;
+    case PF_PixelFormat_ARGB64:
+      *depth = PixelDepth::k16;
+      return true;
+    case PF_PixelFormat_ARGB128:
+      *depth = PixelDepth::kFloat;
+      return true;
+    default:
+      return false;
   }
 }
 
-// Row offset as a signed 32-bit product, as the host computes it.
+// Byte offset of row y. The host describes worlds with a signed 32-bit row stride and computes
+// this as a signed 32-bit product; for every world whose buffer fits in 2 GiB that is the value
+// below. The product is formed in 64 bits so that a larger world (which the host can make: a
+// float world of 32768 × 32768 is 16 GiB) neither overflows into undefined behaviour nor wraps
+// to an address inside some other row. Negative strides (bottom-up worlds) work as well.
+inline std::ptrdiff_t RowOffset(A_long y, A_long rowbytes) {
+  return (std::ptrdiff_t)((int64_t)y * (int64_t)rowbytes);
+}
+
+// Address of pixel (x, y). No bounds check: the caller guarantees 0 ≤ x < width, 0 ≤ y < height.
 inline PF_Pixel8* PixelAddress8(void* base, A_long x, A_long y, A_long rowbytes) {
-  return reinterpret_cast<PF_Pixel8*>(static_cast<char*>(base) + (int32_t)(y * rowbytes) +
-                                      (intptr_t)x * 4);
+  return reinterpret_cast<PF_Pixel8*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
+                                      (std::ptrdiff_t)x * 4);
 }
 inline PF_Pixel16* PixelAddress16(void* base, A_long x, A_long y, A_long rowbytes) {
-  return reinterpret_cast<PF_Pixel16*>(static_cast<char*>(base) + (int32_t)(y * rowbytes) +
-                                       (intptr_t)x * 8);
+  return reinterpret_cast<PF_Pixel16*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
+                                       (std::ptrdiff_t)x * 8);
 }
 inline PF_PixelFloat* PixelAddressFloat(void* base, A_long x, A_long y, A_long rowbytes) {
-  return reinterpret_cast<PF_PixelFloat*>(static_cast<char*>(base) + (int32_t)(y * rowbytes) +
-                                          (intptr_t)x * 16);
+  return reinterpret_cast<PF_PixelFloat*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
+                                          (std::ptrdiff_t)x * 16);
 }
 
 // Read conversion, in single precision.
-inline float FromChannel8(A_u_char v) { return (float)v / 255.0f; }
-inline float FromChannel16(A_u_short v) { return (float)v / 32768.0f; }
+inline float FromChannel8(A_u_char v) {
+  return (float)v / 255.0f;
+}
+inline float FromChannel16(A_u_short v) {
+  return (float)v / 32768.0f;
+}
 
 // Write conversion: scale, truncate toward zero, keep [1, full] and send the rest to 0. NaN and
 // values that do not fit an integer are decided before any conversion, so nothing undefined
@@ -71,5 +92,102 @@ inline A_u_short ClampChannel16(double v) {
   if (v >= 32768.0) return 32768;
   return (A_u_short)(int)v;
 }
+
+// Per-depth facts for the kernels that are templated on the pixel type.
+template <typename Pixel>
+struct PixelTraits;
+
+template <>
+struct PixelTraits<PF_Pixel8> {
+  using Channel = A_u_char;
+  static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB32;
+  static constexpr float kFullScale = 255.0f;
+  static PF_Pixel8* Address(void* base, A_long x, A_long y, A_long rowbytes) {
+    return PixelAddress8(base, x, y, rowbytes);
+  }
+  static float ToFloat(Channel v) { return FromChannel8(v); }
+  static Channel FromFloat(float v) { return ToChannel8(v); }
+  static bool IsPresent(Channel alpha) { return alpha != 0; }
+};
+
+template <>
+struct PixelTraits<PF_Pixel16> {
+  using Channel = A_u_short;
+  static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB64;
+  static constexpr float kFullScale = 32768.0f;
+  static PF_Pixel16* Address(void* base, A_long x, A_long y, A_long rowbytes) {
+    return PixelAddress16(base, x, y, rowbytes);
+  }
+  static float ToFloat(Channel v) { return FromChannel16(v); }
+  static Channel FromFloat(float v) { return ToChannel16(v); }
+  static bool IsPresent(Channel alpha) { return alpha != 0; }
+};
+
+template <>
+struct PixelTraits<PF_PixelFloat> {
+  using Channel = PF_FpShort;
+  static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB128;
+  static constexpr float kFullScale = 1.0f;
+  static PF_PixelFloat* Address(void* base, A_long x, A_long y, A_long rowbytes) {
+    return PixelAddressFloat(base, x, y, rowbytes);
+  }
+  static float ToFloat(Channel v) { return v; }
+  static Channel FromFloat(float v) { return v; }
+  // Only ±0.0 is empty: negative and NaN alphas count as present.
+  static bool IsPresent(Channel alpha) { return !(alpha == 0.0f); }
+};
+
+// Tag carrying a pixel type through a generic lambda: fn(PixelTag<PF_Pixel16>{}).
+template <typename Pixel>
+struct PixelTag {
+  using type = Pixel;
+};
+
+// Calls fn with the tag of the format's pixel type, trying 8-bit, 16-bit, float in that order.
+// Returns false, without calling fn, for any other format code.
+template <typename Fn>
+inline bool DispatchPixelFormat(PF_PixelFormat format, Fn&& fn) {
+  switch (format) {
+    case PF_PixelFormat_ARGB32:
+      fn(PixelTag<PF_Pixel8>{});
+      return true;
+    case PF_PixelFormat_ARGB64:
+      fn(PixelTag<PF_Pixel16>{});
+      return true;
+    case PF_PixelFormat_ARGB128:
+      fn(PixelTag<PF_PixelFloat>{});
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Normalised colour of a pixel, not multiplied by alpha.
+template <typename Pixel>
+inline ColorF ToColorF(const Pixel& p) {
+  using T = PixelTraits<Pixel>;
+  return {T::ToFloat(p.alpha), T::ToFloat(p.red), T::ToFloat(p.green), T::ToFloat(p.blue)};
+}
+
+// A pixel from a normalised colour, by the write conversion of its depth.
+template <typename Pixel>
+inline Pixel FromColorF(const ColorF& c) {
+  using T = PixelTraits<Pixel>;
+  return {T::FromFloat(c.alpha), T::FromFloat(c.red), T::FromFloat(c.green), T::FromFloat(c.blue)};
+}
+
+// Reads pixel (x, y) of a world of the given format as a normalised colour. False, with out
+// untouched, for an unrecognised format.
+bool ReadColorF(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
+                ColorF* out);
+
+// Writes a normalised colour to pixel (x, y) by the write conversion of the format. False, with
+// the world untouched, for an unrecognised format.
+bool WriteColorF(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
+                 const ColorF& color);
+
+// True when the alpha of pixel (x, y) is not zero. Float alphas that are NaN or negative count as
+// present; ±0.0 does not. Any other format code yields false.
+bool PixelHasAlpha(A_long x, A_long y, void* base, PF_PixelFormat format, A_long rowbytes);
 
 }  // namespace mf

@@ -1,0 +1,136 @@
+#include "raster/VectorMath.h"
+
+#include <cmath>
+
+namespace mf {
+
+Matrix4 IdentityMatrix4() {
+  Matrix4 m{};
+  for (int i = 0; i < 4; ++i) m[i][i] = 1.0;
+  return m;
+}
+
+Matrix3 IdentityMatrix3() {
+  Matrix3 m{};
+  for (int i = 0; i < 3; ++i) m[i][i] = 1.0;
+  return m;
+}
+
+float Distance3(Vec3 a, Vec3 b) {
+  Vec3 d = a - b;
+  return std::sqrt(Dot3(d, d));
+}
+
+float Dot3(Vec3 a, Vec3 b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+bool Normalize3(Vec3& v) {
+  float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  // A NaN length fails the first test; an infinite one would turn the vector into zeros or NaNs
+  // while claiming success.
+  if (!(length > 0.0f) || !std::isfinite(length)) return false;
+  v.x /= length;
+  v.y /= length;
+  v.z /= length;
+  return true;
+}
+
+namespace {
+
+// Rotation part of m times v, double sums.
+inline void RotateDouble(const Matrix4& m, Vec3 v, double out[3]) {
+  for (int i = 0; i < 3; ++i) {
+    out[i] = m[i][0] * (double)v.x + m[i][1] * (double)v.y + m[i][2] * (double)v.z;
+  }
+}
+
+}  // namespace
+
+Vec3 RotateByMatrix(const Matrix4& m, Vec3 v) {
+  double r[3];
+  RotateDouble(m, v, r);
+  return {(float)r[0], (float)r[1], (float)r[2]};
+}
+
+Matrix3 AxisAngleMatrix(double angle, double ax, double ay, double az) {
+  const double c = std::cos(angle);
+  const double s = std::sin(angle);
+  const double t = 1.0 - c;
+  Matrix3 r;
+  r[0][0] = t * ax * ax + c;
+  r[0][1] = t * ax * ay - s * az;
+  r[0][2] = t * ax * az + s * ay;
+  r[1][0] = t * ax * ay + s * az;
+  r[1][1] = t * ay * ay + c;
+  r[1][2] = t * ay * az - s * ax;
+  r[2][0] = t * ax * az - s * ay;
+  r[2][1] = t * ay * az + s * ax;
+  r[2][2] = t * az * az + c;
+  return r;
+}
+
+Matrix3 Multiply3x3(const Matrix3& a, const Matrix3& b) {
+  Matrix3 r;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      r[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
+    }
+  }
+  return r;
+}
+
+Matrix3 BuildRotation(Vec3 angles) {
+  const Matrix3 rx = AxisAngleMatrix(angles.x, 1.0, 0.0, 0.0);
+  const Matrix3 ry = AxisAngleMatrix(angles.y, 0.0, 1.0, 0.0);
+  const Matrix3 rz = AxisAngleMatrix(angles.z, 0.0, 0.0, 1.0);
+  return Multiply3x3(rx, Multiply3x3(ry, rz));
+}
+
+Matrix4 BuildTransform(Vec3 translation, Vec3 angles) {
+  const Matrix3 r = BuildRotation(angles);
+  Matrix4 m;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) m[i][j] = r[i][j];
+    m[i][3] = 0.0;
+  }
+  m[3][0] = (double)translation.x;
+  m[3][1] = (double)translation.y;
+  m[3][2] = (double)translation.z;
+  m[3][3] = 1.0;
+  return m;
+}
+
+Vec3 WorldToView(const Matrix4& m, Vec3& p, bool orthographic) {
+  p.x -= (float)m[3][0];
+  p.y -= (float)m[3][1];
+  p.z -= (float)m[3][2];
+  double r[3];
+  RotateDouble(m, p, r);
+  if (orthographic) {
+    double k = m[0][1] + m[1][1] + m[2][1];
+    if (k == 0.0) k = 1e-9;
+    const double k2 = k * k;
+    for (double& c : r) c /= k2;
+  }
+  return {(float)r[0], (float)r[1], (float)r[2]};
+}
+
+Vec3 TransformAboutPivot(const Matrix4& m, Vec3 pivot, Vec3& p, Vec3 scale) {
+  p.x = (p.x - pivot.x) * scale.x;
+  p.y = (p.y - pivot.y) * scale.y;
+  p.z = (p.z - pivot.z) * scale.z;
+  Vec3 out = RotateByMatrix(m, p);
+  out = out + pivot;
+  out.x += (float)m[3][0];
+  out.y += (float)m[3][1];
+  out.z += (float)m[3][2];
+  return out;
+}
+
+Vec3 IntersectAtZ(Vec3 a, Vec3 d, float z) {
+  const float t = (z - a.z) / d.z;
+  return {a.x + d.x * t, a.y + d.y * t, z};
+}
+
+}  // namespace mf
