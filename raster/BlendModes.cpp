@@ -1,0 +1,161 @@
+#include "raster/BlendModes.h"
+
+#include <algorithm>
+#include <type_traits>
+
+#include "AE_EffectCB.h"
+#include "raster/PixelFormat.h"
+
+namespace mf {
+namespace {
+
+template <typename Pixel>
+const Pixel* PixelAt(const PF_EffectWorld& w, A_long x, A_long y) {
+  return PixelTraits<Pixel>::Address(w.data, x, y, w.rowbytes);
+}
+
+enum class AlphaRule { kOver, kAddSaturated, kMax };
+
+template <typename Pixel, AlphaRule rule>
+PF_Err Average(void* refcon, A_long x, A_long y, const Pixel* in, Pixel* out) {
+  const auto* ctx = static_cast<const BlendContext*>(refcon);
+  if (!ctx || !in || !out) return PF_Err_NONE;
+  using D = PixelTraits<Pixel>;
+  const Pixel src = *in;  // in and out may be the same pixel
+  Pixel dst{};
+  const A_long tx = x + ctx->left, ty = y + ctx->top;
+  const PF_EffectWorld* target = ctx->target;
+  if (target && target->data && tx >= 0 && ty >= 0 && tx < target->width && ty < target->height) {
+    dst = *PixelAt<Pixel>(*target, tx, ty);
+  }
+  const float aS = D::ToFloat(src.alpha), aD = D::ToFloat(dst.alpha);
+  const float sum = aS + aD;
+  if (!(sum > 0.0f)) {  // nothing to weigh by (a NaN alpha included): the stamp stays
+    *out = src;
+    return PF_Err_NONE;
+  }
+  Pixel res;
+  res.red = D::FromFloat((D::ToFloat(dst.red) * aD + D::ToFloat(src.red) * aS) / sum);
+  res.green = D::FromFloat((D::ToFloat(dst.green) * aD + D::ToFloat(src.green) * aS) / sum);
+  res.blue = D::FromFloat((D::ToFloat(dst.blue) * aD + D::ToFloat(src.blue) * aS) / sum);
+  if constexpr (rule == AlphaRule::kOver) {
+    res.alpha = D::FromFloat(aS + aD * (1.0f - aS));
+  } else if constexpr (rule == AlphaRule::kAddSaturated) {
+    res.alpha = D::FromFloat(std::min(sum, 1.0f));  // the write conversion saturates 8/16-bit too
+  } else {
+    res.alpha = std::max(src.alpha, dst.alpha);
+  }
+  *out = res;
+  return PF_Err_NONE;
+}
+
+template <typename Pixel, typename Fn, typename Suite>
+PF_Err BlendStamp(Fn fn, const Suite* iterate, const PF_FillMatteSuite2* fill_suite,
+                  PF_InData* in_data, PF_EffectWorld* stamp, A_long stamp_side, BlendContext* ctx,
+                  PF_EffectWorld* temp) {
+  if (stamp_side < 2) {
+    // One pixel: blend it once and fill, which is cheaper than an iteration.
+    Pixel px = *PixelAt<Pixel>(*stamp, 0, 0);
+    fn(ctx, 0, 0, &px, &px);
+    PF_Rect all{0, 0, temp->width, temp->height};
+    if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
+      return fill_suite->fill(in_data->effect_ref, &px, &all, temp);
+    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+      return fill_suite->fill16(in_data->effect_ref, &px, &all, temp);
+    } else {
+      return fill_suite->fill_float(in_data->effect_ref, &px, &all, temp);
+    }
+  }
+  return iterate->iterate(in_data, 0, stamp->height, stamp, nullptr, ctx, fn, temp);
+}
+
+}  // namespace
+
+PF_Err AverageBlend8(void* r, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out) {
+  return Average<PF_Pixel8, AlphaRule::kOver>(r, x, y, in, out);
+}
+PF_Err AverageBlend16(void* r, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
+  return Average<PF_Pixel16, AlphaRule::kOver>(r, x, y, in, out);
+}
+PF_Err AverageBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out) {
+  return Average<PF_PixelFloat, AlphaRule::kOver>(r, x, y, in, out);
+}
+PF_Err AverageAddAlphaBlend8(void* r, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out) {
+  return Average<PF_Pixel8, AlphaRule::kAddSaturated>(r, x, y, in, out);
+}
+PF_Err AverageAddAlphaBlend16(void* r, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
+  return Average<PF_Pixel16, AlphaRule::kAddSaturated>(r, x, y, in, out);
+}
+PF_Err AverageAddAlphaBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in,
+                                 PF_PixelFloat* out) {
+  return Average<PF_PixelFloat, AlphaRule::kAddSaturated>(r, x, y, in, out);
+}
+PF_Err MaxAverageAlphaBlend8(void* r, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out) {
+  return Average<PF_Pixel8, AlphaRule::kMax>(r, x, y, in, out);
+}
+PF_Err MaxAverageAlphaBlend16(void* r, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
+  return Average<PF_Pixel16, AlphaRule::kMax>(r, x, y, in, out);
+}
+PF_Err MaxAverageAlphaBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in,
+                                 PF_PixelFloat* out) {
+  return Average<PF_PixelFloat, AlphaRule::kMax>(r, x, y, in, out);
+}
+
+PF_Err ApplyCustomPixelBlend(A_long mode, const IterateSuites& iterate,
+                             const PF_WorldTransformSuite1* transform,
+                             const PF_WorldSuite2* world_suite,
+                             const PF_FillMatteSuite2* fill_suite, PF_InData* in_data,
+                             PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
+                             PF_EffectWorld* target, const PF_Rect& dst_rect) {
+  PixelDepth depth;
+  if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
+
+  PF_EffectWorld temp{};
+  PF_Err err = world_suite->PF_NewWorld(in_data->effect_ref, stamp->width, stamp->height, true,
+                                        format, &temp);
+  if (err) {
+    if (temp.data) world_suite->PF_DisposeWorld(in_data->effect_ref, &temp);
+    return err;
+  }
+
+  BlendContext ctx{target, dst_rect.left, dst_rect.top, dst_rect.right, dst_rect.bottom};
+  switch (depth) {
+    case PixelDepth::k8: {
+      PF_IteratePixel8Func fn = mode == kPixelBlendAverageAddAlpha   ? AverageAddAlphaBlend8
+                                : mode == kPixelBlendMaxAverageAlpha ? MaxAverageAlphaBlend8
+                                                                     : AverageBlend8;
+      err = BlendStamp<PF_Pixel8>(fn, iterate.iterate8, fill_suite, in_data, stamp, stamp_side,
+                                  &ctx, &temp);
+      break;
+    }
+    case PixelDepth::k16: {
+      PF_IteratePixel16Func fn = mode == kPixelBlendAverageAddAlpha   ? AverageAddAlphaBlend16
+                                 : mode == kPixelBlendMaxAverageAlpha ? MaxAverageAlphaBlend16
+                                                                      : AverageBlend16;
+      err = BlendStamp<PF_Pixel16>(fn, iterate.iterate16, fill_suite, in_data, stamp, stamp_side,
+                                   &ctx, &temp);
+      break;
+    }
+    case PixelDepth::kFloat: {
+      PF_IteratePixelFloatFunc fn = mode == kPixelBlendAverageAddAlpha   ? AverageAddAlphaBlendFloat
+                                    : mode == kPixelBlendMaxAverageAlpha ? MaxAverageAlphaBlendFloat
+                                                                         : AverageBlendFloat;
+      err = BlendStamp<PF_PixelFloat>(fn, iterate.iterate_float, fill_suite, in_data, stamp,
+                                      stamp_side, &ctx, &temp);
+      break;
+    }
+  }
+
+  if (!err) {
+    PF_Rect src_r{0, 0, temp.width, temp.height};
+    PF_Rect dst_r = dst_rect;
+    err = in_data->quality == PF_Quality_HI
+              ? transform->copy_hq(in_data->effect_ref, &temp, target, &src_r, &dst_r)
+              : transform->copy(in_data->effect_ref, &temp, target, &src_r, &dst_r);
+  }
+  if (!err) err = PF_ABORT(in_data);
+  PF_Err dispose_err = world_suite->PF_DisposeWorld(in_data->effect_ref, &temp);
+  return err ? err : dispose_err;
+}
+
+}  // namespace mf

@@ -1,0 +1,57 @@
+// The three averaging pixel blend modes, which the host's compositor does not offer, and the
+// routine that puts a stamp into the canvas with one of them.
+#pragma once
+
+#include "AE_Effect.h"
+#include "AE_WorldSuites.h"
+
+namespace mf {
+
+// Reference data of the averaging callbacks: the world the stamp goes into and the stamp's
+// destination rectangle in it (left/top place stamp pixel (0, 0)).
+struct BlendContext {
+  PF_EffectWorld* target;
+  A_long left, top, right, bottom;
+};
+
+// PIXEL_BLEND_MODE values carried out by the effect itself.
+enum : A_long {
+  kPixelBlendAverage = 11,
+  kPixelBlendAverageAddAlpha = 13,
+  kPixelBlendMaxAverageAlpha = 14,
+};
+
+// Iterate-callback shape: the input pixel is the stamp pixel S at (x, y); the callback reads the
+// target pixel D at (x + left, y + top) itself (all zeros outside the target) and writes the
+// blend of the two. Always 0; a null context writes nothing.
+PF_Err AverageBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
+PF_Err AverageBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
+PF_Err AverageBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out);
+PF_Err AverageAddAlphaBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
+PF_Err AverageAddAlphaBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
+PF_Err AverageAddAlphaBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
+                                 PF_PixelFloat* out);
+PF_Err MaxAverageAlphaBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
+PF_Err MaxAverageAlphaBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
+PF_Err MaxAverageAlphaBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
+                                 PF_PixelFloat* out);
+
+// The host's three iterate suites, one per depth.
+struct IterateSuites {
+  const PF_Iterate8Suite1* iterate8;
+  const PF_iterate16Suite1* iterate16;
+  const PF_iterateFloatSuite1* iterate_float;
+};
+
+// Blends the stamp (stamp_side × stamp_side, top-left at dst_rect's left/top) into target with
+// mode 11, 13 or 14 (any other value averages like 11). The blended pixels replace the target's
+// under dst_rect. Returns the first host error, 516 for a pixel format other than the three
+// known ones; the temporary world is disposed on every path.
+PF_Err ApplyCustomPixelBlend(A_long mode, const IterateSuites& iterate,
+                             const PF_WorldTransformSuite1* transform,
+                             const PF_WorldSuite2* world_suite,
+                             const PF_FillMatteSuite2* fill_suite, PF_InData* in_data,
+                             PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
+                             PF_EffectWorld* target, const PF_Rect& dst_rect);
+
+}  // namespace mf

@@ -1,0 +1,120 @@
+// Orders the cloud's points farthest first, so that nearer stamps are drawn over farther ones.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "AE_Effect.h"
+#include "render/RenderRecords.h"
+
+namespace mf {
+
+// Sort key of a depth: ascending keys are descending depths. NaN sorts before everything (a point
+// of unknown depth is drawn first, under all the others) and -0.0 equals +0.0, which makes the
+// order a strict weak one whatever the depths hold.
+inline uint32_t DescendingDepthKey(float depth) {
+  if (depth != depth) return 0;
+  if (depth == 0.0f) depth = 0.0f;
+  const uint32_t bits = std::bit_cast<uint32_t>(depth);
+  const uint32_t ascending = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+  return ~ascending;  // at least 0x007FFFFF (+inf) for any non-NaN depth
+}
+
+// Sorts records [lo, hi] (inclusive) by non-increasing depth, in place. Records of equal depth
+// keep their storage order, so the result is the same as that of repeated neighbour swaps; the
+// time is linear in the count (a radix sort on the keys, then one pass moving the records).
+// Indices outside the array's meaning (lo < 0, hi < lo) sort nothing.
+void SortByDepthDescending(CloudPoint* records, A_long lo, A_long hi);
+
+namespace detail {
+
+// Stable radix sort of (key, index) pairs on the 32-bit key in the high half; 11, 11 and 10-bit
+// digits, skipping a digit every pair shares.
+inline void RadixSortKeyed(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp) {
+  constexpr int kShift[3] = {32, 43, 54};
+  constexpr uint32_t kMask[3] = {0x7FF, 0x7FF, 0x3FF};
+  std::vector<uint32_t> counts(3 * 2048, 0);
+  for (uint64_t v : a) {
+    for (int d = 0; d < 3; ++d) ++counts[d * 2048 + ((v >> kShift[d]) & kMask[d])];
+  }
+  const std::size_t n = a.size();
+  for (int d = 0; d < 3; ++d) {
+    uint32_t* c = &counts[d * 2048];
+    const uint32_t first = (a[0] >> kShift[d]) & kMask[d];
+    if (c[first] == n) continue;  // every key shares this digit
+    uint32_t total = 0;
+    for (uint32_t i = 0; i <= kMask[d]; ++i) {
+      const uint32_t k = c[i];
+      c[i] = total;
+      total += k;
+    }
+    for (uint64_t v : a) tmp[c[(v >> kShift[d]) & kMask[d]]++] = v;
+    a.swap(tmp);
+  }
+}
+
+// Moves records so that position i receives the record at order(i); order is destroyed.
+template <typename T>
+void ApplyOrder(T* rec, std::vector<uint64_t>& order) {
+  const std::size_t n = order.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if ((uint32_t)order[i] == i) continue;
+    T held = rec[i];
+    std::size_t j = i;
+    for (;;) {
+      const std::size_t k = (uint32_t)order[j];
+      order[j] = j;
+      if (k == i) {
+        rec[j] = held;
+        break;
+      }
+      rec[j] = rec[k];
+      j = k;
+    }
+  }
+}
+
+}  // namespace detail
+
+// The sort behind SortByDepthDescending for any record type; depth_of(record) gives its depth.
+// Stable. n must stay below 2^32.
+template <typename T, typename DepthOf>
+void SortDescendingByDepth(T* rec, std::size_t n, DepthOf depth_of) {
+  if (n < 2) return;
+  auto key = [&](const T& r) { return DescendingDepthKey(depth_of(r)); };
+
+  bool sorted = true;
+  for (std::size_t i = 1; i < n && sorted; ++i) sorted = key(rec[i - 1]) <= key(rec[i]);
+  if (sorted) return;
+
+  if (n <= 32) {
+    for (std::size_t i = 1; i < n; ++i) {
+      if (key(rec[i - 1]) <= key(rec[i])) continue;
+      T held = rec[i];
+      const uint32_t k = key(held);
+      std::size_t j = i;
+      for (; j > 0 && key(rec[j - 1]) > k; --j) rec[j] = rec[j - 1];
+      rec[j] = held;
+    }
+    return;
+  }
+
+  try {
+    std::vector<uint64_t> pairs(n), tmp(n);
+    for (std::size_t i = 0; i < n; ++i) pairs[i] = ((uint64_t)key(rec[i]) << 32) | (uint64_t)i;
+    detail::RadixSortKeyed(pairs, tmp);
+    tmp.clear();
+    tmp.shrink_to_fit();
+    detail::ApplyOrder(rec, pairs);
+  } catch (const std::bad_alloc&) {
+    // No room for the keys: merge the records themselves. std::stable_sort falls back to an
+    // in-place merge when it cannot get a buffer, so this path needs no memory.
+    std::stable_sort(rec, rec + n, [&](const T& a, const T& b) { return key(a) < key(b); });
+  }
+}
+
+}  // namespace mf

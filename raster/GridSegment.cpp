@@ -1,0 +1,157 @@
+#include "raster/GridSegment.h"
+
+#include <cmath>
+#include <optional>
+#include <utility>
+
+#include "AE_EffectCB.h"
+#include "raster/PixelFormat.h"
+
+namespace mf {
+namespace {
+
+enum class Slope { kShallow, kSteep };
+
+PF_Err FillStamp(PF_InData* in_data, const PF_FillMatteSuite2* fill, PF_PixelFormat format,
+                 Slope slope, PF_EffectWorld* world) {
+  const bool shallow = slope == Slope::kShallow;
+  switch (format) {
+    case PF_PixelFormat_ARGB32: {
+      const PF_Pixel8 c{(A_u_char)(shallow ? 127 : 255), 0, 0, 255};
+      return fill->fill(in_data->effect_ref, &c, nullptr, world);
+    }
+    case PF_PixelFormat_ARGB64: {
+      const PF_Pixel16 c{(A_u_short)(shallow ? 16384 : 32768), 0, 0, 32768};
+      return fill->fill16(in_data->effect_ref, &c, nullptr, world);
+    }
+    case PF_PixelFormat_ARGB128: {
+      const PF_PixelFloat c{shallow ? 0.5f : 1.0f, 0.0f, 0.0f, 1.0f};
+      return fill->fill_float(in_data->effect_ref, &c, nullptr, world);
+    }
+    default:
+      return PF_Err_BAD_CALLBACK_PARAM;
+  }
+}
+
+// One square of the line, composited behind the output's pixels.
+PF_Err StampAt(PF_InData* in_data, A_long x, A_long y, A_short thickness, PF_EffectWorld* output,
+               const GridSuites& suites, PF_PixelFormat format, Slope slope) {
+  PixelDepth depth;
+  if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
+  PF_EffectWorld stamp{};
+  PF_Err err =
+      suites.world->PF_NewWorld(in_data->effect_ref, thickness, thickness, true, format, &stamp);
+  if (err) return err;
+  err = PF_ABORT(in_data);
+  if (!err) err = FillStamp(in_data, suites.fill, format, slope, &stamp);
+  if (!err) {
+    const PF_Rect src{0, 0, thickness, thickness};
+    const PF_CompositeMode mode{PF_Xfer_BEHIND, 0, 255, false, 32768};
+    err =
+        suites.transform->transfer_rect(in_data->effect_ref, in_data->quality, PF_MF_Alpha_STRAIGHT,
+                                        in_data->field, &src, &stamp, &mode, nullptr, x, y, output);
+  }
+  if (!err) err = PF_ABORT(in_data);
+  const PF_Err dispose_err = suites.world->PF_DisposeWorld(in_data->effect_ref, &stamp);
+  return err ? err : dispose_err;
+}
+
+// Clips the segment p–q to [lo, hi] on both axes (Liang-Barsky). Absent when nothing is left.
+std::optional<std::pair<std::pair<double, double>, std::pair<double, double>>> ClipToBox(
+    double px, double py, double qx, double qy, double lo, double hi) {
+  const double dx = qx - px, dy = qy - py;
+  double t0 = 0.0, t1 = 1.0;
+  auto edge = [&](double p, double q) {  // p·t ≤ q must hold inside
+    if (p == 0.0) return q >= 0.0;
+    const double t = q / p;
+    if (p < 0.0) {
+      if (t > t1) return false;
+      if (t > t0) t0 = t;
+    } else {
+      if (t < t0) return false;
+      if (t < t1) t1 = t;
+    }
+    return true;
+  };
+  if (!edge(-dx, px - lo) || !edge(dx, hi - px) || !edge(-dy, py - lo) || !edge(dy, hi - py)) {
+    return std::nullopt;
+  }
+  // The interpolated ends can stray past the box by rounding; keep them in.
+  auto in_box = [&](double v) { return v < lo ? lo : (v > hi ? hi : v); };
+  // An end that needed no cut is returned exactly as given.
+  const double ax = t0 == 0.0 ? px : in_box(px + t0 * dx),
+               ay = t0 == 0.0 ? py : in_box(py + t0 * dy);
+  const double bx = t1 == 1.0 ? qx : in_box(px + t1 * dx),
+               by = t1 == 1.0 ? qy : in_box(py + t1 * dy);
+  return std::make_pair(std::make_pair(ax, ay), std::make_pair(bx, by));
+}
+
+}  // namespace
+
+PF_Err StampLine(PF_InData* in_data, ScreenPoint16 p1, ScreenPoint16 p2, A_short thickness,
+                 PF_EffectWorld* output, const GridSuites& suites, PF_PixelFormat format) {
+  const A_long x1 = p1.x, y1 = p1.y, x2 = p2.x, y2 = p2.y;
+  if (x2 - x1 <= 0 || thickness < 1) return PF_Err_NONE;
+  const A_long w = output->width, h = output->height;
+  const float m = (float)(y2 - y1) / (float)(x2 - x1);
+  const float c = (float)y1 - m * (float)x1;
+  PF_Err err = PF_Err_NONE;
+  // With 16-bit ends every value below stays far inside the int range.
+  if (m >= -1.0f && m <= 1.0f) {
+    for (A_long x = x1; x < x2 && !err; ++x) {
+      const A_long y = (A_long)(m * (float)x + c);
+      if (x >= 0 && x < w && y >= 0 && y < h) {
+        err = StampAt(in_data, x, y, thickness, output, suites, format, Slope::kShallow);
+      }
+    }
+    return err;
+  }
+  const A_long y_first = y1 < y2 ? y1 : y2, y_last = y1 < y2 ? y2 : y1;
+  for (A_long y = y_first; y < y_last && !err; ++y) {
+    const A_long x = (A_long)(((float)y - c) / m);
+    if (x >= 0 && x < w && y >= 0 && y < h) {
+      err = StampAt(in_data, x, y, thickness, output, suites, format, Slope::kSteep);
+    }
+  }
+  return err;
+}
+
+PF_Err DrawGridSegment(PF_InData* in_data, const GridView& view, Vec3& a, Vec3& b,
+                       const Matrix4& camera, bool orthographic, double zoom, A_short thickness,
+                       PF_EffectWorld* output, const GridSuites& suites, PF_PixelFormat format) {
+  a = WorldToView(camera, a, orthographic);
+  b = WorldToView(camera, b, orthographic);
+  const float z_near = (float)view.grid_size / 8.0f;
+  if (a.z < z_near && b.z < z_near) return PF_Err_NONE;
+  const Vec3 d = b - a;
+  if (!orthographic) {
+    if (a.z < z_near) a = IntersectAtZ(a, d, z_near);
+    if (b.z < z_near) b = IntersectAtZ(a, d, z_near);
+    for (Vec3* p : {&a, &b}) {
+      p->x = (float)((double)p->x * (zoom / (double)p->z));
+      p->y = (float)((double)p->y * (zoom / (double)p->z));
+    }
+  }
+  const float half_w = (float)in_data->width / 2.0f, half_h = (float)in_data->height / 2.0f;
+  auto to_output = [&](const Vec3& p, double* x, double* y) {
+    *x = (double)((p.x + half_w) / (float)view.downsample_x - (float)view.origin_x);
+    *y = (double)((p.y + half_h) / (float)view.downsample_y - (float)view.origin_y);
+  };
+  double ax, ay, bx, by;
+  to_output(a, &ax, &ay);
+  to_output(b, &bx, &by);
+  // A NaN or infinite end (a degenerate camera, a zero downsample factor) has no place on screen.
+  if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(bx) || !std::isfinite(by)) {
+    return PF_Err_NONE;
+  }
+  // Truncation to 16 bits is defined only inside (-32769, 32768); ends beyond are moved along the
+  // line onto that range. Ends already inside are left exactly as they are.
+  const auto clipped = ClipToBox(ax, ay, bx, by, -32768.0, 32767.0);
+  if (!clipped) return PF_Err_NONE;
+  const ScreenPoint16 pa{(A_short)clipped->first.first, (A_short)clipped->first.second};
+  const ScreenPoint16 pb{(A_short)clipped->second.first, (A_short)clipped->second.second};
+  if (pb.x <= pa.x) return StampLine(in_data, pb, pa, thickness, output, suites, format);
+  return StampLine(in_data, pa, pb, thickness, output, suites, format);
+}
+
+}  // namespace mf

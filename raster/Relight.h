@@ -1,0 +1,34 @@
+// Applying a point's light terms to its colour, and the six-mode colour blend shared by the
+// composite-alpha and reflection steps.
+#pragma once
+
+#include "AE_Effect.h"
+#include "raster/PixelFormat.h"
+#include "render/RenderRecords.h"
+
+namespace mf {
+
+// Menu values of COMPOSITE_ALPHA_BLEND and REFLECTION_BLEND.
+enum : A_long {
+  kBlendAdd = 1,
+  kBlendScreen = 2,
+  kBlendOverlay = 3,
+  kBlendNormal = 4,
+  kBlendMultiply = 5,
+  kBlendAverage = 6,
+};
+
+// Blends src over dst's red, green and blue with both weighted by their alphas; dst's alpha is
+// kept. 516 and dst untouched for a mode outside 1 … 6. Average mode with both alphas 0 weighs
+// nothing and gives 0.
+PF_Err BlendFloat(ColorF& dst, const ColorF& src, A_long mode);
+
+// Iterate-callback shape, reference data a RelightContext: diffuse light multiplies, specular
+// adds, alpha light either scales alpha or blends the composite colour in. 8- and 16-bit results
+// are clamped by the write conversion, float ones are not. Returns the blend's error (the pixel
+// is written all the same); a null context writes nothing.
+PF_Err ApplyRelight8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
+PF_Err ApplyRelight16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
+PF_Err ApplyRelightFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out);
+
+}  // namespace mf
