@@ -1,6 +1,47 @@
-#include "entry/CommandDispatcher.h"
+#include <new>
 
+#include "entry/CommandDispatcher.h"
+#include "entry/Globals.h"
+
+#if defined(_WIN32)
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) g_module_handle = instance;
+  return TRUE;
+}
+
+#else
+
+#include "PlatformUser.h"
+
+extern "C" const uint8_t __start_motefield_rsrc[];
+extern "C" const uint8_t __stop_motefield_rsrc[];
+
+namespace {
+
+mf::platform::ModuleImage g_module_image;
+
+// What the Windows loader does when it attaches the DLL: the module handle is recorded, here the
+// resources embedded in this library.
+__attribute__((constructor)) void AttachLibrary() {
+  g_module_image.data = __start_motefield_rsrc;
+  g_module_image.size = static_cast<size_t>(__stop_motefield_rsrc - __start_motefield_rsrc);
+  g_module_handle = reinterpret_cast<HINSTANCE>(&g_module_image);
+}
+
+}  // namespace
+
+#endif
+
+// No C++ exception may cross into the host: the dispatcher answers the host's own error codes;
+// anything else that escapes a handler is reported here as a host error instead.
 MF_EXPORT PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                 PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
-  return CommandDispatcher(cmd, in_data, out_data, params, output, extra);
+  try {
+    return CommandDispatcher(cmd, in_data, out_data, params, output, extra);
+  } catch (const std::bad_alloc&) {
+    return PF_Err_OUT_OF_MEMORY;
+  } catch (...) {
+    return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  }
 }

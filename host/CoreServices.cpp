@@ -1,0 +1,412 @@
+#include "host/CoreServices.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "AE_EffectSuites.h"
+#include "AE_GeneralPlug.h"
+#include "Win32.h"
+
+namespace mf::host {
+namespace {
+
+Host& H() {
+  return *Host::current();
+}
+bool Trip(const char* point) {
+  return H().faults().trip(point);
+}
+
+// ---- basic suite -----------------------------------------------------------------------------
+SPErr AcquireSuite(const char* name, int32_t version, const void** suite) {
+  return H().suites().acquire(name, version, suite);
+}
+SPErr ReleaseSuite(const char* name, int32_t version) {
+  return H().suites().release(name, version);
+}
+SPBoolean IsEqual(const char* a, const char* b) {
+  return a && b && std::strcmp(a, b) == 0;
+}
+SPErr AllocateBlock(size_t size, void** block) {
+  *block = std::malloc(size ? size : 1);
+  return *block ? kSPNoError : kSPOutOfMemoryError;
+}
+SPErr FreeBlock(void* block) {
+  std::free(block);
+  return kSPNoError;
+}
+SPErr ReallocateBlock(void* block, size_t size, void** out) {
+  *out = std::realloc(block, size ? size : 1);
+  return *out ? kSPNoError : kSPOutOfMemoryError;
+}
+SPErr Undefined() {
+  return kSPNoError;
+}
+
+// ---- handles ---------------------------------------------------------------------------------
+PF_Handle NewHandle(A_HandleSize size) {
+  return H().handles().create(size);
+}
+void* LockHandle(PF_Handle h) {
+  return H().handles().lock(h);
+}
+void UnlockHandle(PF_Handle h) {
+  H().handles().unlock(h);
+}
+void DisposeHandle(PF_Handle h) {
+  H().handles().dispose(h);
+}
+A_HandleSize HandleSize(PF_Handle h) {
+  return H().handles().size(h);
+}
+PF_Err ResizeHandle(A_HandleSize size, PF_Handle* h) {
+  return H().handles().resize(size, h);
+}
+
+const PF_HandleSuite1 kHandleSuite = {NewHandle,     LockHandle, UnlockHandle,
+                                      DisposeHandle, HandleSize, ResizeHandle};
+
+// ---- ANSI callbacks --------------------------------------------------------------------------
+// The effect formats into return_msg, so output is bounded by that buffer's size.
+int Sprintf(A_char* buffer, const A_char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(buffer, PF_MAX_EFFECT_MSG_LEN + 1, format, args);
+  va_end(args);
+  return n;
+}
+A_char* Strcpy(A_char* dst, const A_char* src) {
+  return std::strcpy(dst, src);
+}
+A_FpLong Atan(A_FpLong x) {
+  return std::atan(x);
+}
+A_FpLong Atan2(A_FpLong y, A_FpLong x) {
+  return std::atan2(y, x);
+}
+A_FpLong Ceil(A_FpLong x) {
+  return std::ceil(x);
+}
+A_FpLong Cos(A_FpLong x) {
+  return std::cos(x);
+}
+A_FpLong Exp(A_FpLong x) {
+  return std::exp(x);
+}
+A_FpLong Fabs(A_FpLong x) {
+  return std::fabs(x);
+}
+A_FpLong Floor(A_FpLong x) {
+  return std::floor(x);
+}
+A_FpLong Fmod(A_FpLong x, A_FpLong y) {
+  return std::fmod(x, y);
+}
+A_FpLong Hypot(A_FpLong x, A_FpLong y) {
+  return std::hypot(x, y);
+}
+A_FpLong Log(A_FpLong x) {
+  return std::log(x);
+}
+A_FpLong Log10(A_FpLong x) {
+  return std::log10(x);
+}
+A_FpLong Pow(A_FpLong x, A_FpLong y) {
+  return std::pow(x, y);
+}
+A_FpLong Sin(A_FpLong x) {
+  return std::sin(x);
+}
+A_FpLong Sqrt(A_FpLong x) {
+  return std::sqrt(x);
+}
+A_FpLong Tan(A_FpLong x) {
+  return std::tan(x);
+}
+A_FpLong Asin(A_FpLong x) {
+  return std::asin(x);
+}
+A_FpLong Acos(A_FpLong x) {
+  return std::acos(x);
+}
+
+// ---- interaction callbacks -------------------------------------------------------------------
+EffectInstance* InstanceOf(PF_ProgPtr ref) {
+  return reinterpret_cast<EffectInstance*>(ref);
+}
+
+PF_Err AddParam(PF_ProgPtr, PF_ParamIndex index, PF_ParamDef* def) {
+  if (Trip("inter.add_param")) return PF_Err_OUT_OF_MEMORY;
+  std::vector<PF_ParamDef>* defs = H().registration();
+  if (!defs || !def) return PF_Err_BAD_CALLBACK_PARAM;
+  if (index < 0 || index >= (PF_ParamIndex)defs->size()) {
+    defs->push_back(*def);
+  } else {
+    defs->insert(defs->begin() + index, *def);
+  }
+  return PF_Err_NONE;
+}
+
+PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo* info) {
+  if (Trip("inter.register_ui")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (info) H().setCustomUi(*info);
+  return PF_Err_NONE;
+}
+
+PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long,
+                     PF_ParamDef* param) {
+  if (Trip("inter.checkout_param")) return PF_Err_BAD_CALLBACK_PARAM;
+  EffectInstance* instance = InstanceOf(ref);
+  if (!instance || !param || index < 0 || index >= (PF_ParamIndex)instance->params.size())
+    return PF_Err_BAD_CALLBACK_PARAM;
+  *param = instance->params[index];
+  return PF_Err_NONE;
+}
+
+PF_Err CheckinParam(PF_ProgPtr, PF_ParamDef*) {
+  return PF_Err_NONE;
+}
+
+PF_Err Abort(PF_ProgPtr) {
+  return Trip("abort") ? PF_Interrupt_CANCEL : PF_Err_NONE;
+}
+PF_Err Progress(PF_ProgPtr, A_long, A_long) {
+  return Trip("abort") ? PF_Interrupt_CANCEL : PF_Err_NONE;
+}
+
+// ---- PF Effect UI and PF Param Utils suites --------------------------------------------------
+PF_Err SetOptionsButtonName(PF_ProgPtr, const A_char* name) {
+  if (Trip("pf.PF_SetOptionsButtonName")) return PF_Err_BAD_CALLBACK_PARAM;
+  H().setOptionsButtonName(name ? name : "");
+  return PF_Err_NONE;
+}
+const PF_EffectUISuite1 kEffectUiSuite = {SetOptionsButtonName};
+
+PF_Err UpdateParamUI(PF_ProgPtr ref, PF_ParamIndex index, const PF_ParamDef* def) {
+  if (Trip("pf.PF_UpdateParamUI")) return PF_Err_BAD_CALLBACK_PARAM;
+  EffectInstance* instance = InstanceOf(ref);
+  if (!instance || !def || index < 0 || index >= (PF_ParamIndex)instance->panel.size())
+    return PF_Err_BAD_CALLBACK_PARAM;
+  // The panel keeps what the effect may change: its flags, label and slider range.
+  PF_ParamDef& shown = instance->panel[index];
+  shown.ui_flags = def->ui_flags;
+  std::memcpy(shown.name, def->name, sizeof(shown.name));
+  if (shown.param_type == PF_Param_FLOAT_SLIDER) {
+    shown.u.fs_d.slider_min = def->u.fs_d.slider_min;
+    shown.u.fs_d.slider_max = def->u.fs_d.slider_max;
+  }
+  instance->panel_updates.push_back(index);
+  return PF_Err_NONE;
+}
+PF_Err GetCurrentState(PF_ProgPtr, PF_ParamIndex, const A_long*, const A_long*, PF_State* s) {
+  if (s) *s = PF_State{};
+  return PF_Err_NONE;
+}
+PF_Err AreStatesIdentical(PF_ProgPtr, const PF_State*, const PF_State*, A_Boolean* same) {
+  if (same) *same = 1;
+  return PF_Err_NONE;
+}
+PF_Err IsIdenticalCheckout(PF_ProgPtr, PF_ParamIndex, A_long, A_long, A_u_long, A_long, A_long,
+                           A_u_long, PF_Boolean* identical) {
+  if (identical) *identical = 0;
+  return PF_Err_NONE;
+}
+const PF_ParamUtilsSuite2 kParamUtilsSuite = {
+    UpdateParamUI, GetCurrentState, AreStatesIdentical, IsIdenticalCheckout, {}};
+
+// ---- AEGP Utility suite ----------------------------------------------------------------------
+constexpr AEGP_PluginID kPluginId = 42;
+// Stands for the host's main window in message boxes owned by it.
+HWND MainWindow() {
+  return reinterpret_cast<HWND>(0x4d41494e);
+}
+
+A_Err ReportInfo(AEGP_PluginID, const A_char* info) {
+  if (Trip("aegp.ReportInfo")) return PF_Err_BAD_CALLBACK_PARAM;
+  MessageRecord r{true, info ? info : "", "Motefield", MB_OK};
+  H().showMessage(r);
+  return PF_Err_NONE;
+}
+A_Err ReportInfoUnicode(AEGP_PluginID, const A_u_short*) {
+  return PF_Err_NONE;
+}
+A_Err DriverVersion(A_short* major, A_short* minor) {
+  if (major) *major = H().options().api_version.major;
+  if (minor) *minor = H().options().api_version.minor;
+  return PF_Err_NONE;
+}
+A_Err StartQuietErrors(void*) {
+  return PF_Err_NONE;
+}
+A_Err EndQuietErrors(A_Boolean, void*) {
+  return PF_Err_NONE;
+}
+A_Err GetLastErrorMessage(A_long size, A_char* text, A_Err* num) {
+  if (text && size > 0) text[0] = 0;
+  if (num) *num = 0;
+  return PF_Err_NONE;
+}
+A_Err StartUndoGroup(const A_char*) {
+  return PF_Err_NONE;
+}
+A_Err EndUndoGroup() {
+  return PF_Err_NONE;
+}
+A_Err RegisterWithAEGP(AEGP_GlobalRefcon, const A_char*, AEGP_PluginID* id) {
+  if (Trip("aegp.RegisterWithAEGP")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!id) return PF_Err_BAD_CALLBACK_PARAM;
+  *id = kPluginId;
+  return PF_Err_NONE;
+}
+A_Err GetMainHWND(void* main_hwnd) {
+  if (Trip("aegp.GetMainHWND")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (main_hwnd) *static_cast<HWND*>(main_hwnd) = MainWindow();
+  return PF_Err_NONE;
+}
+A_Err ShowHideAllFloaters(A_Boolean) {
+  return PF_Err_NONE;
+}
+
+const AEGP_UtilitySuite kUtilitySuite = {ReportInfo,
+                                         ReportInfoUnicode,
+                                         DriverVersion,
+                                         DriverVersion,
+                                         StartQuietErrors,
+                                         EndQuietErrors,
+                                         GetLastErrorMessage,
+                                         StartUndoGroup,
+                                         EndUndoGroup,
+                                         RegisterWithAEGP,
+                                         GetMainHWND,
+                                         ShowHideAllFloaters,
+                                         {}};
+
+// ---- AEGP Persistent Data suite --------------------------------------------------------------
+AEGP_PersistentBlobH AppBlob() {
+  return reinterpret_cast<AEGP_PersistentBlobH>(&H().preferences());
+}
+bool IsAppBlob(AEGP_PersistentBlobH blob) {
+  return blob && blob == AppBlob();
+}
+
+A_Err GetApplicationBlob(AEGP_PersistentBlobH* blob) {
+  if (Trip("aegp.GetApplicationBlob")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!blob) return PF_Err_BAD_CALLBACK_PARAM;
+  *blob = AppBlob();
+  return PF_Err_NONE;
+}
+A_Err DoesKeyExist(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
+                   A_Boolean* exists) {
+  if (Trip("aegp.DoesKeyExist")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!IsAppBlob(blob) || !section || !key || !exists) return PF_Err_BAD_CALLBACK_PARAM;
+  *exists = H().preferences().get(section, key).has_value();
+  return PF_Err_NONE;
+}
+A_Err GetString(AEGP_PluginID, AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
+                const A_char* fallback, A_u_long size, A_char* buf, A_u_long* actual) {
+  if (Trip("aegp.GetString")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!IsAppBlob(blob) || !section || !key) return PF_Err_BAD_CALLBACK_PARAM;
+  auto value = H().preferences().get(section, key);
+  if (!value) {
+    if (!fallback) return PF_Err_BAD_CALLBACK_PARAM;  // no such key and no default
+    value = std::string(fallback);
+  }
+  if (actual) *actual = static_cast<A_u_long>(value->size() + 1);
+  if (buf && size > 0) {
+    size_t n = std::min<size_t>(value->size(), size - 1);
+    std::memcpy(buf, value->data(), n);
+    buf[n] = '\0';
+  }
+  return PF_Err_NONE;
+}
+A_Err SetString(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
+                const A_char* value) {
+  if (Trip("aegp.SetString")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!IsAppBlob(blob) || !section || !key || !value) return PF_Err_BAD_CALLBACK_PARAM;
+  return H().preferences().set(section, key, value) ? PF_Err_NONE : PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+A_Err DeleteEntry(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key) {
+  if (Trip("aegp.DeleteEntry")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!IsAppBlob(blob) || !section || !key) return PF_Err_BAD_CALLBACK_PARAM;
+  return H().preferences().erase(section, key) ? PF_Err_NONE : PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+A_Err GetLong(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key, A_long fallback,
+              A_long* value) {
+  if (!IsAppBlob(blob) || !value) return PF_Err_BAD_CALLBACK_PARAM;
+  auto text = H().preferences().get(section, key);
+  *value = text ? std::atol(text->c_str()) : fallback;
+  return PF_Err_NONE;
+}
+A_Err SetLong(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key, A_long value) {
+  if (!IsAppBlob(blob)) return PF_Err_BAD_CALLBACK_PARAM;
+  return H().preferences().set(section, key, std::to_string(value))
+             ? PF_Err_NONE
+             : PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+
+AEGP_PersistentDataSuite3 MakePersistentDataSuite() {
+  AEGP_PersistentDataSuite3 s{};
+  s.AEGP_GetApplicationBlob = GetApplicationBlob;
+  s.AEGP_DoesKeyExist = DoesKeyExist;
+  s.AEGP_GetString = GetString;
+  s.AEGP_SetString = SetString;
+  s.AEGP_DeleteEntry = DeleteEntry;
+  s.AEGP_GetLong = GetLong;
+  s.AEGP_SetLong = SetLong;
+  return s;
+}
+const AEGP_PersistentDataSuite3 kPersistentDataSuite = MakePersistentDataSuite();
+
+}  // namespace
+
+void InstallCoreServices(Host& host, SPBasicSuite& basic, PF_UtilCallbacks& utils,
+                         PF_InteractCallbacks& inter) {
+  basic = SPBasicSuite{AcquireSuite, ReleaseSuite,    IsEqual,  AllocateBlock,
+                       FreeBlock,    ReallocateBlock, Undefined};
+
+  utils.host_new_handle = NewHandle;
+  utils.host_lock_handle = LockHandle;
+  utils.host_unlock_handle = UnlockHandle;
+  utils.host_dispose_handle = DisposeHandle;
+  utils.host_get_handle_size = HandleSize;
+  utils.host_resize_handle = ResizeHandle;
+  PF_ANSICallbacks& a = utils.ansi;
+  a.atan = Atan;
+  a.atan2 = Atan2;
+  a.ceil = Ceil;
+  a.cos = Cos;
+  a.exp = Exp;
+  a.fabs = Fabs;
+  a.floor = Floor;
+  a.fmod = Fmod;
+  a.hypot = Hypot;
+  a.log = Log;
+  a.log10 = Log10;
+  a.pow = Pow;
+  a.sin = Sin;
+  a.sqrt = Sqrt;
+  a.tan = Tan;
+  a.sprintf = Sprintf;
+  a.strcpy = Strcpy;
+  a.asin = Asin;
+  a.acos = Acos;
+
+  inter.checkout_param = CheckoutParam;
+  inter.checkin_param = CheckinParam;
+  inter.add_param = AddParam;
+  inter.abort = Abort;
+  inter.progress = Progress;
+  inter.register_ui = RegisterUi;
+
+  SuiteRegistry& r = host.suites();
+  r.add(kPFHandleSuite, kPFHandleSuiteVersion, &kHandleSuite);
+  r.add(kPFEffectUISuite, kPFEffectUISuiteVersion, &kEffectUiSuite);
+  r.add(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion, &kParamUtilsSuite);
+  r.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7, &kUtilitySuite);
+  r.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11, &kUtilitySuite);
+  r.add(kAEGPPersistentDataSuite, kAEGPPersistentDataSuiteVersion3, &kPersistentDataSuite);
+}
+
+}  // namespace mf::host

@@ -1,0 +1,39 @@
+// Host memory handles ("PF Handle Suite"): a handle is a pointer to a master pointer, which the
+// host keeps here together with the block's size and lock count.
+#pragma once
+
+#include <cstddef>
+#include <set>
+
+#include "AE_Effect.h"
+#include "Faults.h"
+
+namespace mf::host {
+
+class HandleStore {
+ public:
+  explicit HandleStore(Faults& faults) : faults_(faults) {}
+  ~HandleStore();
+
+  PF_Handle create(size_t size);  // zero-filled; null when refused ("handle.new")
+  void* lock(PF_Handle h);
+  void unlock(PF_Handle h);
+  void dispose(PF_Handle h);  // unknown handles are ignored
+  size_t size(PF_Handle h) const;
+  PF_Err resize(size_t size, PF_Handle* h);
+  bool owns(PF_Handle h) const;
+  size_t live() const { return blocks_.size(); }
+
+ private:
+  struct Block {
+    void* data;  // first: the handle is the address of this pointer
+    size_t size;
+    int locks;
+  };
+  Block* find(PF_Handle h) const;
+
+  Faults& faults_;
+  std::set<Block*> blocks_;
+};
+
+}  // namespace mf::host

@@ -1,0 +1,256 @@
+#include "host/Host.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "PlatformUser.h"
+#include "host/CoreServices.h"
+#include "host/HostServices.h"
+#include "host/Text.h"
+
+namespace mf::host {
+namespace {
+
+Host* g_current = nullptr;
+
+// The input layer: the host's own params[0], never registered by the effect.
+PF_ParamDef InputLayerDef() {
+  PF_ParamDef def{};
+  def.param_type = PF_Param_LAYER;
+  def.u.ld.dephault = PF_LayerDefault_MYSELF;
+  return def;
+}
+
+}  // namespace
+
+// The person at the stand-in windowing system, as the host sees them.
+class Host::User final : public platform::User {
+ public:
+  explicit User(Host& host) : host_(host) {}
+  int messageBox(HWND owner, const std::string& text, const std::string& caption,
+                 unsigned style) override {
+    return host_.showMessage(
+        MessageRecord{owner != nullptr, GbkToUtf8(text), GbkToUtf8(caption), style});
+  }
+
+ private:
+  Host& host_;
+};
+
+Host* Host::current() {
+  return g_current;
+}
+
+Host::Host(HostOptions options)
+    : options_(std::move(options)),
+      suites_(faults_),
+      handles_(faults_),
+      preferences_(options_.preferences_path) {
+  if (g_current) throw std::logic_error("only one host may run at a time");
+  g_current = this;
+  InstallCoreServices(*this, basic_, utils_, in_.inter);
+  InstallImageServices(faults_, suites_, utils_);
+  user_ = std::make_unique<User>(*this);
+  platform::SetUser(user_.get());
+  try {
+    plugin_ = std::make_unique<PluginLibrary>(options_.plugin_path);
+  } catch (...) {
+    platform::SetUser(nullptr);
+    g_current = nullptr;
+    throw;
+  }
+}
+
+Host::~Host() {
+  while (!instances_.empty()) removeInstance(instances_.back().get());
+  if (global_setup_done_) globalSetdown();
+  plugin_.reset();
+  platform::SetUser(nullptr);
+  g_current = nullptr;
+}
+
+void Host::queueMessageAnswers(std::vector<int> buttons) {
+  answers_.insert(answers_.end(), buttons.begin(), buttons.end());
+}
+
+int Host::showMessage(const MessageRecord& record) {
+  messages_.push_back(record);
+  if (sink_) sink_(record);
+  if (answers_.empty()) return IDOK;
+  int button = answers_.front();
+  answers_.pop_front();
+  return button;
+}
+
+std::string Host::lastReturnMessage() const {
+  return GbkToUtf8(std::string(out_.return_msg, strnlen(out_.return_msg, sizeof(out_.return_msg))));
+}
+
+PF_Err Host::sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params, void* extra,
+                     PF_LayerDef* output) {
+  PF_InData& in = in_;
+  in.utils = &utils_;
+  in.effect_ref = reinterpret_cast<PF_ProgPtr>(instance);
+  in.version = options_.api_version;
+  in.quality = PF_Quality_HI;
+  in.appl_id = 0x46584145;  // "FXAE"
+  in.num_params = instance ? static_cast<A_long>(instance->params.size()) : 0;
+  in.global_data = global_data_;
+  in.sequence_data = instance ? instance->sequence_data : nullptr;
+  in.pica_basicP = &basic_;
+  if (in.time_scale == 0) in.time_scale = 24;
+  if (in.time_step == 0) in.time_step = 1;
+  if (in.downsample_x.den == 0) in.downsample_x = in.downsample_y = PF_RationalScale{1, 1};
+  if (in.pixel_aspect_ratio.den == 0) in.pixel_aspect_ratio = PF_RationalScale{1, 1};
+
+  out_ = PF_OutData{};
+  out_.global_data = global_data_;
+  out_.sequence_data = in.sequence_data;
+
+  PF_Err err = plugin_->entry()(cmd, &in, &out_, params, output, extra);
+  if (instance) instance->sequence_data = out_.sequence_data;
+  return err;
+}
+
+PF_Err Host::send(PF_Cmd cmd, EffectInstance* instance, void* extra, PF_LayerDef* output) {
+  std::vector<PF_ParamDef*> pointers;
+  if (instance) {
+    for (auto& p : instance->params) pointers.push_back(&p);
+  }
+  return sendRaw(cmd, instance, pointers.empty() ? nullptr : pointers.data(), extra, output);
+}
+
+PF_Err Host::globalSetup() {
+  PF_Err err = sendRaw(PF_Cmd_GLOBAL_SETUP, nullptr, nullptr, nullptr, nullptr);
+  if (err) {
+    // A record handed over with a failure is not kept: nothing would ever dispose of it.
+    if (out_.global_data && handles_.owns(out_.global_data)) handles_.dispose(out_.global_data);
+    global_data_ = nullptr;
+    return err;
+  }
+  global_data_ = out_.global_data;
+  global_setup_done_ = true;
+  return err;
+}
+
+PF_Err Host::globalSetdown() {
+  PF_Err err = sendRaw(PF_Cmd_GLOBAL_SETDOWN, nullptr, nullptr, nullptr, nullptr);
+  global_data_ = nullptr;
+  global_setup_done_ = false;
+  return err;
+}
+
+PF_Err Host::about(std::string* text_utf8) {
+  PF_Err err = sendRaw(PF_Cmd_ABOUT, nullptr, nullptr, nullptr, nullptr);
+  if (text_utf8) *text_utf8 = lastReturnMessage();
+  return err;
+}
+
+PF_Err Host::registerEffect() {
+  if (registered_done_) return PF_Err_NONE;
+  registered_.clear();
+  registered_.push_back(InputLayerDef());
+  registering_ = true;
+  EffectInstance scratch(*this);
+  scratch.params = registered_;
+  std::vector<PF_ParamDef*> pointers{&scratch.params[0]};
+  PF_Err err = sendRaw(PF_Cmd_PARAMS_SETUP, nullptr, pointers.data(), nullptr, nullptr);
+  registering_ = false;
+  if (!err) registered_done_ = true;
+  return err;
+}
+
+EffectInstance* Host::adopt(std::unique_ptr<EffectInstance> instance, PF_Err err, PF_Err* out_err) {
+  if (out_err) *out_err = err;
+  instances_.push_back(std::move(instance));
+  return instances_.back().get();
+}
+
+namespace {
+void PrepareInstance(EffectInstance& instance, const std::vector<PF_ParamDef>& registered) {
+  instance.params = registered;
+  instance.panel = registered;
+}
+}  // namespace
+
+EffectInstance* Host::newInstance(PF_Err* out_err) {
+  PF_Err err = registerEffect();
+  if (err) {
+    if (out_err) *out_err = err;
+    return nullptr;
+  }
+  auto instance = std::make_unique<EffectInstance>(*this);
+  PrepareInstance(*instance, registered_);
+  err = instance->send(PF_Cmd_SEQUENCE_SETUP);
+  if (err && !instance->sequence_data) {
+    if (out_err) *out_err = err;
+    return nullptr;
+  }
+  return adopt(std::move(instance), err, out_err);
+}
+
+EffectInstance* Host::restoreInstance(const std::vector<uint8_t>& flat, PF_Err* out_err) {
+  PF_Err err = registerEffect();
+  if (err) {
+    if (out_err) *out_err = err;
+    return nullptr;
+  }
+  auto instance = std::make_unique<EffectInstance>(*this);
+  PrepareInstance(*instance, registered_);
+  PF_Handle stored = handles_.create(flat.size());
+  if (!stored) {
+    if (out_err) *out_err = PF_Err_OUT_OF_MEMORY;
+    return nullptr;
+  }
+  if (!flat.empty()) std::memcpy(*stored, flat.data(), flat.size());
+  instance->sequence_data = stored;
+  err = instance->send(PF_Cmd_SEQUENCE_RESETUP);
+  return adopt(std::move(instance), err, out_err);
+}
+
+EffectInstance* Host::duplicateInstance(EffectInstance& source, PF_Err* out_err) {
+  auto instance = std::make_unique<EffectInstance>(*this);
+  instance->params = source.params;
+  instance->panel = source.panel;
+  size_t size = source.sequence_data ? handles_.size(source.sequence_data) : 0;
+  PF_Handle copy = handles_.create(size);
+  if (!copy) {
+    if (out_err) *out_err = PF_Err_OUT_OF_MEMORY;
+    return nullptr;
+  }
+  if (size) std::memcpy(*copy, *source.sequence_data, size);
+  instance->sequence_data = copy;
+  PF_Err err = instance->send(PF_Cmd_SEQUENCE_RESETUP);
+  return adopt(std::move(instance), err, out_err);
+}
+
+PF_Err Host::removeInstance(EffectInstance* instance) {
+  for (auto it = instances_.begin(); it != instances_.end(); ++it) {
+    if (it->get() != instance) continue;
+    PF_Err err = instance->send(PF_Cmd_SEQUENCE_SETDOWN);
+    instances_.erase(it);
+    return err;
+  }
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+
+PF_Err EffectInstance::send(PF_Cmd cmd, void* extra, PF_LayerDef* output) {
+  return host_.send(cmd, this, extra, output);
+}
+
+PF_Err EffectInstance::flatten(std::vector<uint8_t>* flat) {
+  PF_Err err = send(PF_Cmd_SEQUENCE_FLATTEN);
+  if (err) return err;
+  HandleStore& handles = host_.handles();
+  if (flat) {
+    flat->clear();
+    if (sequence_data && handles.owns(sequence_data)) {
+      const auto* bytes = static_cast<const uint8_t*>(*sequence_data);
+      flat->assign(bytes, bytes + handles.size(sequence_data));
+    }
+  }
+  // Back to a live record, as the host does before the instance is used again.
+  return send(PF_Cmd_SEQUENCE_RESETUP);
+}
+
+}  // namespace mf::host

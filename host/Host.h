@@ -1,0 +1,154 @@
+// The stand-in compositing host. It loads the plug-in, drives it only through EntryPointFunc, and
+// serves the basic suite, every suite and callback the effect uses, the preference store and the
+// person's message boxes. One Host lives at a time in a process: the C callbacks it hands out
+// find it through Host::current().
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AE_EffectCB.h"
+#include "host/Faults.h"
+#include "host/HandleStore.h"
+#include "host/PluginLibrary.h"
+#include "host/Preferences.h"
+#include "host/SuiteRegistry.h"
+
+namespace mf::host {
+
+// A message box the plug-in showed, converted to UTF-8.
+struct MessageRecord {
+  bool owned;  // it had an owner window (errors in the user's input)
+  std::string text;
+  std::string caption;
+  unsigned style;
+};
+
+struct HostOptions {
+  std::string plugin_path = MOTEFIELD_PLUGIN_PATH;
+  std::string preferences_path;  // empty: PreferenceStore::DefaultPath()
+  PF_SpecVersion api_version{13, 28};
+  bool interactive = false;  // a person is watching: the Info panel is shown
+};
+
+class Host;
+
+// One applied instance of the effect: its parameters and its sequence-data handle.
+class EffectInstance {
+ public:
+  explicit EffectInstance(Host& host) : host_(host) {}
+
+  // Current values, index 0 being the input layer. Commands receive pointers to these.
+  std::vector<PF_ParamDef> params;
+  PF_Handle sequence_data = nullptr;
+  // Panel state as last sent by PF_UpdateParamUI, per index, and the order of the calls.
+  std::vector<PF_ParamDef> panel;
+  std::vector<PF_ParamIndex> panel_updates;
+
+  PF_Err send(PF_Cmd cmd, void* extra = nullptr, PF_LayerDef* output = nullptr);
+  // Flattens for saving and restores the live record straight after; the stored bytes are
+  // returned in flat.
+  PF_Err flatten(std::vector<uint8_t>* flat);
+
+ private:
+  Host& host_;
+};
+
+class Host {
+ public:
+  explicit Host(HostOptions options = {});
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  static Host* current();
+
+  Faults& faults() { return faults_; }
+  SuiteRegistry& suites() { return suites_; }
+  HandleStore& handles() { return handles_; }
+  PreferenceStore& preferences() { return preferences_; }
+  PF_UtilCallbacks& utils() { return utils_; }
+  const HostOptions& options() const { return options_; }
+  SPBasicSuite* basicSuite() { return &basic_; }
+
+  // Message boxes the plug-in showed, oldest first.
+  const std::vector<MessageRecord>& messages() const { return messages_; }
+  void clearMessages() { messages_.clear(); }
+  // Called for each message box as it is shown (the command line prints it).
+  void setMessageSink(std::function<void(const MessageRecord&)> sink) { sink_ = std::move(sink); }
+  // Buttons the person presses in the next message boxes; IDOK once they run out.
+  void queueMessageAnswers(std::vector<int> buttons);
+
+  // Global commands. globalSetup keeps the handle the plug-in returns.
+  PF_Err globalSetup();
+  PF_Err globalSetdown();
+  PF_Err about(std::string* text_utf8);
+  bool globallySetUp() const { return global_setup_done_; }
+  PF_Handle globalData() const { return global_data_; }
+
+  // Parameter registration (once per host) and its result.
+  PF_Err registerEffect();
+  const std::vector<PF_ParamDef>& registeredParams() const { return registered_; }
+  const std::string& optionsButtonName() const { return options_button_name_; }
+  const PF_CustomUIInfo& customUi() const { return custom_ui_; }
+
+  // Instances. newInstance registers the effect first when needed, then sends sequence setup;
+  // restoreInstance sends resetup with a stored flat record; duplicateInstance with a byte copy
+  // of a live record. Null with *err set when the command failed.
+  EffectInstance* newInstance(PF_Err* err = nullptr);
+  EffectInstance* restoreInstance(const std::vector<uint8_t>& flat, PF_Err* err = nullptr);
+  EffectInstance* duplicateInstance(EffectInstance& source, PF_Err* err = nullptr);
+  PF_Err removeInstance(EffectInstance* instance);
+
+  // Sends a command. Every command gets fresh in/out blocks; the out block is kept.
+  PF_Err send(PF_Cmd cmd, EffectInstance* instance, void* extra = nullptr,
+              PF_LayerDef* output = nullptr);
+  const PF_OutData& lastOut() const { return out_; }
+  // The last return message, converted to UTF-8.
+  std::string lastReturnMessage() const;
+
+  // Called by the platform layer's user for each message box.
+  int showMessage(const MessageRecord& record);
+
+  // Internal: what the callbacks reach.
+  void setOptionsButtonName(std::string name) { options_button_name_ = std::move(name); }
+  std::vector<PF_ParamDef>* registration() { return registering_ ? &registered_ : nullptr; }
+  void setCustomUi(const PF_CustomUIInfo& info) { custom_ui_ = info; }
+  PF_InData& inData() { return in_; }
+
+ private:
+  PF_Err sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params, void* extra,
+                 PF_LayerDef* output);
+  EffectInstance* adopt(std::unique_ptr<EffectInstance> instance, PF_Err err, PF_Err* out_err);
+
+  HostOptions options_;
+  Faults faults_;
+  SuiteRegistry suites_;
+  HandleStore handles_;
+  PreferenceStore preferences_;
+  SPBasicSuite basic_{};
+  PF_UtilCallbacks utils_{};
+  std::unique_ptr<PluginLibrary> plugin_;
+  class User;
+  std::unique_ptr<User> user_;
+
+  PF_InData in_{};
+  PF_OutData out_{};
+  bool global_setup_done_ = false;
+  PF_Handle global_data_ = nullptr;
+  bool registering_ = false;
+  bool registered_done_ = false;
+  std::vector<PF_ParamDef> registered_;
+  std::string options_button_name_;
+  PF_CustomUIInfo custom_ui_{};
+  std::vector<std::unique_ptr<EffectInstance>> instances_;
+
+  std::vector<MessageRecord> messages_;
+  std::deque<int> answers_;
+  std::function<void(const MessageRecord&)> sink_;
+};
+
+}  // namespace mf::host

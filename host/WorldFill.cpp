@@ -1,0 +1,39 @@
+#include "WorldFill.h"
+
+#include "PixelTraits.h"
+#include "Rects.h"
+#include "Worlds.h"
+
+namespace mf::host {
+namespace {
+
+template <typename ColorPixel>
+PF_Err FillAnyDepth(PF_EffectWorld* world, const ColorPixel* color, const PF_LRect* rect) {
+  auto format = UsableFormat(world);
+  if (!format) return PF_Err_BAD_CALLBACK_PARAM;
+  const PF_LRect r = Intersect(RectOrWorld(rect, *world), WorldRect(*world));
+  if (IsEmpty(r)) return PF_Err_NONE;
+  return DispatchFormat(*format, [&](auto tag) {
+    using Pixel = decltype(tag);
+    const Pixel value = color ? ConvertPixel<Pixel>(*color) : Pixel{};
+    for (A_long y = r.top; y < r.bottom; ++y) {
+      Pixel* p = PixelAt<Pixel>(*world, r.left, y);
+      for (A_long x = r.left; x < r.right; ++x) *p++ = value;
+    }
+    return PF_Err_NONE;
+  });
+}
+
+}  // namespace
+
+PF_Err FillWorld(PF_EffectWorld* world, const PF_Pixel8* color, const PF_LRect* rect) {
+  return FillAnyDepth(world, color, rect);
+}
+PF_Err FillWorld(PF_EffectWorld* world, const PF_Pixel16* color, const PF_LRect* rect) {
+  return FillAnyDepth(world, color, rect);
+}
+PF_Err FillWorld(PF_EffectWorld* world, const PF_PixelFloat* color, const PF_LRect* rect) {
+  return FillAnyDepth(world, color, rect);
+}
+
+}  // namespace mf::host

@@ -1,0 +1,69 @@
+// Worlds the host makes: the layout of their buffers, the pool that serves small ones, and the
+// pixel format each world carries.
+//
+// Layout: rows are padded to a multiple of 16 bytes, so rowbytes is generally larger than
+// width × bytes per pixel and code that ignores rowbytes shows up in tests. The pixel format is
+// kept in the world itself (reserved_long1 holds the format code; world_flags has
+// PF_WorldFlag_WRITEABLE, plus PF_WorldFlag_DEEP for 16-bit), so PF_GetPixelFormat answers for
+// any host world, whoever asked for it. reserved_long4 points at the host's buffer record;
+// reserved0 is left alone because a layer parameter uses it as its "a layer is chosen" marker.
+//
+// Pool: the render makes and disposes a tiny world for every point of a cloud of millions, so a
+// buffer of up to kLargestPooledBytes is served from free lists by power-of-two size class and
+// returns there on disposal. Pooled buffers are never given back to the system while the process
+// lives; the pool's size is bounded by the largest number of small worlds alive at one time. In
+// steady state making and disposing a small world touches no allocator. Larger worlds (layers,
+// outputs, canvases) come straight from the heap.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "AE_Effect.h"
+
+namespace mf::host {
+
+// Buffers of up to this many bytes are pooled.
+inline constexpr int64_t kLargestPooledBytes = 256 * 1024;
+
+// Makes a world of width × height in the given format; clear sets every byte to 0. Returns
+// PF_Err_BAD_CALLBACK_PARAM for a null world, a negative size or an unknown format, and
+// PF_Err_OUT_OF_MEMORY when the buffer cannot be had. On failure *world is zeroed.
+PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
+                 PF_EffectWorld* world);
+
+// Returns a world made by MakeWorld; *world is zeroed so that a second disposal through the same
+// record is refused. A world the host did not make (or already disposed) gives
+// PF_Err_BAD_CALLBACK_PARAM and is left as it is.
+PF_Err FreeWorld(PF_EffectWorld* world);
+
+// Describes memory owned elsewhere as a world of the given format (rowbytes as given), so the
+// image services accept it; FreeWorld refuses such a world.
+void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height,
+                   PF_PixelFormat format, PF_EffectWorld* world);
+
+// The pixel format a world carries; absent for a world that carries none the host knows.
+std::optional<PF_PixelFormat> FormatOf(const PF_EffectWorld& world);
+
+// The format of a world the image services may read or write: absent for a null world, an
+// unknown format, a negative size, missing pixels or rows shorter than the width.
+std::optional<PF_PixelFormat> UsableFormat(const PF_EffectWorld* world);
+
+// Worlds made by MakeWorld and not yet freed, over the process; tests compare it before and after.
+int LiveWorldCount();
+
+// When src and dst share their pixels, copies src's pixels into scratch and describes that copy in
+// *snapshot, so an operation reading src while writing dst sees the pixels as they were; returns
+// src itself otherwise.
+const PF_EffectWorld* SnapshotIfShared(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                       std::vector<unsigned char>& scratch,
+                                       PF_EffectWorld* snapshot);
+
+struct WorldPoolStats {
+  int64_t heap_allocations;  // buffers taken from the system (pooled or not)
+  int64_t pool_reuses;       // small worlds served from a free list
+};
+WorldPoolStats PoolStats();
+
+}  // namespace mf::host
