@@ -15,8 +15,12 @@ User* g_user = nullptr;
 
 }  // namespace
 
-MF_PLATFORM_API void SetUser(User* user) { g_user = user; }
-MF_PLATFORM_API User* CurrentUser() { return g_user ? g_user : &g_default_user; }
+MF_PLATFORM_API void SetUser(User* user) {
+  g_user = user;
+}
+MF_PLATFORM_API User* CurrentUser() {
+  return g_user ? g_user : &g_default_user;
+}
 
 }  // namespace mf::platform
 

@@ -6,16 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "ModuleImage.h"
 #include "Win32.h"
 
 namespace mf::platform {
-
-// What the plug-in's module handle points at outside Windows: the compiled resource script
-// embedded in the library.
-struct ModuleImage {
-  const uint8_t* data;
-  size_t size;
-};
 
 class User {
  public:

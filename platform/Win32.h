@@ -38,6 +38,10 @@ typedef void* HGDIOBJ;
 
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
+struct HRSRC__;
+typedef HRSRC__* HRSRC;
+typedef void* HGLOBAL;
+
 #define TRUE 1
 #define FALSE 0
 
@@ -45,6 +49,15 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define IS_INTRESOURCE(p) ((((uintptr_t)(p)) >> 16) == 0)
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b) \
+  ((LONG)(((WORD)(((uintptr_t)(a)) & 0xffff)) | ((DWORD)((WORD)(((uintptr_t)(b)) & 0xffff))) << 16))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+
+// Predefined resource types
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+#define RT_DIALOG MAKEINTRESOURCEA(5)
+#define RT_RCDATA MAKEINTRESOURCEA(10)
 
 // Message boxes
 #define MB_OK 0x00000000L
@@ -70,10 +83,64 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_CLOSE 0x0010
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
 #define BN_CLICKED 0
+#define EN_CHANGE 0x0300
+#define CBN_SELCHANGE 1
+#define CBN_EDITCHANGE 5
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
 
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
+#define BST_INDETERMINATE 0x0002
+
+// Window and control styles found in the dialog templates
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_VSCROLL 0x00200000L
+#define WS_HSCROLL 0x00100000L
+#define WS_SYSMENU 0x00080000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_EX_DLGMODALFRAME 0x00000001L
+
+#define DS_SETFONT 0x0040L
+#define DS_MODALFRAME 0x0080L
+#define DS_FIXEDSYS 0x0008L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
+#define DS_CENTER 0x0800L
+
+#define BS_PUSHBUTTON 0x0000L
+#define BS_DEFPUSHBUTTON 0x0001L
+#define BS_CHECKBOX 0x0002L
+#define BS_AUTOCHECKBOX 0x0003L
+#define BS_RADIOBUTTON 0x0004L
+#define BS_3STATE 0x0005L
+#define BS_AUTO3STATE 0x0006L
+#define BS_GROUPBOX 0x0007L
+#define BS_AUTORADIOBUTTON 0x0009L
+#define BS_TYPEMASK 0x000FL
+
+#define SS_LEFT 0x0000L
+#define SS_BITMAP 0x000EL
+#define SS_TYPEMASK 0x001FL
+#define SS_CENTERIMAGE 0x0200L
+#define SS_SUNKEN 0x1000L
+
+#define ES_AUTOHSCROLL 0x0080L
+
+#define CBS_SIMPLE 0x0001L
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_SORT 0x0100L
+#define CBS_HASSTRINGS 0x0200L
 
 #define CB_ADDSTRING 0x0143
 #define CB_GETCOUNT 0x0146
@@ -82,6 +149,7 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define CB_GETLBTEXTLEN 0x0149
 #define CB_RESETCONTENT 0x014B
 #define CB_SETCURSEL 0x014E
+#define CB_OKAY 0
 #define CB_ERR (-1)
 
 // Bitmaps
@@ -118,8 +186,8 @@ struct BITMAPINFO {
 #endif
 
 MF_PLATFORM_API int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-MF_PLATFORM_API INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
-                                        HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+MF_PLATFORM_API INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                                        DLGPROC lpDialogFunc, LPARAM dwInitParam);
 MF_PLATFORM_API BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 MF_PLATFORM_API HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
 MF_PLATFORM_API UINT GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
@@ -134,5 +202,11 @@ MF_PLATFORM_API int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPV
                               BITMAPINFO* lpbmi, UINT usage);
 MF_PLATFORM_API BOOL DeleteObject(HGDIOBJ ho);
 MF_PLATFORM_API BOOL DeleteDC(HDC hdc);
+
+// Resources of a module (on this system, a ModuleImage: see ModuleImage.h)
+MF_PLATFORM_API HRSRC FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
+MF_PLATFORM_API HGLOBAL LoadResource(HMODULE hModule, HRSRC hResInfo);
+MF_PLATFORM_API LPVOID LockResource(HGLOBAL hResData);
+MF_PLATFORM_API DWORD SizeofResource(HMODULE hModule, HRSRC hResInfo);
 
 #endif  // _WIN32
