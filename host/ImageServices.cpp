@@ -1,7 +1,229 @@
+// The image-service suites and in_data->utils callbacks: thin C entry points that consult the
+// failure-injection points, then hand over to the world, fill, copy, transfer and iterate
+// routines.
+//
+// An injected failure makes the call do nothing and return PF_Err_OUT_OF_MEMORY where the call
+// makes something (a world, a memory block) and PF_Err_INTERNAL_STRUCT_DAMAGED otherwise. A world
+// whose creation failed is zeroed.
+#include <cstring>
+
+#include "AE_EffectCB.h"
+#include "AE_GeneralPlug.h"
+#include "AE_WorldSuites.h"
 #include "HostServices.h"
+#include "Iterate.h"
+#include "MemorySuite.h"
+#include "TransferRect.h"
+#include "WorldCopy.h"
+#include "WorldFill.h"
+#include "Worlds.h"
 
 namespace mf::host {
+namespace {
 
-void InstallImageServices(Faults&, SuiteRegistry&, PF_UtilCallbacks&) {}
+Faults* g_faults = nullptr;  // one host at a time
+
+bool Trips(const char* point) {
+  return g_faults && g_faults->trip(point);
+}
+
+constexpr PF_Err kInjected = PF_Err_INTERNAL_STRUCT_DAMAGED;
+
+// "PF World Suite" 2
+
+PF_Err NewWorld(PF_ProgPtr, A_long width, A_long height, PF_Boolean clear, PF_PixelFormat format,
+                PF_EffectWorld* world) {
+  if (Trips("pf.PF_NewWorld")) {
+    if (world) std::memset(world, 0, sizeof(*world));
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  return MakeWorld(width, height, format, clear != 0, world);
+}
+
+PF_Err DisposeWorld(PF_ProgPtr, PF_EffectWorld* world) {
+  if (Trips("pf.PF_DisposeWorld")) return kInjected;
+  return FreeWorld(world);
+}
+
+PF_Err GetPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
+  if (Trips("pf.PF_GetPixelFormat")) return kInjected;
+  if (!format) return PF_Err_BAD_CALLBACK_PARAM;
+  *format = PF_PixelFormat_INVALID;
+  if (!world) return PF_Err_BAD_CALLBACK_PARAM;
+  auto known = FormatOf(*world);
+  if (!known) return PF_Err_BAD_CALLBACK_PARAM;
+  *format = *known;
+  return PF_Err_NONE;
+}
+
+const PF_WorldSuite2 kWorldSuite = {NewWorld, DisposeWorld, GetPixelFormat};
+
+// "PF Fill Matte Suite" 2
+
+PF_Err Fill8(PF_ProgPtr, const PF_Pixel* color, const PF_LRect* rect, PF_EffectWorld* world) {
+  if (Trips("pf.fill")) return kInjected;
+  return FillWorld(world, color, rect);
+}
+PF_Err Fill16(PF_ProgPtr, const PF_Pixel16* color, const PF_LRect* rect, PF_EffectWorld* world) {
+  if (Trips("pf.fill16")) return kInjected;
+  return FillWorld(world, color, rect);
+}
+PF_Err FillFloat(PF_ProgPtr, const PF_PixelFloat* color, const PF_LRect* rect,
+                 PF_EffectWorld* world) {
+  if (Trips("pf.fill_float")) return kInjected;
+  return FillWorld(world, color, rect);
+}
+
+// Premultiplication is not served: the effect keeps straight alpha throughout.
+PF_Err Premultiply(PF_ProgPtr, A_long, PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+PF_Err PremultiplyColor(PF_ProgPtr, PF_EffectWorld*, const PF_Pixel*, A_long, PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+PF_Err PremultiplyColor16(PF_ProgPtr, PF_EffectWorld*, const PF_Pixel16*, A_long, PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+PF_Err PremultiplyColorFloat(PF_ProgPtr, PF_EffectWorld*, const PF_PixelFloat*, A_long,
+                             PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+
+const PF_FillMatteSuite2 kFillMatteSuite = {Fill8,
+                                            Fill16,
+                                            FillFloat,
+                                            Premultiply,
+                                            PremultiplyColor,
+                                            PremultiplyColor16,
+                                            PremultiplyColorFloat};
+
+// "PF World Transform Suite" 1
+
+// Not served (the effect does not call them).
+PF_Err CompositeRect(PF_ProgPtr, PF_Rect*, A_long, PF_EffectWorld*, A_long, A_long, PF_Field,
+                     PF_XferMode, PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+PF_Err BlendWorlds(PF_ProgPtr, const PF_EffectWorld*, const PF_EffectWorld*, PF_Fixed,
+                   PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+PF_Err Convolve(PF_ProgPtr, PF_EffectWorld*, const PF_Rect*, A_long, A_long, void*, void*, void*,
+                void*, PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+PF_Err TransformWorld(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_Field, const PF_EffectWorld*,
+                      const PF_CompositeMode*, const PF_MaskWorld*, const void*, A_long, PF_Boolean,
+                      const PF_Rect*, PF_EffectWorld*) {
+  return PF_Err_BAD_CALLBACK_PARAM;
+}
+
+PF_Err Copy(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
+  if (Trips("pf.copy")) return kInjected;
+  return CopyNearest(src, dst, src_r, dst_r);
+}
+
+PF_Err CopyHq(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+              PF_Rect* dst_r) {
+  if (Trips("pf.copy_hq")) return kInjected;
+  return CopyFiltered(src, dst, src_r, dst_r);
+}
+
+PF_Err Transfer(PF_ProgPtr, PF_Quality, PF_ModeFlags m_flags, PF_Field, const PF_Rect* src_rec,
+                const PF_EffectWorld* src_world, const PF_CompositeMode* comp_mode,
+                const PF_MaskWorld* mask_world0, A_long dest_x, A_long dest_y,
+                PF_EffectWorld* dst_world) {
+  if (Trips("pf.transfer_rect")) return kInjected;
+  return TransferRect(m_flags, src_rec, src_world, comp_mode, mask_world0, dest_x, dest_y,
+                      dst_world);
+}
+
+const PF_WorldTransformSuite1 kWorldTransformSuite = {
+    CompositeRect, BlendWorlds, Convolve, Copy, CopyHq, Transfer, TransformWorld};
+
+// The three iterate suites; progress is not reported.
+
+PF_Err Iterate8(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
+                PF_IteratePixel8Func fn, PF_EffectWorld* dst) {
+  if (Trips("pf.iterate")) return kInjected;
+  return IterateWorld<PF_Pixel8>(src, area, refcon, fn, dst);
+}
+PF_Err Iterate16(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
+                 PF_IteratePixel16Func fn, PF_EffectWorld* dst) {
+  if (Trips("pf.iterate")) return kInjected;
+  return IterateWorld<PF_Pixel16>(src, area, refcon, fn, dst);
+}
+PF_Err IterateFloat(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area,
+                    void* refcon, PF_IteratePixelFloatFunc fn, PF_EffectWorld* dst) {
+  if (Trips("pf.iterate")) return kInjected;
+  return IterateWorld<PF_PixelFloat>(src, area, refcon, fn, dst);
+}
+
+const PF_Iterate8Suite1 kIterate8Suite = {Iterate8, {}};
+const PF_iterate16Suite1 kIterate16Suite = {Iterate16, {}};
+const PF_iterateFloatSuite1 kIterateFloatSuite = {IterateFloat, {}};
+
+// in_data->utils
+
+PF_Err UtilsCopy(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                 PF_Rect* dst_r) {
+  if (Trips("utils.copy")) return kInjected;
+  return CopyNearest(src, dst, src_r, dst_r);
+}
+
+// The colour is 8-bit, converted to the world's depth (the output world may be of any depth).
+PF_Err UtilsFill(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_EffectWorld* world) {
+  if (Trips("utils.fill")) return kInjected;
+  return FillWorld(world, color, rect);
+}
+
+PF_Err UtilsFill16(PF_ProgPtr, const PF_Pixel16* color, const PF_Rect* rect,
+                   PF_EffectWorld* world) {
+  if (Trips("utils.fill16")) return kInjected;
+  return FillWorld(world, color, rect);
+}
+
+PF_Err UtilsIterate(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area,
+                    void* refcon, PF_Err (*fn)(void*, A_long, A_long, PF_Pixel*, PF_Pixel*),
+                    PF_EffectWorld* dst) {
+  if (Trips("utils.iterate")) return kInjected;
+  return IterateWorld<PF_Pixel8>(src, area, refcon, fn, dst);
+}
+
+PF_Err UtilsNewWorld(PF_ProgPtr, A_long width, A_long height, PF_WorldFlags flags,
+                     PF_EffectWorld* world) {
+  if (Trips("utils.new_world")) {
+    if (world) std::memset(world, 0, sizeof(*world));
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  const PF_PixelFormat format =
+      (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
+  return MakeWorld(width, height, format, (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0, world);
+}
+
+PF_Err UtilsDisposeWorld(PF_ProgPtr, PF_EffectWorld* world) {
+  if (Trips("utils.dispose_world")) return kInjected;
+  return FreeWorld(world);
+}
+
+}  // namespace
+
+void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallbacks& utils) {
+  g_faults = &faults;
+  suites.add(kPFWorldSuite, kPFWorldSuiteVersion2, &kWorldSuite);
+  suites.add(kPFFillMatteSuite, kPFFillMatteSuiteVersion2, &kFillMatteSuite);
+  suites.add(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &kWorldTransformSuite);
+  suites.add(kPFIterate8Suite, kPFIterate8SuiteVersion1, &kIterate8Suite);
+  suites.add(kPFIterate16Suite, kPFIterate16SuiteVersion1, &kIterate16Suite);
+  suites.add(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1, &kIterateFloatSuite);
+  suites.add(kAEGPMemorySuite, kAEGPMemorySuiteVersion1, MemorySuiteTable(&faults));
+
+  utils.copy = UtilsCopy;
+  utils.fill = UtilsFill;
+  utils.fill16 = UtilsFill16;
+  utils.iterate = UtilsIterate;
+  utils.new_world = UtilsNewWorld;
+  utils.dispose_world = UtilsDisposeWorld;
+}
 
 }  // namespace mf::host

@@ -44,10 +44,14 @@ struct PixelTraits<PF_PixelFloat> {
 // Bytes per pixel of a known format, 0 for any other code.
 inline int BytesPerPixel(PF_PixelFormat format) {
   switch (format) {
-    case PF_PixelFormat_ARGB32: return 4;
-    case PF_PixelFormat_ARGB64: return 8;
-    case PF_PixelFormat_ARGB128: return 16;
-    default: return 0;
+    case PF_PixelFormat_ARGB32:
+      return 4;
+    case PF_PixelFormat_ARGB64:
+      return 8;
+    case PF_PixelFormat_ARGB128:
+      return 16;
+    default:
+      return 0;
   }
 }
 
@@ -56,10 +60,14 @@ inline int BytesPerPixel(PF_PixelFormat format) {
 template <typename Fn>
 PF_Err DispatchFormat(PF_PixelFormat format, Fn&& fn) {
   switch (format) {
-    case PF_PixelFormat_ARGB32: return fn(PF_Pixel8{});
-    case PF_PixelFormat_ARGB64: return fn(PF_Pixel16{});
-    case PF_PixelFormat_ARGB128: return fn(PF_PixelFloat{});
-    default: return PF_Err_BAD_CALLBACK_PARAM;
+    case PF_PixelFormat_ARGB32:
+      return fn(PF_Pixel8{});
+    case PF_PixelFormat_ARGB64:
+      return fn(PF_Pixel16{});
+    case PF_PixelFormat_ARGB128:
+      return fn(PF_PixelFloat{});
+    default:
+      return PF_Err_BAD_CALLBACK_PARAM;
   }
 }
 

@@ -10,7 +10,9 @@ struct Rgb {
   double r, g, b;
 };
 
-double Lum(const Rgb& c) { return Luma(c.r, c.g, c.b); }
+double Lum(const Rgb& c) {
+  return Luma(c.r, c.g, c.b);
+}
 
 // Pulls a colour back into [0, 1] toward its luma, keeping the luma.
 Rgb ClipColor(Rgb c) {
@@ -33,7 +35,9 @@ Rgb SetLum(const Rgb& c, double l) {
   return ClipColor({c.r + d, c.g + d, c.b + d});
 }
 
-double Sat(const Rgb& c) { return std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}); }
+double Sat(const Rgb& c) {
+  return std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b});
+}
 
 // Rescales the colour so its saturation (max − min) is s, its smallest channel 0.
 Rgb SetSat(Rgb c, double s) {
@@ -67,25 +71,39 @@ double SoftLight(double cb, double cs) {
 
 double Separable(PF_TransferMode mode, double cb, double cs) {
   switch (mode) {
-    case PF_Xfer_DARKEN: return std::min(cb, cs);
-    case PF_Xfer_LIGHTEN: return std::max(cb, cs);
-    case PF_Xfer_MULTIPLY: return cb * cs;
-    case PF_Xfer_SCREEN: return cb + cs - cb * cs;
-    case PF_Xfer_ADD: return cb + cs;
-    case PF_Xfer_DIFFERENCE: return std::fabs(cb - cs);
-    case PF_Xfer_OVERLAY: return HardLight(cs, cb);
-    case PF_Xfer_HARD_LIGHT: return HardLight(cb, cs);
-    case PF_Xfer_SOFT_LIGHT: return SoftLight(cb, cs);
-    default: return cs;  // IN_FRONT
+    case PF_Xfer_DARKEN:
+      return std::min(cb, cs);
+    case PF_Xfer_LIGHTEN:
+      return std::max(cb, cs);
+    case PF_Xfer_MULTIPLY:
+      return cb * cs;
+    case PF_Xfer_SCREEN:
+      return cb + cs - cb * cs;
+    case PF_Xfer_ADD:
+      return cb + cs;
+    case PF_Xfer_DIFFERENCE:
+      return std::fabs(cb - cs);
+    case PF_Xfer_OVERLAY:
+      return HardLight(cs, cb);
+    case PF_Xfer_HARD_LIGHT:
+      return HardLight(cb, cs);
+    case PF_Xfer_SOFT_LIGHT:
+      return SoftLight(cb, cs);
+    default:
+      return cs;  // IN_FRONT
   }
 }
 
 Rgb Blend(PF_TransferMode mode, const Rgb& cb, const Rgb& cs) {
   switch (mode) {
-    case PF_Xfer_HUE: return SetLum(SetSat(cs, Sat(cb)), Lum(cb));
-    case PF_Xfer_SATURATION: return SetLum(SetSat(cb, Sat(cs)), Lum(cb));
-    case PF_Xfer_COLOR: return SetLum(cs, Lum(cb));
-    case PF_Xfer_LUMINOSITY: return SetLum(cb, Lum(cs));
+    case PF_Xfer_HUE:
+      return SetLum(SetSat(cs, Sat(cb)), Lum(cb));
+    case PF_Xfer_SATURATION:
+      return SetLum(SetSat(cb, Sat(cs)), Lum(cb));
+    case PF_Xfer_COLOR:
+      return SetLum(cs, Lum(cb));
+    case PF_Xfer_LUMINOSITY:
+      return SetLum(cb, Lum(cs));
     default:
       return {Separable(mode, cb.r, cs.r), Separable(mode, cb.g, cs.g),
               Separable(mode, cb.b, cs.b)};
@@ -107,8 +125,10 @@ bool IsColourBlend(PF_TransferMode mode) {
     case PF_Xfer_HUE:
     case PF_Xfer_SATURATION:
     case PF_Xfer_COLOR:
-    case PF_Xfer_LUMINOSITY: return true;
-    default: return false;
+    case PF_Xfer_LUMINOSITY:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -117,7 +137,9 @@ bool IsMatte(PF_TransferMode mode) {
          mode == PF_Xfer_MULTIPLY_NOT_ALPHA || mode == PF_Xfer_MULTIPLY_NOT_ALPHA_LUMA;
 }
 
-double Clamp01(double v) { return std::clamp(v, 0.0, 1.0); }
+double Clamp01(double v) {
+  return std::clamp(v, 0.0, 1.0);
+}
 
 }  // namespace
 
@@ -125,8 +147,10 @@ bool IsServedTransferMode(PF_TransferMode mode) {
   switch (mode) {
     case PF_Xfer_COPY:
     case PF_Xfer_BEHIND:
-    case PF_Xfer_ALPHA_ADD: return true;
-    default: return IsColourBlend(mode) || IsMatte(mode);
+    case PF_Xfer_ALPHA_ADD:
+      return true;
+    default:
+      return IsColourBlend(mode) || IsMatte(mode);
   }
 }
 
@@ -140,10 +164,18 @@ UnitPixel BlendPixel(const BlendSettings& s, const UnitPixel& src, const UnitPix
   if (IsMatte(s.mode)) {
     double matte = 1.0;
     switch (s.mode) {
-      case PF_Xfer_MULTIPLY_ALPHA: matte = src.a; break;
-      case PF_Xfer_MULTIPLY_ALPHA_LUMA: matte = Lum(cs) * src.a; break;
-      case PF_Xfer_MULTIPLY_NOT_ALPHA: matte = 1.0 - src.a; break;
-      default: matte = 1.0 - Lum(cs) * src.a; break;  // MULTIPLY_NOT_ALPHA_LUMA
+      case PF_Xfer_MULTIPLY_ALPHA:
+        matte = src.a;
+        break;
+      case PF_Xfer_MULTIPLY_ALPHA_LUMA:
+        matte = Lum(cs) * src.a;
+        break;
+      case PF_Xfer_MULTIPLY_NOT_ALPHA:
+        matte = 1.0 - src.a;
+        break;
+      default:
+        matte = 1.0 - Lum(cs) * src.a;
+        break;  // MULTIPLY_NOT_ALPHA_LUMA
     }
     UnitPixel out = dst;
     out.a = ab * (1.0 - op * (1.0 - matte));

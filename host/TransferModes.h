@@ -53,9 +53,9 @@ namespace mf::host {
 
 struct BlendSettings {
   PF_TransferMode mode;
-  double opacity;     // 0 … 1
+  double opacity;  // 0 … 1
   bool rgb_only;
-  bool clamp_blend;   // clamp B(Cb, Cs) to [0, 1]: true for 8- and 16-bit worlds
+  bool clamp_blend;  // clamp B(Cb, Cs) to [0, 1]: true for 8- and 16-bit worlds
 };
 
 bool IsServedTransferMode(PF_TransferMode mode);
@@ -64,6 +64,8 @@ bool IsServedTransferMode(PF_TransferMode mode);
 UnitPixel BlendPixel(const BlendSettings& settings, const UnitPixel& src, const UnitPixel& dst);
 
 // Rec. 601 luma of a colour.
-inline double Luma(double r, double g, double b) { return 0.3 * r + 0.59 * g + 0.11 * b; }
+inline double Luma(double r, double g, double b) {
+  return 0.3 * r + 0.59 * g + 0.11 * b;
+}
 
 }  // namespace mf::host

@@ -87,8 +87,8 @@ PF_Err TransferRect(PF_ModeFlags m_flags, const PF_LRect* src_rec, const PF_Effe
   const bool eight = *src_format == PF_PixelFormat_ARGB32;
   BlendSettings settings;
   settings.mode = comp_mode->xfer;
-  settings.opacity = eight ? comp_mode->opacity / 255.0
-                           : std::min(comp_mode->opacitySu / 32768.0, 1.0);
+  settings.opacity =
+      eight ? comp_mode->opacity / 255.0 : std::min(comp_mode->opacitySu / 32768.0, 1.0);
   settings.rgb_only = comp_mode->rgb_only != 0;
   settings.clamp_blend = *src_format != PF_PixelFormat_ARGB128;
   const bool premultiplied = m_flags != PF_MF_Alpha_STRAIGHT;

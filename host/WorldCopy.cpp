@@ -15,8 +15,8 @@ struct CopyPlan {
   const PF_EffectWorld* src;
   PF_EffectWorld* dst;
   PF_PixelFormat format;
-  PF_LRect sr;  // source rectangle, unclipped
-  PF_LRect dr;  // destination rectangle, unclipped
+  PF_LRect sr;       // source rectangle, unclipped
+  PF_LRect dr;       // destination rectangle, unclipped
   PF_LRect visible;  // dr clipped to the destination world
 };
 

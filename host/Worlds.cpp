@@ -52,8 +52,8 @@ int SizeClassOf(int64_t bytes) {
 }
 
 BufferRecord* AllocateRecord(int64_t capacity, int size_class) {
-  void* raw = ::operator new(kRecordBytes + (std::size_t)capacity, std::align_val_t{64},
-                             std::nothrow);
+  void* raw =
+      ::operator new (kRecordBytes + (std::size_t)capacity, std::align_val_t{64}, std::nothrow);
   if (!raw) return nullptr;
   auto* record = new (raw) BufferRecord{kRecordMagic, size_class, 0, capacity};
   return record;
@@ -61,12 +61,16 @@ BufferRecord* AllocateRecord(int64_t capacity, int size_class) {
 
 void ReleaseRecord(BufferRecord* record) {
   record->magic = 0;
-  ::operator delete(record, std::align_val_t{64});
+  ::operator delete (record, std::align_val_t{64});
 }
 
-char* PixelsOf(BufferRecord* record) { return reinterpret_cast<char*>(record) + kRecordBytes; }
+char* PixelsOf(BufferRecord* record) {
+  return reinterpret_cast<char*>(record) + kRecordBytes;
+}
 
-bool KnownFormat(A_long code) { return BytesPerPixel(code) != 0; }
+bool KnownFormat(A_long code) {
+  return BytesPerPixel(code) != 0;
+}
 
 }  // namespace
 
@@ -149,8 +153,8 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
   return PF_Err_NONE;
 }
 
-void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height,
-                   PF_PixelFormat format, PF_EffectWorld* world) {
+void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_PixelFormat format,
+                   PF_EffectWorld* world) {
   if (!world) return;
   std::memset(world, 0, sizeof(*world));
   world->world_flags =

@@ -40,8 +40,8 @@ PF_Err FreeWorld(PF_EffectWorld* world);
 
 // Describes memory owned elsewhere as a world of the given format (rowbytes as given), so the
 // image services accept it; FreeWorld refuses such a world.
-void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height,
-                   PF_PixelFormat format, PF_EffectWorld* world);
+void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_PixelFormat format,
+                   PF_EffectWorld* world);
 
 // The pixel format a world carries; absent for a world that carries none the host knows.
 std::optional<PF_PixelFormat> FormatOf(const PF_EffectWorld& world);

@@ -57,6 +57,13 @@ struct PF_MaskWorld {
   A_long what_is_mask;
 };
 
+// Flags of in_data->utils->new_world: the world is cleared; the world is 16-bit (else 8-bit).
+enum {
+  PF_NewWorldFlag_NONE = 0,
+  PF_NewWorldFlag_CLEAR_PIXELS = 1L << 0,
+  PF_NewWorldFlag_DEEP_PIXELS = 1L << 1,
+};
+
 #define kPFWorldSuite "PF World Suite"
 #define kPFWorldSuiteVersion2 2
 

@@ -1,0 +1,148 @@
+// Every handle the host gives out is recorded; a handle not in the record (never made, or freed
+// already) is refused with PF_Err_BAD_CALLBACK_PARAM instead of being dereferenced, so a double
+// free in the effect shows as an error code rather than a crash. Sizes are the suite's unsigned
+// 32-bit sizes, taken as they are (a block of up to 4 GiB − 1 is attempted; the system's refusal
+// is PF_Err_OUT_OF_MEMORY). A block of size 0 is a valid block with no usable bytes.
+#include "MemorySuite.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace mf::host {
+namespace {
+
+struct Block {
+  void* bytes;
+  AEGP_MemSize size;
+  int locks;
+  std::string what;
+};
+
+std::mutex g_mutex;
+Faults* g_faults = nullptr;
+std::set<Block*>* g_blocks = new std::set<Block*>;  // never destroyed: see OutstandingMemHandles
+
+bool Trips(const char* point) {
+  return g_faults && g_faults->trip(point);
+}
+
+Block* Find(AEGP_MemHandle memH) {
+  auto* block = reinterpret_cast<Block*>(memH);
+  return g_blocks->count(block) ? block : nullptr;
+}
+
+A_Err NewMemHandle(AEGP_PluginID, const A_char* whatZ, AEGP_MemSize size, AEGP_MemFlag flags,
+                   AEGP_MemHandle* memPH) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!memPH) return PF_Err_BAD_CALLBACK_PARAM;
+  *memPH = nullptr;
+  if (Trips("aegp.NewMemHandle")) return PF_Err_OUT_OF_MEMORY;
+  // malloc(0) may return null; one byte keeps "made" and "refused" apart.
+  void* bytes =
+      (flags & AEGP_MemFlag_CLEAR) ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
+  if (!bytes) return PF_Err_OUT_OF_MEMORY;
+  Block* block = nullptr;
+  try {
+    block = new Block{bytes, size, 0, whatZ ? whatZ : ""};
+    g_blocks->insert(block);
+  } catch (const std::bad_alloc&) {
+    delete block;
+    std::free(bytes);
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  *memPH = reinterpret_cast<AEGP_MemHandle>(block);
+  return PF_Err_NONE;
+}
+
+A_Err FreeMemHandle(AEGP_MemHandle memH) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Block* block = Find(memH);
+  if (!block) return PF_Err_BAD_CALLBACK_PARAM;
+  if (Trips("aegp.FreeMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  g_blocks->erase(block);
+  std::free(block->bytes);
+  delete block;
+  return PF_Err_NONE;
+}
+
+A_Err LockMemHandle(AEGP_MemHandle memH, void** ptrToPtr) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (ptrToPtr) *ptrToPtr = nullptr;
+  Block* block = Find(memH);
+  if (!block || !ptrToPtr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (Trips("aegp.LockMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  ++block->locks;
+  *ptrToPtr = block->bytes;
+  return PF_Err_NONE;
+}
+
+A_Err UnlockMemHandle(AEGP_MemHandle memH) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Block* block = Find(memH);
+  if (!block || block->locks == 0) return PF_Err_BAD_CALLBACK_PARAM;
+  if (Trips("aegp.UnlockMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  --block->locks;
+  return PF_Err_NONE;
+}
+
+A_Err GetMemHandleSize(AEGP_MemHandle memH, AEGP_MemSize* sizeP) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (sizeP) *sizeP = 0;
+  Block* block = Find(memH);
+  if (!block || !sizeP) return PF_Err_BAD_CALLBACK_PARAM;
+  if (Trips("aegp.GetMemHandleSize")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  *sizeP = block->size;
+  return PF_Err_NONE;
+}
+
+// A locked block cannot move, so resizing one is refused. The contents up to the smaller size
+// are kept; bytes beyond the old size are not cleared.
+A_Err ResizeMemHandle(const A_char*, AEGP_MemSize new_size, AEGP_MemHandle memH) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Block* block = Find(memH);
+  if (!block || block->locks != 0) return PF_Err_BAD_CALLBACK_PARAM;
+  if (Trips("aegp.ResizeMemHandle")) return PF_Err_OUT_OF_MEMORY;
+  void* bytes = std::realloc(block->bytes, new_size ? new_size : 1);
+  if (!bytes) return PF_Err_OUT_OF_MEMORY;
+  block->bytes = bytes;
+  block->size = new_size;
+  return PF_Err_NONE;
+}
+
+A_Err SetMemReportingOn(A_Boolean) {
+  return PF_Err_NONE;
+}
+
+// Count and total bytes of the blocks outstanding, over every plug-in.
+A_Err GetMemStats(AEGP_PluginID, A_long* countPL, A_long* sizePL) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!countPL || !sizePL) return PF_Err_BAD_CALLBACK_PARAM;
+  uint64_t total = 0;
+  for (const Block* block : *g_blocks) total += block->size;
+  *countPL = (A_long)g_blocks->size();
+  *sizePL = total > INT32_MAX ? INT32_MAX : (A_long)total;
+  return PF_Err_NONE;
+}
+
+const AEGP_MemorySuite1 kMemorySuite = {NewMemHandle,      FreeMemHandle,    LockMemHandle,
+                                        UnlockMemHandle,   GetMemHandleSize, ResizeMemHandle,
+                                        SetMemReportingOn, GetMemStats};
+
+}  // namespace
+
+const AEGP_MemorySuite1* MemorySuiteTable(Faults* faults) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_faults = faults;
+  return &kMemorySuite;
+}
+
+int OutstandingMemHandles() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return (int)g_blocks->size();
+}
+
+}  // namespace mf::host
