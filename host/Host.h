@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ class EffectInstance {
   // Panel state as last sent by PF_UpdateParamUI, per index, and the order of the calls.
   std::vector<PF_ParamDef> panel;
   std::vector<PF_ParamIndex> panel_updates;
+  // Keyframed controls: (seconds, value) pairs in time order, linear between keys and constant
+  // outside. Values are in the units a scene uses (degrees for angles).
+  std::map<PF_ParamIndex, std::vector<std::pair<double, double>>> keyframes;
+  // Layer controls name a layer of the composition by its index; params[] holds index + 1 in
+  // u.ld.reserved0 (zero: no layer).
 
   PF_Err send(PF_Cmd cmd, void* extra = nullptr, PF_LayerDef* output = nullptr);
   // Flattens for saving and restores the live record straight after; the stored bytes are

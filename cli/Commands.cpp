@@ -1,1 +1,0 @@
-// Sub-commands of the motefield command line.

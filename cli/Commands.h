@@ -1,0 +1,24 @@
+// The sub-commands of `motefield`. Each returns the process exit status and reports problems on
+// stderr in plain words.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "host/Host.h"
+
+namespace mf::cli {
+
+struct CommonOptions {
+  std::string plugin;       // empty: the plug-in built beside the command
+  std::string preferences;  // empty: the user's preference file
+};
+
+int RunInfo(const CommonOptions& common, std::ostream& out);
+int RunSave(const CommonOptions& common, const std::string& scene, const std::string& output);
+
+// A host set up for a person at a terminal: message boxes go to stderr.
+host::HostOptions MakeHostOptions(const CommonOptions& common);
+void ShowMessagesOnStderr(host::Host& host);
+
+}  // namespace mf::cli
