@@ -1,4 +1,5 @@
 #include "PlatformUser.h"
+#include "ScriptedUser.h"
 
 namespace mf::platform {
 namespace {
@@ -6,7 +7,7 @@ namespace {
 class DefaultUser final : public User {
  public:
   int messageBox(HWND, const std::string&, const std::string&, unsigned style) override {
-    return (style & 0xF) == MB_YESNO ? IDYES : IDOK;
+    return DefaultMessageBoxAnswer(style);
   }
 };
 
@@ -15,12 +16,11 @@ User* g_user = nullptr;
 
 }  // namespace
 
-MF_PLATFORM_API void SetUser(User* user) {
-  g_user = user;
-}
-MF_PLATFORM_API User* CurrentUser() {
-  return g_user ? g_user : &g_default_user;
-}
+// clang-format off
+MF_PLATFORM_API void SetUser(User* user) { g_user = user; }
+MF_PLATFORM_API User* CurrentUser() { return g_user ? g_user : &g_default_user; }
+MF_PLATFORM_API User* InstalledUser() { return g_user; }
+// clang-format on
 
 }  // namespace mf::platform
 
