@@ -13,16 +13,26 @@ namespace {
 
 const char* TypeName(PF_ParamType type) {
   switch (type) {
-    case PF_Param_LAYER: return "layer";
-    case PF_Param_ANGLE: return "angle";
-    case PF_Param_CHECKBOX: return "checkbox";
-    case PF_Param_COLOR: return "color";
-    case PF_Param_POPUP: return "popup";
-    case PF_Param_NO_DATA: return "custom";
-    case PF_Param_FLOAT_SLIDER: return "slider";
-    case PF_Param_GROUP_START: return "group";
-    case PF_Param_GROUP_END: return "group end";
-    default: return "?";
+    case PF_Param_LAYER:
+      return "layer";
+    case PF_Param_ANGLE:
+      return "angle";
+    case PF_Param_CHECKBOX:
+      return "checkbox";
+    case PF_Param_COLOR:
+      return "color";
+    case PF_Param_POPUP:
+      return "popup";
+    case PF_Param_NO_DATA:
+      return "custom";
+    case PF_Param_FLOAT_SLIDER:
+      return "slider";
+    case PF_Param_GROUP_START:
+      return "group";
+    case PF_Param_GROUP_END:
+      return "group end";
+    default:
+      return "?";
   }
 }
 
@@ -36,7 +46,8 @@ std::string Num(double v) {
 
 std::string DefaultOf(const PF_ParamDef& p) {
   switch (p.param_type) {
-    case PF_Param_CHECKBOX: return p.u.bd.dephault ? "on" : "off";
+    case PF_Param_CHECKBOX:
+      return p.u.bd.dephault ? "on" : "off";
     case PF_Param_POPUP: {
       // "3 (name)": the item text of the default, from the popup string the host was given.
       std::string items = p.u.pd.u.namesptr ? p.u.pd.u.namesptr : "";
@@ -47,19 +58,24 @@ std::string DefaultOf(const PF_ParamDef& p) {
         if (start != std::string::npos) ++start;
         ++n;
       }
-      std::string item = start == std::string::npos ? "" : items.substr(start, items.find('|', start) - start);
+      std::string item =
+          start == std::string::npos ? "" : items.substr(start, items.find('|', start) - start);
       return std::to_string(p.u.pd.dephault) + " (" + host::GbkToUtf8(item) + ")";
     }
-    case PF_Param_FLOAT_SLIDER: return Num(p.u.fs_d.dephault);
-    case PF_Param_ANGLE: return Num(p.u.ad.dephault / 65536.0) + "°";
+    case PF_Param_FLOAT_SLIDER:
+      return Num(p.u.fs_d.dephault);
+    case PF_Param_ANGLE:
+      return Num(p.u.ad.dephault / 65536.0) + "°";
     case PF_Param_COLOR: {
       char b[48];
       std::snprintf(b, sizeof b, "rgb(%d,%d,%d)", p.u.cd.dephault.red, p.u.cd.dephault.green,
                     p.u.cd.dephault.blue);
       return b;
     }
-    case PF_Param_LAYER: return "none";
-    default: return "";
+    case PF_Param_LAYER:
+      return "none";
+    default:
+      return "";
   }
 }
 
@@ -118,9 +134,10 @@ int RunInfo(const CommonOptions& common, std::ostream& out) {
   if (!host.optionsButtonName().empty())
     out << "; options button \"" << host::GbkToUtf8(host.optionsButtonName()) << "\"";
   out << "\n\n";
-  out << std::left << std::setw(6) << "index" << std::setw(30) << "identifier"
-      << Pad("name", 22) << std::setw(10) << "type" << std::setw(16) << "default"
-      << std::setw(20) << "valid" << std::setw(16) << "slider" << "flags\n";
+  out << std::left << std::setw(6) << "index" << std::setw(30) << "identifier" << Pad("name", 22)
+      << std::setw(10) << "type" << std::setw(16) << "default" << std::setw(20) << "valid"
+      << std::setw(16) << "slider"
+      << "flags\n";
   for (size_t i = 0; i < params.size(); ++i) {
     const PF_ParamDef& p = params[i];
     const char* id = ParamIdentifier(static_cast<int>(i));
@@ -133,8 +150,8 @@ int RunInfo(const CommonOptions& common, std::ostream& out) {
     }
     std::string name = i == 0 ? "(input layer)" : host::GbkToUtf8(p.name);
     out << std::left << std::setw(6) << i << std::setw(30) << (id ? id : "?") << Pad(name, 22)
-        << std::setw(10) << TypeName(p.param_type) << Pad(DefaultOf(p), 16)
-        << std::setw(20) << valid << std::setw(16) << slider << FlagsOf(p) << "\n";
+        << std::setw(10) << TypeName(p.param_type) << Pad(DefaultOf(p), 16) << std::setw(20)
+        << valid << std::setw(16) << slider << FlagsOf(p) << "\n";
   }
   return 0;
 }

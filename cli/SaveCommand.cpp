@@ -31,8 +31,8 @@ int RunSave(const CommonOptions& common, const std::string& scene_path, const st
 
   for (int layer : scene.effectLayers()) {
     nlohmann::json& effect = scene.doc["layers"][layer]["effect"];
-    const std::string where = scene_path + ": layers[" + std::to_string(layer) + "] \"" +
-                              scene.layers[layer].name + "\"";
+    const std::string where =
+        scene_path + ": layers[" + std::to_string(layer) + "] \"" + scene.layers[layer].name + "\"";
     host::EffectInstance* instance = nullptr;
     PF_Err err = PF_Err_NONE;
     if (effect.contains("sequence_data")) {

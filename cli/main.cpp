@@ -9,9 +9,11 @@ int main(int argc, char** argv) {
   CLI::App app{"motefield: re-render world-position passes as lit 3D point clouds"};
   app.require_subcommand(1);
   mf::cli::CommonOptions common;
-  app.add_option("--plugin", common.plugin, "the plug-in library to load")->check(CLI::ExistingFile);
-  app.add_option("--preferences", common.preferences,
-                 "the preference file (default: $MOTEFIELD_PREFS or ~/.config/motefield/preferences.json)");
+  app.add_option("--plugin", common.plugin, "the plug-in library to load")
+      ->check(CLI::ExistingFile);
+  app.add_option(
+      "--preferences", common.preferences,
+      "the preference file (default: $MOTEFIELD_PREFS or ~/.config/motefield/preferences.json)");
 
   auto* info = app.add_subcommand("info", "print the About text and every control of the effect");
 

@@ -83,8 +83,10 @@ Scene LoadScene(const fs::path& file) {
     if (!c.is_object()) Fail(file, "composition", "expected an object");
     for (auto& [key, value] : c.items()) {
       const std::string k = "composition." + key;
-      if (key == "width") scene.composition.width = Integer(file, value, k, 1, 30000);
-      else if (key == "height") scene.composition.height = Integer(file, value, k, 1, 30000);
+      if (key == "width")
+        scene.composition.width = Integer(file, value, k, 1, 30000);
+      else if (key == "height")
+        scene.composition.height = Integer(file, value, k, 1, 30000);
       else if (key == "frame_rate") {
         scene.composition.frame_rate = Number(file, value, k);
         if (scene.composition.frame_rate <= 0) Fail(file, k, "must be above 0");
@@ -109,8 +111,9 @@ Scene LoadScene(const fs::path& file) {
       if (!l.contains("type")) Fail(file, k + ".type", "missing");
       SceneLayer layer{Text(file, l["name"], k + ".name"), Text(file, l["type"], k + ".type"), l};
       if (!kLayerTypes.count(layer.type))
-        Fail(file, k + ".type", "unknown layer type \"" + layer.type +
-                                    "\" (expected footage, solid, camera or light)");
+        Fail(
+            file, k + ".type",
+            "unknown layer type \"" + layer.type + "\" (expected footage, solid, camera or light)");
       if (!names.insert(layer.name).second)
         Fail(file, k + ".name", "a second layer named \"" + layer.name + "\"");
       if (l.contains("effect")) {
@@ -199,7 +202,8 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
       // Keyframes: [[seconds, value], ...]
       if (p.param_type != PF_Param_FLOAT_SLIDER && p.param_type != PF_Param_ANGLE)
         Fail(file, k, "only sliders and angles can be keyframed");
-      if (p.flags & PF_ParamFlag_CANNOT_TIME_VARY) Fail(file, k, "this control cannot vary over time");
+      if (p.flags & PF_ParamFlag_CANNOT_TIME_VARY)
+        Fail(file, k, "this control cannot vary over time");
       std::vector<std::pair<double, double>> keys;
       for (size_t i = 0; i < value.size(); ++i) {
         const std::string kk = k + "[" + std::to_string(i) + "]";
@@ -207,8 +211,7 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
         if (!pair.is_array() || pair.size() != 2) Fail(file, kk, "expected [seconds, value]");
         double t = Number(file, pair[0], kk + "[0]");
         double v = Number(file, pair[1], kk + "[1]");
-        if (!keys.empty() && t <= keys.back().first)
-          Fail(file, kk, "keyframe times must increase");
+        if (!keys.empty() && t <= keys.back().first) Fail(file, kk, "keyframe times must increase");
         keys.emplace_back(t, v);
       }
       instance.keyframes[*index] = std::move(keys);
@@ -245,9 +248,9 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
         p.u.cd.value.red = static_cast<A_u_char>(Integer(file, value[0], k + "[0]", 0, 255));
         p.u.cd.value.green = static_cast<A_u_char>(Integer(file, value[1], k + "[1]", 0, 255));
         p.u.cd.value.blue = static_cast<A_u_char>(Integer(file, value[2], k + "[2]", 0, 255));
-        p.u.cd.value.alpha =
-            value.size() == 4 ? static_cast<A_u_char>(Integer(file, value[3], k + "[3]", 0, 255))
-                              : 255;
+        p.u.cd.value.alpha = value.size() == 4
+                                 ? static_cast<A_u_char>(Integer(file, value[3], k + "[3]", 0, 255))
+                                 : 255;
         break;
       }
       case PF_Param_LAYER: {

@@ -32,7 +32,7 @@ struct CompositionSettings {
 
 struct SceneLayer {
   std::string name;
-  std::string type;  // footage, solid, camera, light
+  std::string type;     // footage, solid, camera, light
   nlohmann::json json;  // the layer as written, for the parts the composition reads
 };
 

@@ -1,0 +1,201 @@
+// The motefield command as a person runs it: exit status, what it prints, what it writes.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "HostFixture.h"
+#include "host/Scene.h"
+
+namespace mf::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  CliResult motefield(const std::string& args) {
+    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+    std::string cmd = std::string(MOTEFIELD_CLI_PATH) + " --preferences " +
+                      (dir_ / "prefs.json").string() + " " + args + " >" + out.string() + " 2>" +
+                      err.string();
+    int status = std::system(cmd.c_str());
+    return CliResult{WEXITSTATUS(status), Read(out), Read(err)};
+  }
+  static std::string Read(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  fs::path write(const std::string& name, const std::string& text) {
+    fs::path p = dir_ / name;
+    std::ofstream(p) << text;
+    return p;
+  }
+
+  fs::path dir_;
+};
+
+const char* kScene = R"({
+  "composition": {"width": 64, "height": 48},
+  "layers": [
+    {"name": "P", "type": "footage", "source": "p.exr"},
+    {"name": "Cloud", "type": "solid", "color": [0, 0, 0, 0],
+     "effect": {"params": {"POSITION_PASS": "P", "PIXEL_SIZE": 2, "ENABLE_GRID": false,
+                           "RENDER_MODE": 3, "GAIN_X": [[0, 1.0], [2.0, 3.0]]}%SEQ%}}
+  ],
+  "render": {"layer": "Cloud", "frames": "0-3"}
+})";
+
+std::string SceneWith(const std::string& sequence) {
+  std::string s = kScene;
+  s.replace(s.find("%SEQ%"), 5,
+            sequence.empty() ? "" : ", \"sequence_data\": \"" + sequence + "\"");
+  return s;
+}
+
+// The stored record of the default prefixes, byte by byte.
+std::vector<uint8_t> DefaultRecord(uint32_t version = 1) {
+  std::vector<uint8_t> b(104, 0);
+  b[0] = 1;
+  b[4] = static_cast<uint8_t>(version);
+  std::memcpy(&b[8], "Alpha", 5);
+  std::memcpy(&b[40], "Diffuse", 7);
+  std::memcpy(&b[72], "Specular", 8);
+  return b;
+}
+
+TEST_F(CommandLine, InfoListsEveryParameterAsTheHostReceivedIt) {
+  CliResult r = motefield("info");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Motefield, v1.0\n", 0), 0u);
+  EXPECT_NE(r.out.find("170 parameters"), std::string::npos);
+  // A few rows, checked against the control table by hand.
+  EXPECT_NE(r.out.find("138   PIXEL_SIZE"), std::string::npos);
+  EXPECT_NE(r.out.find("像素尺寸"), std::string::npos);
+  EXPECT_NE(r.out.find("153   PIXEL_BLEND_MODE"), std::string::npos);
+  EXPECT_NE(r.out.find("13 (均值添加Alpha)"), std::string::npos);
+  EXPECT_NE(r.out.find("169   AFFECT_CAMERA_END"), std::string::npos);
+  int rows = 0;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && line.find("  ") < 6)
+      ++rows;
+  EXPECT_EQ(rows, 170);
+}
+
+TEST_F(CommandLine, SaveStoresTheRecordOfEachInstance) {
+  fs::path scene = write("scene.json", SceneWith(""));
+  fs::path out = dir_ / "saved.json";
+  CliResult r = motefield("save " + scene.string() + " -o " + out.string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto doc = nlohmann::json::parse(Read(out));
+  EXPECT_EQ(doc["layers"][1]["effect"]["sequence_data"], host::Base64Encode(DefaultRecord()));
+  // The controls are written back as they were.
+  EXPECT_EQ(doc["layers"][1]["effect"]["params"]["PIXEL_SIZE"], 2);
+}
+
+TEST_F(CommandLine, SaveOfAnOldRecordWarnsAndStoresTheDefaults) {
+  std::vector<uint8_t> old = DefaultRecord(2);
+  std::memcpy(&old[8], "Rim\0\0", 5);
+  fs::path scene = write("scene.json", SceneWith(host::Base64Encode(old)));
+  fs::path out = dir_ / "saved.json";
+  CliResult r = motefield("save " + scene.string() + " -o " + out.string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Motefield version mismatch. Some data may be reset."), std::string::npos);
+  auto doc = nlohmann::json::parse(Read(out));
+  EXPECT_EQ(doc["layers"][1]["effect"]["sequence_data"], host::Base64Encode(DefaultRecord()));
+}
+
+TEST_F(CommandLine, DamagedRecordsAreToldAndReset) {
+  for (std::string stored : {std::string("not base64!"), host::Base64Encode({1, 0, 0, 0, 1})}) {
+    SCOPED_TRACE(stored);
+    fs::path scene = write("scene.json", SceneWith(stored));
+    fs::path out = dir_ / "saved.json";
+    CliResult r = motefield("save " + scene.string() + " -o " + out.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(r.err.empty());
+    auto doc = nlohmann::json::parse(Read(out));
+    EXPECT_EQ(doc["layers"][1]["effect"]["sequence_data"], host::Base64Encode(DefaultRecord()));
+  }
+}
+
+TEST_F(CommandLine, BadScenesAreRefusedWithTheKeyAndNoOutput) {
+  struct Case {
+    std::string text;
+    std::string expected;  // in the message
+  };
+  std::string scene = SceneWith("");
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string s = scene;
+    s.replace(s.find(from), from.size(), to);
+    return s;
+  };
+  const Case cases[] = {
+      {"{ not json", "not valid JSON"},
+      {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZ\": 2"), "effect.params.PIXEL_SIZ: unknown control"},
+      {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZE\": \"big\""),
+       "effect.params.PIXEL_SIZE: expected a number"},
+      {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZE\": 0.5"), "effect.params.PIXEL_SIZE: out of range"},
+      {with("\"ENABLE_GRID\": false", "\"ENABLE_GRID\": 0"),
+       "effect.params.ENABLE_GRID: expected true or false"},
+      {with("\"RENDER_MODE\": 3", "\"RENDER_MODE\": 11"),
+       "effect.params.RENDER_MODE: expected a whole number from 1 to 10"},
+      {with("\"POSITION_PASS\": \"P\"", "\"POSITION_PASS\": \"Q\""),
+       "effect.params.POSITION_PASS: no layer named \"Q\""},
+      {with("\"layer\": \"Cloud\"", "\"layer\": \"Cluod\""), "render.layer: no layer named"},
+      {with("\"type\": \"footage\"", "\"type\": \"movie\""), "layers[0].type: unknown layer type"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    fs::path in = write("bad.json", c.text);
+    fs::path out = dir_ / "never.json";
+    CliResult r = motefield("save " + in.string() + " -o " + out.string());
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find(in.string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+TEST_F(CommandLine, UnwritableOutputFailsWithoutLeavingAFile) {
+  fs::path scene = write("scene.json", SceneWith(""));
+  fs::path out = dir_ / "missing-folder" / "saved.json";
+  CliResult r = motefield("save " + scene.string() + " -o " + out.string());
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find(out.string()), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(Base64, RoundTripsAndRejectsWhatIsNotBase64) {
+  // Known encodings from the standard's examples.
+  auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+  EXPECT_EQ(host::Base64Encode(bytes("")), "");
+  EXPECT_EQ(host::Base64Encode(bytes("f")), "Zg==");
+  EXPECT_EQ(host::Base64Encode(bytes("fo")), "Zm8=");
+  EXPECT_EQ(host::Base64Encode(bytes("foobar")), "Zm9vYmFy");
+  EXPECT_EQ(host::Base64Decode("Zm9vYg=="), bytes("foob"));
+  EXPECT_EQ(host::Base64Decode("Zm9vYmE="), bytes("fooba"));
+  EXPECT_FALSE(host::Base64Decode("Zm9vYg="));   // wrong length
+  EXPECT_FALSE(host::Base64Decode("Zm9v!mFy"));  // not in the alphabet
+  EXPECT_FALSE(host::Base64Decode("Zg==Zg=="));  // data after padding
+}
+
+}  // namespace
+}  // namespace mf::test
