@@ -487,6 +487,11 @@ MF_PLATFORM_API HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
   return control ? mf::platform::Handle(control) : nullptr;
 }
 
+MF_PLATFORM_API int GetDlgCtrlID(HWND hWnd) {
+  Control* control = mf::platform::LiveControl(hWnd);
+  return control ? control->info.id : 0;
+}
+
 MF_PLATFORM_API UINT GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax) {
   if (lpString == nullptr || cchMax <= 0) return 0;
   Control* control = mf::platform::FindDialogControl(hDlg, nIDDlgItem);

@@ -190,6 +190,7 @@ MF_PLATFORM_API INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateNa
                                         DLGPROC lpDialogFunc, LPARAM dwInitParam);
 MF_PLATFORM_API BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 MF_PLATFORM_API HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
+MF_PLATFORM_API int GetDlgCtrlID(HWND hWnd);
 MF_PLATFORM_API UINT GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
 MF_PLATFORM_API BOOL SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
 MF_PLATFORM_API int GetWindowTextLengthA(HWND hWnd);
