@@ -2,7 +2,10 @@
 
 #include <vector>
 
+#include "host/HostServices.h"
+#include "host/Worlds.h"
 #include "raster/BlendModes.h"
+#include "raster/PixelFormat.h"
 
 namespace mf {
 namespace {
@@ -114,6 +117,186 @@ TEST(AverageBlends, TransparentOrMissingTargetKeepsTheStampColour) {
   PF_Pixel8 s{5, 5, 5, 5};
   EXPECT_EQ(AverageBlend8(nullptr, 0, 0, &s, &untouched), PF_Err_NONE);
   EXPECT_EQ(untouched.red, 2);
+}
+
+// The host's real image services, installed into a registry of the test's own. The Faults live
+// for the whole process because the services keep a pointer to them.
+PF_Err g_abort_result = PF_Err_NONE;
+PF_Err TestAbort(PF_ProgPtr) {
+  return g_abort_result;
+}
+
+struct HostImage {
+  static host::Faults& faults() {
+    static host::Faults f;
+    return f;
+  }
+  HostImage() : registry(faults()) {
+    faults().clearAll();
+    g_abort_result = PF_Err_NONE;
+    host::InstallImageServices(faults(), registry, utils);
+    world = Acquire<PF_WorldSuite2>(kPFWorldSuite, kPFWorldSuiteVersion2);
+    fill = Acquire<PF_FillMatteSuite2>(kPFFillMatteSuite, kPFFillMatteSuiteVersion2);
+    transform =
+        Acquire<PF_WorldTransformSuite1>(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
+    iterate.iterate8 = Acquire<PF_Iterate8Suite1>(kPFIterate8Suite, kPFIterate8SuiteVersion1);
+    iterate.iterate16 = Acquire<PF_iterate16Suite1>(kPFIterate16Suite, kPFIterate16SuiteVersion1);
+    iterate.iterate_float =
+        Acquire<PF_iterateFloatSuite1>(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1);
+    in.inter.abort = TestAbort;
+    in.quality = PF_Quality_LO;
+    in.utils = &utils;
+  }
+  template <typename Suite>
+  const Suite* Acquire(const char* name, int32_t version) {
+    const void* table = nullptr;
+    EXPECT_EQ(registry.acquire(name, version, &table), kSPNoError) << name;
+    return static_cast<const Suite*>(table);
+  }
+  PF_Err Blend(A_long mode, PF_PixelFormat format, PF_EffectWorld& stamp, A_long side,
+               PF_EffectWorld& target, PF_Rect d) {
+    return ApplyCustomPixelBlend(mode, iterate, transform, world, fill, &in, format, &stamp, side,
+                                 &target, d);
+  }
+
+  host::SuiteRegistry registry;
+  PF_UtilCallbacks utils{};
+  PF_InData in{};
+  const PF_WorldSuite2* world = nullptr;
+  const PF_FillMatteSuite2* fill = nullptr;
+  const PF_WorldTransformSuite1* transform = nullptr;
+  IterateSuites iterate{};
+};
+
+// A world by hand over a std::vector, described to the host so its services accept it.
+template <typename Pixel>
+struct Image {
+  Image(A_long w, A_long h, Pixel fill) : pixels(w * h, fill) {
+    host::DescribeWorld(pixels.data(), w * (A_long)sizeof(Pixel), w, h, PixelTraits<Pixel>::kFormat,
+                        &world);
+  }
+  Pixel& at(A_long x, A_long y) { return pixels[y * world.width + x]; }
+  std::vector<Pixel> pixels;
+  PF_EffectWorld world{};
+};
+
+void ExpectPixel(const PF_Pixel8& p, int a, int r, int g, int b) {
+  EXPECT_EQ(p.alpha, a);
+  EXPECT_EQ(p.red, r);
+  EXPECT_EQ(p.green, g);
+  EXPECT_EQ(p.blue, b);
+}
+
+TEST(ApplyCustomPixelBlend, AveragesTheStampIntoItsRectangleOnly) {
+  HostImage h;
+  Image<PF_Pixel8> target(4, 3, PF_Pixel8{0, 0, 0, 0});
+  target.at(1, 1) = {255, 0, 0, 255};      // opaque blue
+  target.at(1, 2) = {128, 0, 255, 0};      // half green
+  target.at(2, 2) = {255, 255, 255, 255};  // white
+  target.at(0, 1) = {9, 9, 9, 9};
+  target.at(3, 1) = {9, 9, 9, 9};
+  Image<PF_Pixel8> stamp(2, 2, PF_Pixel8{255, 255, 0, 0});  // opaque red
+  const int live = host::LiveWorldCount();
+  ASSERT_EQ(h.Blend(kPixelBlendAverage, PF_PixelFormat_ARGB32, stamp.world, 2, target.world,
+                    PF_Rect{1, 1, 3, 3}),
+            PF_Err_NONE);
+  EXPECT_EQ(host::LiveWorldCount(), live);  // the temporary world is gone
+  ExpectPixel(target.at(1, 1), 255, 127, 0, 127);
+  ExpectPixel(target.at(2, 1), 255, 255, 0, 0);  // over transparent: the stamp as it is
+  // Over half green (aD = 128/255): red 1 ÷ 1.50196 = 0.6658 → 169, green 0.50196 ÷ 1.50196
+  // = 0.3342 → 85, alpha 1 + aD·0 → 255.
+  ExpectPixel(target.at(1, 2), 255, 169, 85, 0);
+  ExpectPixel(target.at(2, 2), 255, 255, 127, 127);
+  ExpectPixel(target.at(0, 1), 9, 9, 9, 9);
+  ExpectPixel(target.at(3, 1), 9, 9, 9, 9);
+  ExpectPixel(target.at(0, 0), 0, 0, 0, 0);
+
+  // A rectangle reaching past the target's corner writes only the part inside.
+  ASSERT_EQ(h.Blend(kPixelBlendAverage, PF_PixelFormat_ARGB32, stamp.world, 2, target.world,
+                    PF_Rect{3, 2, 5, 4}),
+            PF_Err_NONE);
+  ExpectPixel(target.at(3, 2), 255, 255, 0, 0);
+  ExpectPixel(target.at(3, 1), 9, 9, 9, 9);
+}
+
+TEST(ApplyCustomPixelBlend, DeepWorldsAndTheOtherTwoModes) {
+  HostImage h;
+  // 16-bit, average add alpha: half red over half blue → colour halves, alpha 0.5 + 0.5 = full.
+  Image<PF_Pixel16> t16(3, 3, PF_Pixel16{16384, 0, 0, 32768});
+  Image<PF_Pixel16> s16(2, 2, PF_Pixel16{16384, 32768, 0, 0});
+  ASSERT_EQ(h.Blend(kPixelBlendAverageAddAlpha, PF_PixelFormat_ARGB64, s16.world, 2, t16.world,
+                    PF_Rect{1, 1, 3, 3}),
+            PF_Err_NONE);
+  EXPECT_EQ(t16.at(2, 2).alpha, 32768);
+  EXPECT_EQ(t16.at(2, 2).red, 16384);
+  EXPECT_EQ(t16.at(1, 1).blue, 16384);
+  EXPECT_EQ(t16.at(0, 0).alpha, 16384);  // outside the rectangle
+  EXPECT_EQ(t16.at(0, 0).blue, 32768);
+  // Float, max average alpha: a 0.25 red stamp over opaque blue → red 0.25 ÷ 1.25 = 0.2,
+  // blue 1 ÷ 1.25 = 0.8, alpha stays 1.
+  Image<PF_PixelFloat> tf(2, 2, PF_PixelFloat{1.0f, 0.0f, 0.0f, 1.0f});
+  Image<PF_PixelFloat> sf(2, 2, PF_PixelFloat{0.25f, 1.0f, 0.0f, 0.0f});
+  ASSERT_EQ(h.Blend(kPixelBlendMaxAverageAlpha, PF_PixelFormat_ARGB128, sf.world, 2, tf.world,
+                    PF_Rect{0, 0, 2, 2}),
+            PF_Err_NONE);
+  for (const PF_PixelFloat& p : tf.pixels) {
+    EXPECT_FLOAT_EQ(p.red, 0.2f);
+    EXPECT_FLOAT_EQ(p.blue, 0.8f);
+    EXPECT_EQ(p.alpha, 1.0f);
+  }
+}
+
+TEST(ApplyCustomPixelBlend, OnePixelStampIsBlendedOnceAndFilled) {
+  HostImage h;
+  // Side 1 over a 2×2 stamp world: only stamp pixel (0, 0) counts, blended with the target pixel
+  // at the rectangle's corner, and the whole temporary world takes that one colour.
+  Image<PF_Pixel8> target(3, 3, PF_Pixel8{0, 0, 0, 0});
+  target.at(1, 1) = {255, 0, 0, 255};
+  Image<PF_Pixel8> stamp(2, 2, PF_Pixel8{255, 0, 255, 0});
+  stamp.at(0, 0) = {255, 255, 0, 0};
+  const int iterates = h.faults().calls("pf.iterate");
+  ASSERT_EQ(h.Blend(kPixelBlendAverage, PF_PixelFormat_ARGB32, stamp.world, 1, target.world,
+                    PF_Rect{1, 1, 3, 3}),
+            PF_Err_NONE);
+  EXPECT_EQ(h.faults().calls("pf.iterate"), iterates);
+  for (A_long y = 1; y < 3; ++y) {
+    for (A_long x = 1; x < 3; ++x) ExpectPixel(target.at(x, y), 255, 127, 0, 127);
+  }
+  ExpectPixel(target.at(0, 0), 0, 0, 0, 0);
+}
+
+TEST(ApplyCustomPixelBlend, ErrorsStopTheSequenceAndDisposeTheWorld) {
+  HostImage h;
+  Image<PF_Pixel8> stamp(2, 2, PF_Pixel8{255, 255, 0, 0});
+  const int live = host::LiveWorldCount();
+  auto run = [&](PF_PixelFormat format = PF_PixelFormat_ARGB32) {
+    Image<PF_Pixel8> target(2, 2, PF_Pixel8{255, 0, 0, 255});
+    PF_Err err =
+        h.Blend(kPixelBlendAverage, format, stamp.world, 2, target.world, PF_Rect{0, 0, 2, 2});
+    EXPECT_EQ(host::LiveWorldCount(), live);
+    return std::make_pair(err, target.at(1, 1));
+  };
+  // An unknown pixel format: 516, nothing written.
+  auto [bad, untouched] = run(PF_PixelFormat_INVALID);
+  EXPECT_EQ(bad, PF_Err_BAD_CALLBACK_PARAM);
+  ExpectPixel(untouched, 255, 0, 0, 255);
+  // Each failing host call is returned as it is; before the copy the target is untouched.
+  for (const char* point : {"pf.PF_NewWorld", "pf.iterate", "pf.copy"}) {
+    h.faults().clearAll();
+    h.faults().failAlways(point);
+    auto [err, px] = run();
+    EXPECT_NE(err, PF_Err_NONE) << point;
+    ExpectPixel(px, 255, 0, 0, 255);
+  }
+  // High quality copies with copy_hq; an abort after the copy is reported.
+  h.faults().clearAll();
+  h.in.quality = PF_Quality_HI;
+  g_abort_result = PF_Interrupt_CANCEL;
+  const int hq = h.faults().calls("pf.copy_hq");
+  auto [aborted, blended] = run();
+  EXPECT_EQ(aborted, PF_Interrupt_CANCEL);
+  EXPECT_EQ(h.faults().calls("pf.copy_hq"), hq + 1);
+  ExpectPixel(blended, 255, 127, 0, 127);
 }
 
 }  // namespace
