@@ -45,6 +45,10 @@ inline A_long MapSampleToPixel(A_long index, A_long grid_size, A_long layer_size
 // when the product does not fit that size.
 std::optional<uint32_t> PixelCacheBytes(SampleGrid grid);
 
+// Builds the offset transform and the displacement, normal, image-based-light and reflection
+// rotations from the pre-render record, each with its in-use flag.
+void BuildFixedTransforms(RenderContext& ctx);
+
 // Prepares the per-frame settings of the pass decoders from the pre-render record (called by the
 // driver before the walk).
 void PreparePointSettings(RenderContext& ctx);

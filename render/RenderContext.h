@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "AE_CompSuites.h"
 #include "AE_Effect.h"
 #include "AE_EffectCB.h"
 #include "AE_GeneralPlug.h"
@@ -16,11 +17,11 @@
 #include "raster/PassDecode.h"
 #include "raster/VectorMath.h"
 #include "render/PointCloud.h"
+#include "render/PreRenderData.h"
+#include "render/RenderCamera.h"
 #include "render/RenderRecords.h"
 
 namespace mf {
-
-struct PreRenderData;
 
 // RENDER_MODE values.
 enum : A_long {
@@ -82,7 +83,7 @@ struct LayerCheckout {
 struct RenderSuites {
   const PF_WorldSuite2* world;
   const PF_FillMatteSuite2* fill;
-  const void* app;  // "PF AE App Suite" 6
+  const PFAppSuite6* app;
   const PF_WorldTransformSuite1* transform;
   IterateSuites iterate;
   const AEGP_MemorySuite1* memory;
@@ -166,17 +167,16 @@ struct RenderContext {
 
   RenderSuites suites;
 
-  // Where the effect sits, at the comp time every AEGP query uses. The composition handles are
-  // kept opaque here until the composition suites are declared.
-  A_long comp_time_value;
-  A_u_long comp_time_scale;
-  void* effect_layer;
-  void* comp;
-  void* camera_layer;
+  // Where the effect sits, at the comp time every AEGP query uses.
+  A_Time comp_time;
+  AEGP_LayerH effect_layer;  // null outside a composition
+  AEGP_CompH comp;
+  AEGP_LayerH camera_layer;  // null when the composition has no active camera
   A_long effect_layer_index;
 
   FrameConstants frame;
   FixedTransforms transforms;
+  RenderCamera camera;
   ProjectionConstants projection;
 
   LightList lights;
