@@ -2,6 +2,7 @@
 
 #include "entry/GlobalLifecycle.h"
 #include "params/SequenceData.h"
+#include "render/SmartPreRender.h"
 
 // Handlers that live with their subsystems; declared here so the table below is the one place
 // that says which command reaches which handler.
@@ -42,6 +43,9 @@ PF_Err CommandDispatcher(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
         break;
       case PF_Cmd_UPDATE_PARAMS_UI:
         err = mf::UpdateParamsUI(in_data, out_data, params);
+        break;
+      case PF_Cmd_SMART_PRE_RENDER:
+        err = mf::SmartPreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
         break;
       default:
         break;  // every other command, smart ones not yet wired, answers "done"
