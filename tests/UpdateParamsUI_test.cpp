@@ -80,7 +80,6 @@ TEST_F(UpdateParamsUITest, DefaultsGreyOutTheListedControlsInOneOrderedPass) {
   std::vector<PF_ParamDef> before = instance_->params;
   ASSERT_EQ(Update(), PF_Err_NONE);
   EXPECT_EQ(instance_->panel_updates, kTouched);
-  EXPECT_EQ(host_.lastOut().out_flags, PF_OutFlag_REFRESH_UI | PF_OutFlag_FORCE_RERENDER);
   EXPECT_EQ(host_.lastOut().out_flags, 0x420000);
 
   EXPECT_EQ(DisabledAmongTouched(), (std::set<int>{GAIN_Y,
