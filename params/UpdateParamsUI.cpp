@@ -27,7 +27,7 @@ SliderRange SignedSliderRange(double v, float registered_extent) {
   return {-10000, 10000};
 }
 
-// Sliders that only make sense from 0 up: the smallest of 10, 100, 1000, 10000 that holds v.
+// Sliders that only make sense from 0 up: the first of 10, 100, 1000 above v, else 10000.
 SliderRange NonNegativeSliderRange(double v) {
   if (v >= 100 && v < 1000) return {0, 1000};
   if (v >= 10 && v < 100) return {0, 100};
@@ -44,7 +44,7 @@ bool HoldsLayer(const PF_ParamDef* def) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(def->u.ld.reserved0)) != 0;
 }
 
-// The order in which the panel is told about each control; the host sees them in this order.
+// Every control this handler touches, in the order the host is told about them.
 // clang-format off
 constexpr std::array<int, 35> kUpdateOrder = {
     GAIN_X,         GAIN_Y,         GAIN_Z,
