@@ -1,0 +1,364 @@
+#include "render/PointCloud.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "raster/EnvironmentMap.h"
+#include "raster/Lighting.h"
+#include "raster/PassDecode.h"
+#include "raster/PixelFormat.h"
+#include "raster/VectorMath.h"
+#include "render/PreRenderData.h"
+#include "render/RenderCamera.h"
+#include "render/RenderContext.h"
+
+namespace mf {
+
+std::optional<SampleGrid> SizeSampleGrid(A_long source_width, A_long source_height,
+                                         A_long position_width, A_long position_height,
+                                         double resolution) {
+  if (!std::isfinite(resolution)) return std::nullopt;
+  const double w = (double)(source_width > position_width ? source_width : position_width);
+  const double h = (double)(source_height > position_height ? source_height : position_height);
+  const double sides[2] = {std::trunc(w * resolution), std::trunc(h * resolution)};
+  A_short out[2];
+  for (int i = 0; i < 2; ++i) {
+    // Decided in double before any conversion: a side beyond 16 bits cannot be counted.
+    if (sides[i] > (double)std::numeric_limits<A_short>::max()) return std::nullopt;
+    out[i] = sides[i] < (double)kMinimumGridSide ? (A_short)kMinimumGridSide : (A_short)sides[i];
+  }
+  return SampleGrid{out[0], out[1]};
+}
+
+std::optional<uint32_t> PixelCacheBytes(SampleGrid grid) {
+  if (grid.width <= 0 || grid.height <= 0) return std::nullopt;
+  const uint64_t bytes = (uint64_t)grid.width * (uint64_t)grid.height * sizeof(CloudPoint);
+  if (bytes > std::numeric_limits<uint32_t>::max()) return std::nullopt;
+  return (uint32_t)bytes;
+}
+
+void BuildFixedTransforms(RenderContext& ctx) {
+  const PreRenderData& p = *ctx.pre;
+  FixedTransforms& t = ctx.transforms;
+  const Vec3 translation{p.POSITION_OFFSET_X, p.POSITION_OFFSET_Y, p.POSITION_OFFSET_Z};
+  const Vec3 rotation{p.ROTATION_OFFSET_X, p.ROTATION_OFFSET_Y, p.ROTATION_OFFSET_Z};
+  t.scale = p.UNIFORM_SCALE ? Vec3{p.SCALE_X, p.SCALE_X, p.SCALE_X}
+                            : Vec3{p.SCALE_X, p.SCALE_Y, p.SCALE_Z};
+  t.pivot = {p.ANCHOR_X, p.ANCHOR_Y, p.ANCHOR_Z};
+  t.offset = BuildTransform(translation, rotation);
+  t.rotation_offset_in_use = rotation.x != 0.0f || rotation.y != 0.0f || rotation.z != 0.0f;
+  t.offset_in_use = t.rotation_offset_in_use || translation.x != 0.0f || translation.y != 0.0f ||
+                    translation.z != 0.0f || t.scale.x != 1.0f || t.scale.y != 1.0f ||
+                    t.scale.z != 1.0f;
+
+  auto rotation_only = [](Vec3 angles, Matrix4* m, bool* in_use) {
+    *m = BuildTransform({0.0f, 0.0f, 0.0f}, angles);
+    *in_use = angles.x != 0.0f || angles.y != 0.0f || angles.z != 0.0f;
+  };
+  rotation_only({p.DISPLACE_ROTATION_X, p.DISPLACE_ROTATION_Y, p.DISPLACE_ROTATION_Z},
+                &t.displacement, &t.displacement_in_use);
+  rotation_only({p.NORMAL_ROTATION_X, p.NORMAL_ROTATION_Y, p.NORMAL_ROTATION_Z}, &t.normal,
+                &t.normal_in_use);
+  rotation_only({p.IBL_ROTATION_X, p.IBL_ROTATION_Y, p.IBL_ROTATION_Z}, &t.ibl, &t.ibl_in_use);
+  rotation_only({p.REFLECTION_ROTATION_X, p.REFLECTION_ROTATION_Y, p.REFLECTION_ROTATION_Z},
+                &t.reflection, &t.reflection_in_use);
+}
+
+void PreparePointSettings(RenderContext& ctx) {
+  const PreRenderData& p = *ctx.pre;
+
+  PositionDecodeSettings& ps = ctx.position_settings;
+  ps.map_rgb_to = p.MAP_RGB_TO;
+  ps.invert_x = p.INVERT_X;
+  ps.invert_y = p.INVERT_Y;
+  ps.invert_z = p.INVERT_Z;
+  ps.uniform_gain = p.UNIFORM_GAIN;
+  ps.gain_x = p.GAIN_X;
+  ps.gain_y = p.GAIN_Y;
+  ps.gain_z = p.GAIN_Z;
+  ps.downsample_x = p.downsample_factor_x;
+  ps.downsample_y = p.downsample_factor_y;
+  ps.curved_projection = p.CURVED_PROJECTION;
+  ps.reference_camera_zoom = p.REFERENCE_CAMERA_ZOOM;
+  ps.uniform_scatter = p.UNIFORM_SCATTER;
+  ps.scatter_x = p.SCATTER_X;
+  ps.scatter_y = p.SCATTER_Y;
+  ps.scatter_z = p.SCATTER_Z;
+
+  NormalDecodeSettings& ns = ctx.normal_settings;
+  ns.invert_x = p.NORMAL_INVERT_X;
+  ns.invert_y = p.NORMAL_INVERT_Y;
+  ns.invert_z = p.NORMAL_INVERT_Z;
+  ns.remap = p.REMAP_VALUES;
+  ns.min_x = p.REMAP_X_MIN;
+  ns.max_x = p.REMAP_X_MAX;
+  ns.min_y = p.REMAP_Y_MIN;
+  ns.max_y = p.REMAP_Y_MAX;
+  ns.min_z = p.REMAP_Z_MIN;
+  ns.max_z = p.REMAP_Z_MAX;
+  ns.rotate = ctx.transforms.normal_in_use;
+  ns.rotation = ctx.transforms.normal;
+
+  DisplacementDecodeSettings& ds = ctx.displacement_settings;
+  ds.remap = p.REMAP_DISPLACEMENT;
+  ds.uniform = p.UNIFORM_DISPLACEMENT;
+  ds.min_x = p.DISPLACE_MIN;
+  ds.max_x = p.DISPLACE_MAX;
+  ds.min_y = p.DISPLACE_Y_MIN;
+  ds.max_y = p.DISPLACE_Y_MAX;
+  ds.min_z = p.DISPLACE_Z_MIN;
+  ds.max_z = p.DISPLACE_Z_MAX;
+
+  LightingSettings& ls = ctx.lighting;
+  ls.enable_falloff = p.ENABLE_FALLOFF;
+  ls.relative_normals = p.RELATIVE_NORMALS;
+  ls.specular_lights = ctx.frame.specular;
+  ls.specular_use_normal = p.SPECULAR_USE_NORMAL;
+  ls.ibl_use_normal = p.IBL_USE_NORMAL;
+  ls.ibl_antialias = p.IBL_ANTIALIAS;
+  ls.ibl_gain = p.IBL_GAIN;
+  ls.alpha_lights = p.ALPHA_LIGHTS;
+  ls.use_light_color = p.USE_LIGHT_COLOR;
+  ls.specular_color = p.SPECULAR_COLOR;
+  ls.hard_specular = p.HARD_SPECULAR;
+}
+
+namespace {
+
+// A layer world with the pixel it is sampled at for one grid sample.
+struct Sampled {
+  PF_EffectWorld* world;
+  A_long x, y;
+};
+
+inline bool IsFinite(Vec3 v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+class CloudWalk {
+ public:
+  explicit CloudWalk(RenderContext& ctx) : ctx_(ctx), p_(*ctx.pre) {
+    const PF_EffectWorld* src = ctx.layerWorld(kLayerSource);
+    const PF_EffectWorld* pos = ctx.layerWorld(kLayerPosition);
+    x_scale_ = (float)src->width / (float)pos->width;
+    y_scale_ = (float)src->height / (float)pos->height;
+    reference_camera_ = {p_.REFERENCE_CAMERA_POSITION_X, p_.REFERENCE_CAMERA_POSITION_Y,
+                         p_.REFERENCE_CAMERA_POSITION_Z};
+    const bool any_use_normal =
+        p_.IBL_USE_NORMAL || p_.REFLECTION_USE_NORMAL || p_.SPECULAR_USE_NORMAL;
+    alt_normal_in_use_ = ctx.has(kLayerAltNormal) && any_use_normal;
+    shade_ = ctx.light_switches.collected || ctx.has(kLayerReflectionMap) || p_.CULL_BACKFACES ||
+             ctx.frame.data;
+  }
+
+  PF_Err run() {
+    PF_Err err = PF_Err_NONE;
+    const A_long gw = ctx_.grid.width;
+    const A_long gh = ctx_.grid.height;
+    for (A_long column = 0; column < gw && !err; ++column) {
+      for (A_long row = 0; row < gh && !err; ++row) {
+        err = sample(column, row);
+        if (!err) err = PF_ABORT(ctx_.in_data);
+      }
+    }
+    return err;
+  }
+
+ private:
+  Sampled at(RenderLayer which, A_long column, A_long row) {
+    PF_EffectWorld* w = ctx_.layerWorld(which);
+    return {w, MapSampleToPixel(column, ctx_.grid.width, w->width),
+            MapSampleToPixel(row, ctx_.grid.height, w->height)};
+  }
+
+  bool matte(RenderLayer which, A_long column, A_long row, A_long mode, float* value) {
+    const Sampled s = at(which, column, row);
+    return SampleMatteChannel(s.x, s.y, s.world->data, ctx_.format, s.world->rowbytes, mode, value);
+  }
+
+  // One grid sample; stores a point when it makes one. Only lighting can fail.
+  PF_Err sample(A_long column, A_long row) {
+    CloudPoint pt{};
+    const PF_PixelFormat format = ctx_.format;
+
+    const Sampled pos = at(kLayerPosition, column, row);
+    const Sampled src = at(kLayerSource, column, row);
+    pt.source_x = src.x;
+    pt.source_y = src.y;
+
+    if (ctx_.has(kLayerLife) && ctx_.has(kLayerTexture)) {
+      matte(kLayerLife, column, row, p_.LIFE_MAP, &pt.life);
+    }
+
+    if (!PixelHasAlpha(src.x, src.y, src.world->data, format, src.world->rowbytes)) {
+      return PF_Err_NONE;
+    }
+
+    Vec3 placed{}, q{};
+    if (!DecodePositionSample(ctx_.position_settings, pos.x, pos.y, pos.world->data, format,
+                              pos.world->rowbytes, x_scale_, y_scale_, reference_camera_, &placed,
+                              &q)) {
+      return PF_Err_NONE;
+    }
+
+    if (ctx_.has(kLayerDisplace)) {
+      const Sampled d = at(kLayerDisplace, column, row);
+      Vec3 dv{};
+      if (DecodeDisplacementSample(ctx_.displacement_settings, d.x, d.y, d.world->data, format,
+                                   d.world->rowbytes, &dv)) {
+        if (ctx_.transforms.displacement_in_use)
+          dv = RotateByMatrix(ctx_.transforms.displacement, dv);
+        q = q + dv;
+      }
+    }
+
+    if (ctx_.transforms.offset_in_use) {
+      q = TransformAboutPivot(ctx_.transforms.offset, ctx_.transforms.pivot, q,
+                              ctx_.transforms.scale);
+    }
+
+    // A displacement or an offset can still carry a position out of float range; such a point
+    // has no place on screen.
+    const Vec3 world = q;
+    if (!IsFinite(world)) return PF_Err_NONE;
+
+    const std::optional<ProjectedPoint> projected =
+        ProjectPoint(ctx_.camera, ctx_.projection, p_, ctx_.frame.two_d, world, placed);
+    if (!projected) return PF_Err_NONE;
+    pt.screen_x = projected->screen_x;
+    pt.screen_y = projected->screen_y;
+    pt.fraction_x = projected->fraction_x;
+    pt.fraction_y = projected->fraction_y;
+    pt.coverage = projected->coverage;
+    pt.depth = projected->depth;
+    pt.stamp_size = projected->stamp_size;
+    pt.is_small = projected->is_small;
+    if (p_.RELATIVE_CAMERA) {
+      Vec3 moved = world;
+      pt.position_output = WorldToView(ctx_.camera.matrix, moved, ctx_.camera.orthographic);
+    } else {
+      pt.position_output = world;
+    }
+
+    bool back_face = false;
+    if (shade_) {
+      PF_Err err = shadePoint(column, row, world, &pt, &back_face);
+      if (err) return err;
+    }
+
+    if (back_face && p_.CULL_BACKFACES) return PF_Err_NONE;
+
+    ctx_.cache[ctx_.point_count++] = pt;
+    return PF_Err_NONE;
+  }
+
+  // Normal, back face, reflection and lighting of a point (step 10 of the walk).
+  PF_Err shadePoint(A_long column, A_long row, Vec3 world, CloudPoint* pt, bool* back_face) {
+    const PF_PixelFormat format = ctx_.format;
+    bool flat = false;
+    bool has_normal = false;
+    bool alt_valid = false;
+    Vec3 n{}, n2{};
+
+    if (ctx_.has(kLayerNormal)) {
+      const Sampled s = at(kLayerNormal, column, row);
+      has_normal = DecodeNormalSample(ctx_.normal_settings, s.x, s.y, s.world->data, format,
+                                      s.world->rowbytes, &n);
+    }
+    if (!has_normal && ctx_.light_switches.alpha_lighting) {
+      n = {0.0f, 0.0f, 1.0f};
+      has_normal = flat = true;
+    } else if (alt_normal_in_use_) {
+      const Sampled s = at(kLayerAltNormal, column, row);
+      alt_valid = DecodeNormalSample(ctx_.normal_settings, s.x, s.y, s.world->data, format,
+                                     s.world->rowbytes, &n2);
+    }
+    if (!has_normal) return PF_Err_NONE;
+    pt->has_normal = true;
+
+    const bool rotate = ctx_.transforms.rotation_offset_in_use;
+    const bool n_valid = flat || Normalize3(n);
+    if (rotate && !flat) n = RotateByMatrix(ctx_.transforms.offset, n);
+    if (alt_valid) {
+      alt_valid = Normalize3(n2);
+      if (rotate && alt_valid) n2 = RotateByMatrix(ctx_.transforms.offset, n2);
+    }
+    pt->normal_output = p_.RELATIVE_CAMERA ? RotateByMatrix(ctx_.camera.matrix, n) : n;
+
+    Vec3 v = ctx_.camera.position - world;
+    const bool v_valid = Normalize3(v);
+    *back_face = v_valid && !flat && Dot3(v, n) < 0.0f;
+
+    if (ctx_.has(kLayerReflectionMap) && !ctx_.frame.data)
+      reflect(column, row, n, alt_valid, n2, v, pt);
+
+    if (!ctx_.light_switches.collected) return PF_Err_NONE;
+    pt->light_terms = {0.0f, 0.0f, 0.0f, 0.0f};
+    pt->specular_terms = {1.0f, 0.0f, 0.0f, 0.0f};
+    if (!n_valid || !v_valid || (!p_.RELIGHT_BACKFACES && *back_face)) return PF_Err_NONE;
+
+    float intensity = 0.0f;
+    uint16_t exponent = 0;
+    if (ctx_.frame.specular) {
+      if (ctx_.light_switches.specular_matte) {
+        float m = 0.0f;
+        intensity = matte(kLayerSpecularMatte, column, row, p_.SPECULAR_MATTE_MAP, &m)
+                        ? m * p_.SPECULAR_INTENSITY
+                        : 0.0f;
+      } else {
+        intensity = p_.SPECULAR_INTENSITY;
+      }
+      if (!(intensity >= 0.0f)) intensity = 0.0f;
+      exponent = ctx_.frame.specular_exponent;
+    }
+    PF_Err err = ComputeLighting(ctx_.frame.alpha_normal, ctx_.lighting, ctx_.light_switches.ibl_on,
+                                 ctx_.transforms.ibl_in_use, ctx_.transforms.ibl, format, n,
+                                 alt_valid, n2, v, intensity, exponent, ctx_.frame.falloff_bias,
+                                 ctx_.lights, world, &pt->light_terms, &pt->specular_terms);
+    if (err) return err;
+    float& a = pt->light_terms.alpha;
+    a = a > 0.0f ? (a > 1.0f ? 1.0f : a) : 0.0f;
+    if (p_.INVERT_ALPHA) a = 1.0f - a;
+    return PF_Err_NONE;
+  }
+
+  void reflect(A_long column, A_long row, Vec3 n, bool alt_valid, Vec3 n2, Vec3 v, CloudPoint* pt) {
+    const Vec3 ns = alt_valid && p_.REFLECTION_USE_NORMAL ? n2 : n;
+    pt->reflection = {0.0f, 0.0f, 0.0f, 0.0f};
+    const float k = std::fabs(2.0f * Dot3(ns, v));
+    Vec3 r = ns * k - v;
+    if (ctx_.transforms.reflection_in_use) r = RotateByMatrix(ctx_.transforms.reflection, r);
+    if (!Normalize3(r)) return;
+    PF_EffectWorld* map = ctx_.layerWorld(kLayerReflectionMap);
+    pt->is_reflective =
+        SampleEnvironmentMap(map->data, map->width, map->height, ctx_.format, map->rowbytes, r,
+                             p_.REFLECTION_ANTIALIAS, &pt->reflection);
+    if (!pt->is_reflective) return;
+    if (ctx_.has(kLayerReflectionMatte)) {
+      float m = 1.0f;
+      if (matte(kLayerReflectionMatte, column, row, p_.REFLECTION_MATTE_MAP, &m)) {
+        pt->reflection.alpha *= m;
+      }
+    }
+    pt->reflection.alpha *= p_.REFLECTION_INTENSITY;
+  }
+
+  RenderContext& ctx_;
+  const PreRenderData& p_;
+  float x_scale_, y_scale_;
+  Vec3 reference_camera_;
+  bool alt_normal_in_use_;
+  bool shade_;
+};
+
+}  // namespace
+
+PF_Err BuildPointCloud(RenderContext& ctx) {
+  ctx.point_count = 0;
+  const A_long records = (A_long)ctx.grid.width * (A_long)ctx.grid.height;
+  for (A_long i = 0; i < records; ++i) ctx.cache[i].depth = kEmptyPointDepth;
+  return CloudWalk(ctx).run();
+}
+
+}  // namespace mf

@@ -1,0 +1,532 @@
+#include "render/PointDrawing.h"
+
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
+#include "AE_CompSuites.h"
+#include "raster/BlendModes.h"
+#include "raster/PixelFormat.h"
+#include "raster/Relight.h"
+#include "raster/StampShaping.h"
+#include "render/PreRenderData.h"
+#include "render/RenderContext.h"
+
+namespace mf {
+
+StampOffset StampOffsetFor(A_long size) {
+  const float h = (float)size / 2.0f;
+  const A_long k = (A_long)h;
+  const A_long offset = (h - (float)k > 0.0f) ? k : (A_long)(h - 1.0f);
+  return {offset, offset};
+}
+
+PF_TransferMode PixelBlendTransfer(A_long mode) {
+  switch (mode) {
+    case 3:
+      return PF_Xfer_DARKEN;
+    case 4:
+      return PF_Xfer_MULTIPLY;
+    case 5:
+      return PF_Xfer_ADD;
+    case 6:
+      return PF_Xfer_LIGHTEN;
+    case 7:
+      return PF_Xfer_SCREEN;
+    case 8:
+      return PF_Xfer_DIFFERENCE;
+    case 9:
+      return PF_Xfer_COLOR;
+    case 10:
+      return PF_Xfer_LUMINOSITY;
+    case 12:
+      return PF_Xfer_ALPHA_ADD;
+    default:
+      return PF_Xfer_IN_FRONT;
+  }
+}
+
+PF_TransferMode TextureBlendTransfer(A_long mode) {
+  switch (mode) {
+    case 13:
+      return PF_Xfer_MULTIPLY_ALPHA;
+    case 14:
+      return PF_Xfer_MULTIPLY_ALPHA_LUMA;
+    case 11:  // the menu's separator
+      return PF_Xfer_IN_FRONT;
+    default:
+      return PixelBlendTransfer(mode);
+  }
+}
+
+double SubPixelAlphaFactor(double coverage, double alpha_offset) {
+  double k = alpha_offset >= 0.0 ? coverage + (1.0 - coverage) * alpha_offset
+                                 : coverage + (1.0 + coverage) * alpha_offset;
+  if (k > 1.0) k = 1.0;
+  if (k < -1.0) k = -1.0;
+  return k != k ? 0.0 : k;
+}
+
+namespace {
+
+// Truncates a time computed in single precision, deciding NaN and out-of-range values before
+// any conversion.
+A_long TruncateTime(float t) {
+  if (!(t == t)) return 0;
+  if (t >= 2147483520.0f) return std::numeric_limits<A_long>::max() - 127;
+  if (t <= -2147483520.0f) return std::numeric_limits<A_long>::min() + 128;
+  return (A_long)t;
+}
+
+}  // namespace
+
+A_long TextureTimeForLife(float life, A_long total, A_long last, A_long start) {
+  float t;
+  if (life > 0.0f && life < 1.0f) {
+    t = life * (float)total;
+  } else if (life >= 1.0f) {
+    t = (float)last;
+  } else {
+    t = 0.0f;
+  }
+  return TruncateTime(t + (float)start);
+}
+
+PF_Err PrepareStampSetup(RenderContext& ctx) {
+  const PreRenderData& p = *ctx.pre;
+  StampSetup& s = ctx.stamp;
+  s.composite = {PixelBlendTransfer(p.PIXEL_BLEND_MODE), 0, 255, false, 32768};
+  s.texture_composite = {TextureBlendTransfer(p.TEXTURE_BLEND_MODE), 0, 255, true, 32768};
+  s.texture_times_set = false;
+  s.texture_total = s.texture_last = s.texture_start = 0;
+  if (!ctx.has(kLayerTexture) || !ctx.has(kLayerLife)) return PF_Err_NONE;
+
+  // The texture layer itself is found through the effect's own parameter stream.
+  SuiteHandler& sh = *ctx.suite_handler;
+  const auto* pfi =
+      sh.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
+  const auto* streams = sh.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
+  const auto* layers = sh.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+  const auto* effects = sh.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
+
+  PF_Err err = PF_Err_NONE;
+  AEGP_EffectRefH effect = nullptr;
+  AEGP_StreamRefH stream = nullptr;
+  AEGP_StreamValue2 value{};
+  bool have_value = false;
+  err = pfi->AEGP_GetNewEffectForEffect(ctx.plugin_id, ctx.in_data->effect_ref, &effect);
+  if (!err) {
+    err = streams->AEGP_GetNewEffectStreamByIndex(ctx.plugin_id, effect, TEXTURE_LAYER, &stream);
+  }
+  if (!err) {
+    err = streams->AEGP_GetNewStreamValue(ctx.plugin_id, stream, AEGP_LTimeMode_LayerTime,
+                                          &ctx.comp_time, true, &value);
+    have_value = !err;
+  }
+  AEGP_LayerH texture_layer = nullptr;
+  if (!err && value.val.layer_id != 0) {
+    err = layers->AEGP_GetLayerFromLayerID(ctx.comp, value.val.layer_id, &texture_layer);
+  }
+  if (!err && texture_layer) {
+    A_Time duration{}, offset{};
+    err = layers->AEGP_GetLayerDuration(texture_layer, AEGP_LTimeMode_CompTime, &duration);
+    if (!err) err = layers->AEGP_GetLayerOffset(texture_layer, &offset);
+    if (!err) {
+      const float scale = (float)ctx.in_data->time_scale;
+      if (duration.scale != 0) {
+        s.texture_total = TruncateTime((float)duration.value * scale / (float)duration.scale);
+        s.texture_last =
+            TruncateTime((float)((double)duration.value - 1.0) * scale / (float)duration.scale);
+      }
+      if (offset.scale != 0) {
+        s.texture_start = TruncateTime((float)offset.value * scale / (float)offset.scale);
+      }
+      s.texture_times_set = true;
+    }
+  }
+  if (!err) err = PF_ABORT(ctx.in_data);
+
+  if (have_value) {
+    PF_Err e = streams->AEGP_DisposeStreamValue(&value);
+    if (!err) err = e;
+  }
+  if (stream) {
+    PF_Err e = streams->AEGP_DisposeStream(stream);
+    if (!err) err = e;
+  }
+  if (effect) {
+    PF_Err e = effects->AEGP_DisposeEffect(effect);
+    if (!err) err = e;
+  }
+  return err;
+}
+
+namespace {
+
+// A host world made for one point, disposed when it goes out of scope unless dispose() was
+// called (whose error the caller keeps).
+class PointWorld {
+ public:
+  PointWorld(const PF_WorldSuite2* suite, PF_ProgPtr ref) : suite_(suite), ref_(ref) {}
+  ~PointWorld() { dispose(); }
+  PointWorld(const PointWorld&) = delete;
+  PointWorld& operator=(const PointWorld&) = delete;
+
+  PF_Err make(A_long width, A_long height, PF_PixelFormat format) {
+    PF_Err err = suite_->PF_NewWorld(ref_, width, height, true, format, &world_);
+    made_ = !err;
+    return err;
+  }
+  PF_Err dispose() {
+    if (!made_) return PF_Err_NONE;
+    made_ = false;
+    return suite_->PF_DisposeWorld(ref_, &world_);
+  }
+  PF_EffectWorld* get() { return &world_; }
+
+ private:
+  const PF_WorldSuite2* suite_;
+  PF_ProgPtr ref_;
+  PF_EffectWorld world_{};
+  bool made_ = false;
+};
+
+template <typename Pixel>
+constexpr bool kIs8 = std::is_same_v<Pixel, PF_Pixel8>;
+template <typename Pixel>
+constexpr bool kIs16 = std::is_same_v<Pixel, PF_Pixel16>;
+
+// Fills a rectangle of a world with one pixel, by the fill of the pixel's depth.
+template <typename Pixel>
+PF_Err FillWith(const RenderContext& ctx, const Pixel& px, const PF_Rect* rect,
+                PF_EffectWorld* world) {
+  const PF_FillMatteSuite2* fill = ctx.suites.fill;
+  if constexpr (kIs8<Pixel>) {
+    return fill->fill(ctx.in_data->effect_ref, &px, rect, world);
+  } else if constexpr (kIs16<Pixel>) {
+    return fill->fill16(ctx.in_data->effect_ref, &px, rect, world);
+  } else {
+    return fill->fill_float(ctx.in_data->effect_ref, &px, rect, world);
+  }
+}
+
+// Runs a per-pixel callback over the whole of a world (no source world, no area), by the
+// iterate suite of the pixel's depth.
+template <typename Pixel>
+PF_Err IterateOver(const RenderContext& ctx, PF_EffectWorld* world, void* refcon,
+                   PF_Err (*fn)(void*, A_long, A_long, Pixel*, Pixel*)) {
+  const IterateSuites& it = ctx.suites.iterate;
+  if constexpr (kIs8<Pixel>) {
+    return it.iterate8->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn, world);
+  } else if constexpr (kIs16<Pixel>) {
+    return it.iterate16->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn,
+                                 world);
+  } else {
+    return it.iterate_float->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn,
+                                     world);
+  }
+}
+
+template <typename Pixel>
+constexpr auto RelightFn() {
+  if constexpr (kIs8<Pixel>) {
+    return &ApplyRelight8;
+  } else if constexpr (kIs16<Pixel>) {
+    return &ApplyRelight16;
+  } else {
+    return &ApplyRelightFloat;
+  }
+}
+
+template <typename Pixel>
+constexpr auto SoftenFn() {
+  if constexpr (kIs8<Pixel>) {
+    return &SoftenPixel8;
+  } else if constexpr (kIs16<Pixel>) {
+    return &SoftenPixel16;
+  } else {
+    return &SoftenPixelFloat;
+  }
+}
+
+template <typename Pixel>
+constexpr auto SubPixelFn() {
+  if constexpr (kIs8<Pixel>) {
+    return &SubPixelShift8;
+  } else if constexpr (kIs16<Pixel>) {
+    return &SubPixelShift16;
+  } else {
+    return &SubPixelShiftFloat;
+  }
+}
+
+template <typename Pixel>
+void SetSoftenColor(SoftenContext* soften, const Pixel& px) {
+  if constexpr (kIs8<Pixel>) {
+    soften->color8 = px;
+  } else if constexpr (kIs16<Pixel>) {
+    soften->color16 = px;
+  } else {
+    soften->color_float = px;
+  }
+}
+
+// Blends the point's reflection into its pixel; integer depths go through float and keep their
+// alpha as stored.
+template <typename Pixel>
+void BlendReflection(const CloudPoint& pt, A_long mode, Pixel* px) {
+  ColorF c = ToColorF(*px);
+  if (BlendFloat(c, pt.reflection, mode) != PF_Err_NONE) return;
+  if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+    px->red = c.red;
+    px->green = c.green;
+    px->blue = c.blue;
+  } else {
+    using T = PixelTraits<Pixel>;
+    px->red = T::FromFloat(c.red);
+    px->green = T::FromFloat(c.green);
+    px->blue = T::FromFloat(c.blue);
+  }
+}
+
+// The colour a data mode writes: alpha full, then the point's position or normal. Integer
+// depths clamp to their range; float keeps the values.
+template <typename Pixel>
+Pixel DataColor(const CloudPoint& pt, A_long mode) {
+  const Vec3 v = WritesNormal(mode) ? pt.normal_output : pt.position_output;
+  return FromColorF<Pixel>({1.0f, v.x, v.y, v.z});
+}
+
+template <typename Pixel>
+class PointPainter {
+ public:
+  explicit PointPainter(RenderContext& ctx)
+      : ctx_(ctx), p_(*ctx.pre), in_data_(ctx.in_data), ref_(ctx.in_data->effect_ref) {
+    const PreRenderData& p = p_;
+    relight_.composite_color = {1.0f, p.COMPOSITE_ALPHA_COLOR.red, p.COMPOSITE_ALPHA_COLOR.green,
+                                p.COMPOSITE_ALPHA_COLOR.blue};
+    relight_.composite_blend_mode = p.COMPOSITE_ALPHA_BLEND;
+    relight_.diffuse = ctx.frame.diffuse;
+    relight_.specular = ctx.frame.specular;
+    relight_.alpha_lighting = ctx.light_switches.alpha_lighting;
+    relight_.composite_alpha = p.COMPOSITE_ALPHA;
+    high_quality_ = in_data_->quality == PF_Quality_HI;
+    custom_blend_ = p.PIXEL_BLEND_MODE == kPixelBlendAverage ||
+                    p.PIXEL_BLEND_MODE == kPixelBlendAverageAddAlpha ||
+                    p.PIXEL_BLEND_MODE == kPixelBlendMaxAverageAlpha;
+  }
+
+  PF_Err run() {
+    PF_Err err = PF_Err_NONE;
+    for (A_long i = 0; i < ctx_.point_count && !err; ++i) err = drawPoint(ctx_.cache[i]);
+    return err;
+  }
+
+ private:
+  PF_Err copy(PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
+    const PF_WorldTransformSuite1* t = ctx_.suites.transform;
+    return high_quality_ ? t->copy_hq(ref_, src, dst, src_r, dst_r)
+                         : t->copy(ref_, src, dst, src_r, dst_r);
+  }
+
+  PF_Err transfer(const PF_Rect& rect, const PF_EffectWorld* src, const PF_CompositeMode& mode,
+                  A_long x, A_long y, PF_EffectWorld* dst) {
+    return ctx_.suites.transform->transfer_rect(ref_, in_data_->quality, PF_MF_Alpha_STRAIGHT,
+                                                in_data_->field, &rect, src, &mode, nullptr, x, y,
+                                                dst);
+  }
+
+  const Pixel& sourcePixel(const CloudPoint& pt) {
+    PF_EffectWorld* src = ctx_.layerWorld(kLayerSource);
+    return *PixelTraits<Pixel>::Address(src->data, pt.source_x, pt.source_y, src->rowbytes);
+  }
+
+  // Fills the stamp with one colour, softened into a disc when asked.
+  PF_Err paint(const Pixel& color, A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
+    if (!p_.SOFTEN_PIXELS) return FillWith(ctx_, color, &rect, stamp);
+    SoftenContext soften{};
+    SetSoftenColor(&soften, color);
+    soften.stamp_size = size;
+    soften.bias = p_.SOFTEN_PIXELS_BIAS;
+    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &soften, SoftenFn<Pixel>());
+    // A one-pixel stamp is the centre of a stamp of two.
+    soften.stamp_size = 2;
+    Pixel shaped = color;
+    SoftenFn<Pixel>()(&soften, 1, 1, &shaped, &shaped);
+    return FillWith(ctx_, shaped, &rect, stamp);
+  }
+
+  PF_Err relightStamp(A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
+    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &relight_, RelightFn<Pixel>());
+    Pixel px = *PixelTraits<Pixel>::Address(stamp->data, 0, 0, stamp->rowbytes);
+    RelightFn<Pixel>()(&relight_, 0, 0, &px, &px);
+    return FillWith(ctx_, px, &rect, stamp);
+  }
+
+  PF_Err texture(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect& stamp_rect) {
+    PF_Err err = PF_Err_NONE;
+    PF_ParamDef timed{};
+    bool checked_out = false;
+    PF_EffectWorld* tex = ctx_.layerWorld(kLayerTexture);
+    if (ctx_.has(kLayerLife)) {
+      const StampSetup& s = ctx_.stamp;
+      const A_long t =
+          TextureTimeForLife(pt.life, s.texture_total, s.texture_last, s.texture_start);
+      err = in_data_->inter.checkout_param(ref_, TEXTURE_LAYER, t, in_data_->time_step,
+                                           in_data_->time_scale, &timed);
+      checked_out = !err;
+      if (!err) err = PF_ABORT(in_data_);
+      tex = &timed.u.ld;
+    }
+    if (!err && tex->data) {
+      PF_Rect tex_rect{0, 0, (A_short)tex->width, (A_short)tex->height};
+      if (p_.TEXTURE_BLEND_MODE == 1) {
+        err = copy(tex, stamp, &tex_rect, &stamp_rect);
+      } else {
+        PointWorld temp(ctx_.suites.world, ref_);
+        err = temp.make(size, size, ctx_.format);
+        if (!err) err = PF_ABORT(in_data_);
+        if (!err) err = copy(tex, temp.get(), &tex_rect, &stamp_rect);
+        PF_CompositeMode mode = ctx_.stamp.texture_composite;
+        if (!err) err = transfer(stamp_rect, temp.get(), mode, 0, 0, stamp);
+        if (!err && p_.ALPHA_STENCIL && p_.TEXTURE_BLEND_MODE != 13 &&
+            p_.TEXTURE_BLEND_MODE != 14) {
+          mode.xfer = PF_Xfer_MULTIPLY_ALPHA;
+          err = transfer(stamp_rect, temp.get(), mode, 0, 0, stamp);
+        }
+        if (!err) err = PF_ABORT(in_data_);
+        const PF_Err e = temp.dispose();
+        if (!err) err = e;
+      }
+      if (!err && ctx_.light_switches.collected && pt.has_normal) {
+        err = relightStamp(size, stamp, stamp_rect);
+      }
+    }
+    if (checked_out) {
+      const PF_Err e = in_data_->inter.checkin_param(ref_, &timed);
+      if (!err) err = e;
+    }
+    return err;
+  }
+
+  PF_Err composite(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect stamp_rect,
+                   PF_Rect dst) {
+    PF_EffectWorld* canvas = &ctx_.canvas;
+    if (p_.PIXEL_BLEND_MODE == 1) return copy(stamp, canvas, &stamp_rect, &dst);
+    const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
+    if (!shift) {
+      if (custom_blend_) {
+        return ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, ctx_.suites.iterate,
+                                     ctx_.suites.transform, ctx_.suites.world, ctx_.suites.fill,
+                                     in_data_, ctx_.format, stamp, size, canvas, dst);
+      }
+      return transfer(stamp_rect, stamp, ctx_.stamp.composite, dst.left, dst.top, canvas);
+    }
+
+    PointWorld aa(ctx_.suites.world, ref_);
+    PF_Err err = aa.make(size + 1, size + 1, ctx_.format);
+    if (!err) err = PF_ABORT(in_data_);
+    if (!err) {
+      const double fx = pt.fraction_x, fy = pt.fraction_y;
+      SubPixelContext sub{
+          stamp, aa.get(), {fx * fy, (1.0 - fx) * fy, fx * (1.0 - fy), (1.0 - fx) * (1.0 - fy)},
+          size,  size,     SubPixelAlphaFactor(pt.coverage, p_.ALPHA_OFFSET)};
+      err = IterateOver<Pixel>(ctx_, aa.get(), &sub, SubPixelFn<Pixel>());
+    }
+    if (!err) {
+      dst.right += 1;
+      dst.bottom += 1;
+      stamp_rect.right += 1;
+      stamp_rect.bottom += 1;
+      if (custom_blend_) {
+        err = ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, ctx_.suites.iterate, ctx_.suites.transform,
+                                    ctx_.suites.world, ctx_.suites.fill, in_data_, ctx_.format,
+                                    aa.get(), size + 1, canvas, dst);
+      } else {
+        err = transfer(stamp_rect, aa.get(), ctx_.stamp.composite, dst.left, dst.top, canvas);
+      }
+    }
+    if (!err) err = PF_ABORT(in_data_);
+    const PF_Err e = aa.dispose();
+    return err ? err : e;
+  }
+
+  PF_Err drawPoint(const CloudPoint& pt) {
+    A_long size = pt.stamp_size < 1 ? 1 : pt.stamp_size;
+    const StampOffset offset =
+        p_.ENABLE_PIXEL_PERSPECTIVE
+            ? StampOffsetFor(size)
+            : StampOffset{ctx_.stamp.base_left_offset, ctx_.stamp.base_top_offset};
+
+    A_long x0, y0;
+    if (ctx_.frame.two_d) {
+      // Back to the point's own place on the grid-sized canvas.
+      const auto ceil = in_data_->utils->ansi.ceil;
+      x0 = ClampToShort(ceil((double)pt.source_x * p_.RESOLUTION)) - offset.left;
+      y0 = ClampToShort(ceil((double)pt.source_y * p_.RESOLUTION)) - offset.top;
+    } else {
+      x0 = pt.screen_x - offset.left;
+      y0 = pt.screen_y - offset.top;
+    }
+    x0 = (A_short)x0;
+    y0 = (A_short)y0;
+
+    const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
+    if (ctx_.frame.data && shift) size += 1;
+
+    PointWorld stamp(ctx_.suites.world, ref_);
+    PF_Err err = stamp.make(size, size, ctx_.format);
+    if (!err) err = PF_ABORT(in_data_);
+    PF_Rect stamp_rect{0, 0, size, size};
+
+    relight_.light_terms = pt.light_terms;
+    relight_.specular_terms = pt.specular_terms;
+
+    if (!err) {
+      const bool lit = ctx_.light_switches.collected && pt.has_normal;
+      if (ctx_.frame.data) {
+        err = FillWith(ctx_, DataColor<Pixel>(pt, ctx_.frame.mode), &stamp_rect, stamp.get());
+      } else {
+        Pixel px = sourcePixel(pt);
+        if (pt.is_reflective) BlendReflection(pt, p_.REFLECTION_BLEND, &px);
+        if (!ctx_.frame.texture && lit) RelightFn<Pixel>()(&relight_, 0, 0, &px, &px);
+        err = paint(px, size, stamp.get(), stamp_rect);
+      }
+    }
+    if (!err && ctx_.frame.texture) err = texture(pt, size, stamp.get(), stamp_rect);
+    if (!err) {
+      err = composite(pt, size, stamp.get(), stamp_rect, PF_Rect{x0, y0, x0 + size, y0 + size});
+    }
+    if (!err) err = PF_ABORT(in_data_);
+    const PF_Err e = stamp.dispose();
+    return err ? err : e;
+  }
+
+  static A_long ClampToShort(double v) {
+    if (!(v == v)) return 0;
+    if (v > 32767.0) return 32767;
+    if (v < -32768.0) return -32768;
+    return (A_long)v;
+  }
+
+  RenderContext& ctx_;
+  const PreRenderData& p_;
+  PF_InData* in_data_;
+  PF_ProgPtr ref_;
+  RelightContext relight_{};
+  bool high_quality_;
+  bool custom_blend_;
+};
+
+}  // namespace
+
+PF_Err DrawCloudPoints(RenderContext& ctx) {
+  PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
+  DispatchPixelFormat(ctx.format, [&](auto tag) {
+    using Pixel = typename decltype(tag)::type;
+    err = PointPainter<Pixel>(ctx).run();
+  });
+  return err;
+}
+
+}  // namespace mf

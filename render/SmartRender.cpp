@@ -1,0 +1,466 @@
+#include "render/SmartRender.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "AE_CompSuites.h"
+#include "AE_EffectSuites.h"
+#include "entry/Globals.h"
+#include "entry/SuiteHandler.h"
+#include "params/SequenceData.h"
+#include "raster/GridSegment.h"
+#include "raster/Random.h"
+#include "render/PointCloud.h"
+#include "render/PointDrawing.h"
+#include "render/PreRenderData.h"
+#include "render/RenderCamera.h"
+#include "render/RenderContext.h"
+#include "render/SceneLights.h"
+
+namespace mf {
+namespace {
+
+constexpr const char* kWorldSuiteMessage = "无法加载插件.";
+constexpr const char* kFillSuiteMessage = "Couldn't load fill suite.";
+constexpr const char* kSuiteMessage = "Couldn't load suite.";
+constexpr const char* kReleaseMessage = "Couldn't release suite.";
+
+// The largest bias strictly inside (-1, 1) in single precision steps: 0x3F7FFFEF.
+const float kFalloffBiasScale = std::bit_cast<float>(0x3F7FFFEFu);
+
+// Check-in order of the layer controls at the end of the call.
+constexpr RenderLayer kCheckinOrder[kRenderLayerCount] = {
+    kLayerTexture,  kLayerReflectionMatte, kLayerReflectionMap, kLayerIbl,
+    kLayerDisplace, kLayerSpecularMatte,   kLayerNormal,        kLayerAltNormal,
+    kLayerLife,     kLayerSource,          kLayerPosition,
+};
+
+// Copies a prefix of at most 31 characters and terminates it.
+void CopyPrefix(char* dst, const char* src) {
+  const size_t n = strnlen(src, kPrefixBufferSize - 1);
+  std::memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+class SmartRenderCall {
+ public:
+  SmartRenderCall(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra,
+                  SuiteHandler& suites)
+      : in_(in_data), out_(out_data), extra_(extra), suites_(suites) {
+    ctx_.in_data = in_data;
+    ctx_.out_data = out_data;
+    ctx_.suite_handler = &suites;
+  }
+
+  PF_Err run() {
+    if (!lockRecords()) {
+      unlockPreRender();
+      return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    // A suite the SuiteHandler cannot supply throws; everything checked out so far is still
+    // handed back before the error goes on to the dispatcher.
+    bool thrown = false;
+    try {
+      render();
+    } catch (PF_Err& e) {
+      thrown = true;
+      if (!err_) err_ = e;
+    }
+    release();
+    unlockPreRender();
+    if (thrown) throw PF_Err(err_);
+    return err_;
+  }
+
+ private:
+  PF_Err abortCheck() { return PF_ABORT(in_); }
+  void keep(PF_Err e) {
+    if (!err_) err_ = e;
+  }
+
+  // Steps 1 and 2: the pre-render record, the plug-in ID and the light prefixes.
+  bool lockRecords() {
+    handles_ = suites_.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion);
+    if (extra_ && extra_->input && extra_->input->pre_render_data) {
+      pre_handle_ = static_cast<PF_Handle>(extra_->input->pre_render_data);
+      ctx_.pre = static_cast<const PreRenderData*>(handles_->host_lock_handle(pre_handle_));
+    }
+    if (in_->global_data && *in_->global_data) {
+      ctx_.plugin_id = static_cast<const GlobalData*>(*in_->global_data)->plugin_id;
+    }
+    PF_Handle seq_handle = in_->sequence_data;
+    if (!seq_handle || !*seq_handle || !ctx_.pre) return false;
+    const auto* seq = static_cast<const SequenceData*>(*seq_handle);
+    if (seq->flattened) {
+      // A record still in its stored form carries its prefixes inline.
+      const auto* flat = static_cast<const FlatSequenceData*>(*seq_handle);
+      CopyPrefix(ctx_.alpha_prefix, flat->alpha_prefix);
+      CopyPrefix(ctx_.specular_prefix, flat->specular_prefix);
+      CopyPrefix(ctx_.diffuse_prefix, flat->diffuse_prefix);
+      return true;
+    }
+    if (!seq->alpha_prefix || !seq->specular_prefix || !seq->diffuse_prefix) return false;
+    CopyPrefix(ctx_.alpha_prefix, seq->alpha_prefix);
+    CopyPrefix(ctx_.specular_prefix, seq->specular_prefix);
+    CopyPrefix(ctx_.diffuse_prefix, seq->diffuse_prefix);
+    return true;
+  }
+
+  void unlockPreRender() {
+    if (ctx_.pre) handles_->host_unlock_handle(pre_handle_);
+    ctx_.pre = nullptr;
+  }
+
+  // Step 4.
+  void frameConstants() {
+    const PreRenderData& p = *ctx_.pre;
+    FrameConstants& f = ctx_.frame;
+    f.mode = p.RENDER_MODE;
+    f.two_d = IsTwoDMode(f.mode);
+    f.data = IsDataMode(f.mode);
+    float bias = p.FALLOFF_BIAS;
+    if (!(bias == bias)) bias = 0.0f;
+    bias = bias < -1.0f ? -1.0f : (bias > 1.0f ? 1.0f : bias);
+    f.falloff_bias = bias * kFalloffBiasScale;
+    f.diffuse = p.DIFFUSE_LIGHTS;
+    f.specular = p.SPECULAR_LIGHTS;
+    f.alpha_normal = p.ALPHA_NORMAL;
+    A_long exponent = p.RELATIVE_NORMALS ? p.SPECULAR_SHININESS : p.SPECULAR_SHININESS - 1;
+    f.specular_exponent = (uint16_t)(exponent < 0 ? 0 : exponent);
+    f.texture = false;
+  }
+
+  // Step 5.
+  void checkOut() {
+    PF_SmartRenderCallbacks* cb = extra_->cb;
+    if (!err_) {
+      err_ = cb->checkout_layer_pixels(in_->effect_ref, 0, &ctx_.input);
+      input_checked_out_ = !err_;
+      if (!err_) err_ = abortCheck();
+    }
+    if (!err_) err_ = cb->checkout_output(in_->effect_ref, &ctx_.output);
+    if (!err_) err_ = abortCheck();
+    for (int i = 0; i < kRenderLayerCount && !err_; ++i) {
+      LayerCheckout& l = ctx_.layers[i];
+      err_ = in_->inter.checkout_param(in_->effect_ref, kRenderLayerParam[i], in_->current_time,
+                                       in_->time_step, in_->time_scale, &l.def);
+      l.checked_out = !err_;
+      l.present = l.checked_out && l.def.u.ld.data != nullptr;
+      if (!err_) err_ = abortCheck();
+    }
+  }
+
+  // Step 6.
+  void acquireSuites() {
+    if (err_) return;
+    world_suite_.emplace(in_, out_, kPFWorldSuite, kPFWorldSuiteVersion2, kWorldSuiteMessage,
+                         kReleaseMessage);
+    err_ = world_suite_->err();
+    if (!err_) {
+      fill_suite_.emplace(in_, out_, kPFFillMatteSuite, kPFFillMatteSuiteVersion2,
+                          kFillSuiteMessage, kReleaseMessage);
+      err_ = fill_suite_->err();
+    }
+    if (!err_) {
+      app_suite_.emplace(in_, out_, kPFAppSuite, kPFAppSuiteVersion6, kSuiteMessage,
+                         kReleaseMessage);
+      err_ = app_suite_->err();
+    }
+    if (err_) return;
+    ctx_.suites.world = world_suite_->get<PF_WorldSuite2>();
+    ctx_.suites.fill = fill_suite_->get<PF_FillMatteSuite2>();
+    ctx_.suites.app = app_suite_->get<PFAppSuite6>();
+    err_ = ctx_.suites.world->PF_GetPixelFormat(ctx_.input, &ctx_.format);
+  }
+
+  // The suites the stages use through the SuiteHandler.
+  void stageSuites() {
+    RenderSuites& s = ctx_.suites;
+    s.transform = suites_.get<PF_WorldTransformSuite1>(kPFWorldTransformSuite,
+                                                       kPFWorldTransformSuiteVersion1);
+    s.iterate.iterate8 = suites_.get<PF_Iterate8Suite1>(kPFIterate8Suite, kPFIterate8SuiteVersion1);
+    s.iterate.iterate16 =
+        suites_.get<PF_iterate16Suite1>(kPFIterate16Suite, kPFIterate16SuiteVersion1);
+    s.iterate.iterate_float =
+        suites_.get<PF_iterateFloatSuite1>(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1);
+    s.memory = suites_.get<AEGP_MemorySuite1>(kAEGPMemorySuite, kAEGPMemorySuiteVersion1);
+  }
+
+  // Step 8. False when the effect sits in no composition (the input was passed through).
+  bool findPlace() {
+    const auto* pfi =
+        suites_.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
+    const auto* layers = suites_.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+    if (!err_) {
+      err_ = pfi->AEGP_ConvertEffectToCompTime(in_->effect_ref, in_->current_time, in_->time_scale,
+                                               &ctx_.comp_time);
+    }
+    if (!err_)
+      err_ = pfi->AEGP_GetEffectCamera(in_->effect_ref, &ctx_.comp_time, &ctx_.camera_layer);
+    if (!err_) err_ = pfi->AEGP_GetEffectLayer(in_->effect_ref, &ctx_.effect_layer);
+    if (!err_ && ctx_.effect_layer) {
+      err_ = layers->AEGP_GetLayerParentComp(ctx_.effect_layer, &ctx_.comp);
+      if (!err_) err_ = layers->AEGP_GetLayerIndex(ctx_.effect_layer, &ctx_.effect_layer_index);
+      if (!err_ && ctx_.effect_layer_index < 0) err_ = PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (err_ || ctx_.comp) return !err_;
+    // Outside any composition the layer passes through unchanged.
+    const A_short left = (A_short)-in_->output_origin_x;
+    const A_short top = (A_short)-in_->output_origin_y;
+    PF_Rect pass{left, top, (A_short)(left + ctx_.output->width),
+                 (A_short)(top + ctx_.output->height)};
+    err_ = in_->utils->copy(in_->effect_ref, ctx_.input, ctx_.output, &pass, nullptr);
+    return false;
+  }
+
+  // Step 11: refuses a grid that cannot be counted in 16 bits or whose cache does not fit the
+  // host's 32-bit block size, naming the resolution that asked for it.
+  bool sizeGrid() {
+    const PreRenderData& p = *ctx_.pre;
+    const PF_EffectWorld* src = ctx_.layerWorld(kLayerSource);
+    const PF_EffectWorld* pos = ctx_.layerWorld(kLayerPosition);
+    const std::optional<SampleGrid> grid =
+        SizeSampleGrid(src->width, src->height, pos->width, pos->height, p.RESOLUTION);
+    if (grid && PixelCacheBytes(*grid)) {
+      ctx_.grid = *grid;
+      return true;
+    }
+    err_ = PF_Err_OUT_OF_MEMORY;
+    const double w = (src->width > pos->width ? src->width : pos->width) * p.RESOLUTION;
+    const double h = (src->height > pos->height ? src->height : pos->height) * p.RESOLUTION;
+    out_->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
+    in_->utils->ansi.sprintf(out_->return_msg,
+                             "Motefield: a sample grid of %.0f x %.0f points at %g%% resolution "
+                             "is too large for the pixel cache. Reduce the resolution.",
+                             std::isfinite(w) ? std::trunc(w) : 0.0,
+                             std::isfinite(h) ? std::trunc(h) : 0.0, p.RESOLUTION * 100.0);
+    return false;
+  }
+
+  // Step 16: cache, cloud, sort, drawing. A cache the host cannot give leaves the canvas empty.
+  void cloud() {
+    const AEGP_MemorySuite1* mem = ctx_.suites.memory;
+    const uint32_t bytes = *PixelCacheBytes(ctx_.grid);
+    AEGP_MemHandle block = nullptr;
+    if (mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName, bytes, AEGP_MemFlag_NONE, &block) !=
+            PF_Err_NONE ||
+        !block) {
+      return;
+    }
+    cache_block_ = block;
+    void* locked = nullptr;
+    if (mem->AEGP_LockMemHandle(block, &locked) != PF_Err_NONE || !locked) {
+      freeCache();
+      return;
+    }
+    cache_locked_ = true;
+    ctx_.cache = static_cast<CloudPoint*>(locked);
+    err_ = BuildPointCloud(ctx_);
+    if (!err_) SortCloudByDepth(ctx_.cache, ctx_.point_count);
+    if (!err_) err_ = DrawCloudPoints(ctx_);
+    freeCache();
+  }
+
+  void freeCache() {
+    const AEGP_MemorySuite1* mem = ctx_.suites.memory;
+    if (cache_locked_) keep(mem->AEGP_UnlockMemHandle(cache_block_));
+    if (cache_block_) keep(mem->AEGP_FreeMemHandle(cache_block_));
+    cache_locked_ = false;
+    cache_block_ = nullptr;
+    ctx_.cache = nullptr;
+  }
+
+  PF_Err copyWorld(PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
+    const PF_WorldTransformSuite1* t = ctx_.suites.transform;
+    return in_->quality == PF_Quality_HI ? t->copy_hq(in_->effect_ref, src, dst, src_r, dst_r)
+                                         : t->copy(in_->effect_ref, src, dst, src_r, dst_r);
+  }
+
+  // Step 17.
+  void copyToOutput() {
+    if (err_) return;
+    if (!ctx_.frame.two_d) {
+      err_ = copyWorld(&ctx_.canvas, ctx_.output, nullptr, nullptr);
+      return;
+    }
+    const PreRenderData& p = *ctx_.pre;
+    const A_short left = (A_short)p.input_origin_x;
+    const A_short top = (A_short)p.input_origin_y;
+    PF_Rect r{left, top, left + ctx_.output->width, top + ctx_.output->height};
+    if (ctx_.grid.width == ctx_.output->width && ctx_.grid.height == ctx_.output->height) {
+      err_ = copyWorld(&ctx_.canvas, ctx_.output, &r, nullptr);
+      return;
+    }
+    // The grid-sized canvas is scaled back to the layer's size at this downsampling first.
+    const auto ceil = in_->utils->ansi.ceil;
+    const float qx =
+        (float)p.layer_width / (float)(p.downsample_factor_x ? p.downsample_factor_x : 1);
+    const float qy =
+        (float)p.layer_height / (float)(p.downsample_factor_y ? p.downsample_factor_y : 1);
+    PF_EffectWorld layer{};
+    err_ = ctx_.suites.world->PF_NewWorld(in_->effect_ref, (A_long)ceil(qx), (A_long)ceil(qy), true,
+                                          ctx_.format, &layer);
+    if (err_) return;
+    err_ = copyWorld(&ctx_.canvas, &layer, nullptr, nullptr);
+    if (!err_) err_ = copyWorld(&layer, ctx_.output, &r, nullptr);
+    if (!err_) err_ = abortCheck();
+    keep(ctx_.suites.world->PF_DisposeWorld(in_->effect_ref, &layer));
+  }
+
+  // Step 18.
+  void reportCount() {
+    if (err_ || !ctx_.suites.app) return;
+    PF_Boolean render_engine = true;
+    if (ctx_.suites.app->PF_IsRenderEngine(&render_engine) != PF_Err_NONE || render_engine) return;
+    SingleSuite adv(in_, out_, kPFAdvAppSuite, kPFAdvAppSuiteVersion2, kSuiteMessage,
+                    kReleaseMessage);
+    err_ = adv.err();
+    if (err_) return;
+    char count[32];
+    in_->utils->ansi.sprintf(count, "%d", (int)ctx_.point_count);
+    err_ = adv.get<PF_AdvAppSuite2>()->PF_InfoDrawText(kPointCountLabel, count);
+    keep(adv.release());
+  }
+
+  // Step 20.
+  void drawGrid() {
+    const PreRenderData& p = *ctx_.pre;
+    if (!err_ && p.ENABLE_GRID) {
+      const A_long g = p.GRID_SIZE;
+      const A_long n = p.GRID_SUBDIVIDE < 1 ? 1 : p.GRID_SUBDIVIDE;
+      const Vec3 o{p.GRID_POSITION_X, p.GRID_POSITION_Y, p.GRID_POSITION_Z};
+      const GridView view{g, p.input_origin_x, p.input_origin_y, (A_long)p.downsample_factor_x,
+                          (A_long)p.downsample_factor_y};
+      const GridSuites suites{ctx_.suites.world, ctx_.suites.fill, ctx_.suites.transform};
+      const float gf = (float)g;
+      auto line = [&](int k) { return -gf + 2.0f * gf * (float)k / (float)n; };
+      for (int pass = 0; pass < 2 && !err_; ++pass) {
+        for (A_long i = 0; i <= n && !err_; ++i) {
+          const float t = line(i);
+          Vec3 a = pass == 0 ? Vec3{-gf, 0.0f, t} : Vec3{t, 0.0f, -gf};
+          Vec3 b = pass == 0 ? Vec3{gf, 0.0f, t} : Vec3{t, 0.0f, gf};
+          a = a + o;
+          b = b + o;
+          err_ = DrawGridSegment(in_, view, a, b, ctx_.camera.matrix, ctx_.camera.orthographic,
+                                 ctx_.camera.zoom, 2, ctx_.output, suites, ctx_.format);
+        }
+      }
+      if (!err_) err_ = abortCheck();
+    }
+    disposeCanvas();
+  }
+
+  void disposeCanvas() {
+    if (!ctx_.canvas_made) return;
+    ctx_.canvas_made = false;
+    keep(ctx_.suites.world->PF_DisposeWorld(in_->effect_ref, &ctx_.canvas));
+  }
+
+  void render() {
+    const PreRenderData& p = *ctx_.pre;
+    SeedRandom((uint32_t)(int32_t)p.SCATTER_RANDOM_SEED);  // step 3
+    frameConstants();
+    checkOut();
+    acquireSuites();
+    if (err_) return;
+    if (!findPlace() || err_) return;  // steps 7 and 8
+
+    // Step 9.
+    err_ = SetUpRenderCamera(ctx_, &ctx_.camera);
+    if (err_) return;
+    BuildFixedTransforms(ctx_);
+
+    // Step 10.
+    if (!(ctx_.camera.zoom > 0.0) || !ctx_.has(kLayerSource) || !ctx_.has(kLayerPosition)) {
+      err_ = in_->utils->fill(in_->effect_ref, nullptr, nullptr, ctx_.output);
+      return;
+    }
+
+    if (!sizeGrid()) return;  // step 11
+    stageSuites();
+
+    // Step 12.
+    const A_long cw = ctx_.frame.two_d ? ctx_.grid.width : ctx_.output->width;
+    const A_long ch = ctx_.frame.two_d ? ctx_.grid.height : ctx_.output->height;
+    err_ = ctx_.suites.world->PF_NewWorld(in_->effect_ref, cw, ch, true, ctx_.format, &ctx_.canvas);
+    ctx_.canvas_made = !err_;
+    if (!err_) err_ = abortCheck();
+    if (!err_) {
+      err_ = PrepareStampSetup(ctx_);  // step 13
+    }
+    if (!err_) {
+      // Step 14.
+      if (!ctx_.has(kLayerNormal)) {
+        ctx_.frame.diffuse = ctx_.frame.specular = ctx_.frame.alpha_normal = false;
+      }
+      ctx_.frame.texture = ctx_.has(kLayerTexture) && ctx_.frame.mode == kRenderModeFull;
+      if ((p.DIFFUSE_LIGHTS || p.SPECULAR_LIGHTS || p.ALPHA_LIGHTS) &&
+          ctx_.frame.mode < kRenderMode2DPosition) {
+        err_ = CollectSceneLights(ctx_);
+      }
+    }
+    if (!err_) {
+      // Step 15.
+      ctx_.projection =
+          MakeProjectionConstants(p, ctx_.camera, ctx_.output->width, ctx_.output->height);
+      const A_long shorter =
+          ctx_.output->width < ctx_.output->height ? ctx_.output->width : ctx_.output->height;
+      ctx_.stamp.half_output = (float)shorter / 2.0f;
+      const StampOffset base = StampOffsetFor(ctx_.projection.base_stamp_size);
+      ctx_.stamp.base_left_offset = base.left;
+      ctx_.stamp.base_top_offset = base.top;
+      PreparePointSettings(ctx_);
+      cloud();  // step 16
+      copyToOutput();
+      reportCount();
+    }
+    FreeSceneLights(&ctx_.lights);  // step 19
+    drawGrid();
+  }
+
+  // Steps 21 and the clean-up of anything a thrown error left behind.
+  void release() {
+    if (ctx_.cache || cache_block_) freeCache();
+    FreeSceneLights(&ctx_.lights);
+    disposeCanvas();
+    if (!err_) err_ = abortCheck();
+    if (app_suite_) keep(app_suite_->release());
+    if (fill_suite_) keep(fill_suite_->release());
+    if (world_suite_) keep(world_suite_->release());
+    for (RenderLayer which : kCheckinOrder) {
+      LayerCheckout& l = ctx_.layers[which];
+      if (!l.checked_out) continue;
+      l.checked_out = false;
+      keep(in_->inter.checkin_param(in_->effect_ref, &l.def));
+    }
+    if (input_checked_out_) {
+      input_checked_out_ = false;
+      keep(extra_->cb->checkin_layer_pixels(in_->effect_ref, 0));
+    }
+  }
+
+  PF_InData* in_;
+  PF_OutData* out_;
+  PF_SmartRenderExtra* extra_;
+  SuiteHandler& suites_;
+  const PF_HandleSuite1* handles_ = nullptr;
+  PF_Handle pre_handle_ = nullptr;
+  RenderContext ctx_{};
+  PF_Err err_ = PF_Err_NONE;
+  bool input_checked_out_ = false;
+  std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
+  AEGP_MemHandle cache_block_ = nullptr;
+  bool cache_locked_ = false;
+};
+
+}  // namespace
+
+PF_Err SmartRender(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra) {
+  SuiteHandler suites(in_data->pica_basicP);
+  return SmartRenderCall(in_data, out_data, extra, suites).run();
+}
+
+}  // namespace mf
