@@ -8,6 +8,7 @@
 #include "AE_EffectSuites.h"
 #include "AE_GeneralPlug.h"
 #include "Win32.h"
+#include "host/FrameRender.h"
 
 namespace mf::host {
 namespace {
@@ -155,14 +156,13 @@ PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo* info) {
   return PF_Err_NONE;
 }
 
-PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long,
-                     PF_ParamDef* param) {
+PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_long time_step,
+                     A_u_long time_scale, PF_ParamDef* param) {
   if (Trip("inter.checkout_param")) return PF_Err_BAD_CALLBACK_PARAM;
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !param || index < 0 || index >= (PF_ParamIndex)instance->params.size())
     return PF_Err_BAD_CALLBACK_PARAM;
-  *param = instance->params[index];
-  return PF_Err_NONE;
+  return CheckoutParamAt(*instance, index, what_time, time_step, time_scale, param);
 }
 
 PF_Err CheckinParam(PF_ProgPtr, PF_ParamDef*) {
@@ -170,10 +170,10 @@ PF_Err CheckinParam(PF_ProgPtr, PF_ParamDef*) {
 }
 
 PF_Err Abort(PF_ProgPtr) {
-  return Trip("abort") ? PF_Interrupt_CANCEL : PF_Err_NONE;
+  return Trip("abort") || AbortRequested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
 }
 PF_Err Progress(PF_ProgPtr, A_long, A_long) {
-  return Trip("abort") ? PF_Interrupt_CANCEL : PF_Err_NONE;
+  return Trip("abort") || AbortRequested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
 }
 
 // ---- PF Effect UI and PF Param Utils suites --------------------------------------------------

@@ -92,7 +92,7 @@ PF_Err Host::sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params,
   in.utils = &utils_;
   in.effect_ref = reinterpret_cast<PF_ProgPtr>(instance);
   in.version = options_.api_version;
-  in.quality = PF_Quality_HI;
+  in.quality = quality_;
   in.appl_id = 0x46584145;  // "FXAE"
   in.num_params = instance ? static_cast<A_long>(instance->params.size()) : 0;
   in.global_data = global_data_;

@@ -13,6 +13,7 @@
 
 #include "AE_EffectCB.h"
 #include "host/Faults.h"
+#include "host/Frame.h"
 #include "host/HandleStore.h"
 #include "host/PluginLibrary.h"
 #include "host/Preferences.h"
@@ -36,6 +37,7 @@ struct HostOptions {
 };
 
 class Host;
+class FrameServices;
 
 // One applied instance of the effect: its parameters and its sequence-data handle.
 class EffectInstance {
@@ -119,6 +121,15 @@ class Host {
   // Called by the platform layer's user for each message box.
   int showMessage(const MessageRecord& record);
 
+  // ---- Frames (host/FrameRender.cpp) ----
+  // Where the composition's layers get their pixels (not owned; null: no layer has pixels).
+  void setLayerSource(LayerSource* source);
+  // Sends smart pre-render, then smart render, for one frame of the instance and hands over the
+  // output in *frame; returns the effect's error. Throws LayerError when a layer's pixels cannot
+  // be had, naming the file or layer.
+  PF_Err renderFrame(EffectInstance& instance, const FrameRequest& request, Frame* frame);
+  FrameServices& frames();
+
   // Internal: what the callbacks reach.
   void setOptionsButtonName(std::string name) { options_button_name_ = std::move(name); }
   std::vector<PF_ParamDef>* registration() { return registering_ ? &registered_ : nullptr; }
@@ -151,6 +162,9 @@ class Host {
   std::string options_button_name_;
   PF_CustomUIInfo custom_ui_{};
   std::vector<std::unique_ptr<EffectInstance>> instances_;
+
+  std::shared_ptr<FrameServices> frames_;  // made on first use
+  PF_Quality quality_ = PF_Quality_HI;
 
   std::vector<MessageRecord> messages_;
   std::deque<int> answers_;

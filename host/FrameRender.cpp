@@ -1,0 +1,451 @@
+#include "host/FrameRender.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstring>
+
+#include "host/PixelTraits.h"
+#include "host/Worlds.h"
+
+namespace mf::host {
+namespace {
+
+volatile std::sig_atomic_t g_abort_requested = 0;
+
+extern "C" void OnInterrupt(int) {
+  g_abort_requested = 1;
+}
+
+Host& H() {
+  return *Host::current();
+}
+bool Trip(const char* point) {
+  return H().faults().trip(point);
+}
+EffectInstance* InstanceOf(PF_ProgPtr ref) {
+  return reinterpret_cast<EffectInstance*>(ref);
+}
+
+PF_PixelFormat FormatForDepth(int bit_depth) {
+  switch (bit_depth) {
+    case 8:
+      return PF_PixelFormat_ARGB32;
+    case 16:
+      return PF_PixelFormat_ARGB64;
+    case 32:
+      return PF_PixelFormat_ARGB128;
+    default:
+      return PF_PixelFormat_INVALID;
+  }
+}
+
+int ScaledDown(int size, int factor) {
+  return (size + factor - 1) / factor;
+}
+
+// Nearest sampling when scaling down: each world pixel takes the layer pixel at its top-left
+// corner, so a position pass keeps positions that exist in it rather than blends of them.
+template <typename Pixel>
+void ConvertImage(const LayerImage& image, int factor, PF_EffectWorld& world) {
+  for (A_long y = 0; y < world.height; ++y) {
+    const float* row = image.rgba.data() + (size_t)y * factor * image.width * 4;
+    Pixel* out = PixelAt<Pixel>(world, 0, y);
+    for (A_long x = 0; x < world.width; ++x) {
+      const float* p = row + (size_t)x * factor * 4;
+      out[x].alpha = FromUnit<Pixel>(p[3]);
+      out[x].red = FromUnit<Pixel>(p[0]);
+      out[x].green = FromUnit<Pixel>(p[1]);
+      out[x].blue = FromUnit<Pixel>(p[2]);
+    }
+  }
+}
+
+PF_LRect RectOf(const PF_EffectWorld* world) {
+  if (!world) return PF_LRect{0, 0, 0, 0};
+  return PF_LRect{0, 0, world->width, world->height};
+}
+
+PF_LRect Intersect(const PF_LRect& a, const PF_LRect& b) {
+  PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+             std::min(a.bottom, b.bottom)};
+  if (r.left >= r.right || r.top >= r.bottom) r = PF_LRect{0, 0, 0, 0};
+  return r;
+}
+
+// The world behind a checkout: index 0 is the input layer, any other index a layer control.
+PF_Err WorldOfCheckout(FrameServices& frames, EffectInstance& instance, PF_ParamIndex index,
+                       int frame, PF_EffectWorld** world) {
+  *world = nullptr;
+  if (index == 0) {
+    *world = frames.inputWorld(frame);
+  } else {
+    if (index < 0 || index >= (PF_ParamIndex)instance.params.size() ||
+        instance.params[index].param_type != PF_Param_LAYER)
+      return PF_Err_BAD_CALLBACK_PARAM;
+    intptr_t chosen = reinterpret_cast<intptr_t>(instance.params[index].u.ld.reserved0);
+    if (chosen > 0) *world = frames.layerWorld(static_cast<int>(chosen - 1), frame);
+  }
+  return frames.failure().empty() ? PF_Err_NONE : PF_Err_BAD_CALLBACK_PARAM;
+}
+
+// ---- pre-render callbacks --------------------------------------------------------------------
+PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
+                     const PF_RenderRequest* req, A_long what_time, A_long, A_u_long time_scale,
+                     PF_CheckoutResult* result) {
+  if (Trip("cb.checkout_layer")) return PF_Err_BAD_CALLBACK_PARAM;
+  EffectInstance* instance = InstanceOf(ref);
+  if (!instance || !req || !result) return PF_Err_BAD_CALLBACK_PARAM;
+  FrameServices& frames = H().frames();
+  int frame = FrameAtTime(what_time, time_scale, frames.request().frame_rate);
+  PF_EffectWorld* world = nullptr;
+  PF_Err err = WorldOfCheckout(frames, *instance, index, frame, &world);
+  if (err) return err;
+  std::memset(result, 0, sizeof(*result));
+  result->max_result_rect = RectOf(world);
+  result->result_rect = Intersect(req->rect, result->max_result_rect);
+  result->par = PF_RationalScale{1, 1};
+  const int factor = frames.request().downsample;
+  result->ref_width = world ? world->width * factor : 0;
+  result->ref_height = world ? world->height * factor : 0;
+  if (index == 0) {
+    result->ref_width = frames.inputWidth();
+    result->ref_height = frames.inputHeight();
+  }
+  frames.checkouts()[checkout_id] = FrameServices::Checkout{index, frame, false};
+  return PF_Err_NONE;
+}
+
+PF_Err GuidMixIn(PF_ProgPtr, A_u_long, const void*) {
+  return PF_Err_NONE;
+}
+
+// ---- smart-render callbacks ------------------------------------------------------------------
+PF_Err CheckoutLayerPixels(PF_ProgPtr ref, A_long checkout_id, PF_EffectWorld** pixels) {
+  if (Trip("cb.checkout_layer_pixels")) return PF_Err_BAD_CALLBACK_PARAM;
+  EffectInstance* instance = InstanceOf(ref);
+  if (!instance || !pixels) return PF_Err_BAD_CALLBACK_PARAM;
+  *pixels = nullptr;
+  FrameServices& frames = H().frames();
+  auto it = frames.checkouts().find(checkout_id);
+  if (it == frames.checkouts().end()) return PF_Err_BAD_CALLBACK_PARAM;  // never checked out
+  PF_Err err = WorldOfCheckout(frames, *instance, it->second.index, it->second.frame, pixels);
+  if (!err) it->second.pixels_out = true;
+  return err;
+}
+
+PF_Err CheckinLayerPixels(PF_ProgPtr, A_long checkout_id) {
+  if (Trip("cb.checkin_layer_pixels")) return PF_Err_BAD_CALLBACK_PARAM;
+  FrameServices& frames = H().frames();
+  auto it = frames.checkouts().find(checkout_id);
+  if (it == frames.checkouts().end() || !it->second.pixels_out) return PF_Err_BAD_CALLBACK_PARAM;
+  it->second.pixels_out = false;
+  return PF_Err_NONE;
+}
+
+PF_Err CheckoutOutput(PF_ProgPtr, PF_EffectWorld** output) {
+  if (Trip("cb.checkout_output")) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!output) return PF_Err_BAD_CALLBACK_PARAM;
+  Frame& frame = H().frames().output();
+  *output = frame.empty() ? nullptr : &frame.world;
+  return frame.empty() ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE;
+}
+
+// Layer worlds and the output follow the frame; the pre-render record follows the render.
+void DisposePreRenderData(HandleStore& handles, const PF_PreRenderOutput& output) {
+  if (!output.pre_render_data) return;
+  if (output.delete_pre_render_data_func) {
+    output.delete_pre_render_data_func(output.pre_render_data);
+    return;
+  }
+  auto handle = static_cast<PF_Handle>(output.pre_render_data);
+  if (handles.owns(handle)) handles.dispose(handle);
+}
+
+}  // namespace
+
+// ---- frames ----------------------------------------------------------------------------------
+Frame::~Frame() {
+  reset();
+}
+Frame::Frame(Frame&& other) noexcept : world(other.world), format(other.format) {
+  other.world = PF_EffectWorld{};
+  other.format = PF_PixelFormat_INVALID;
+}
+Frame& Frame::operator=(Frame&& other) noexcept {
+  if (this != &other) {
+    reset();
+    world = other.world;
+    format = other.format;
+    other.world = PF_EffectWorld{};
+    other.format = PF_PixelFormat_INVALID;
+  }
+  return *this;
+}
+void Frame::reset() {
+  if (world.data) FreeWorld(&world);
+  world = PF_EffectWorld{};
+  format = PF_PixelFormat_INVALID;
+}
+
+// ---- time and keyframes ----------------------------------------------------------------------
+double EvaluateKeyframes(const std::vector<std::pair<double, double>>& keys, double seconds) {
+  if (keys.empty()) return 0;
+  if (seconds <= keys.front().first) return keys.front().second;
+  if (seconds >= keys.back().first) return keys.back().second;
+  for (size_t i = 0; i + 1 < keys.size(); ++i) {
+    const auto& [t0, v0] = keys[i];
+    const auto& [t1, v1] = keys[i + 1];
+    if (seconds < t1) return v0 + (v1 - v0) * ((seconds - t0) / (t1 - t0));
+  }
+  return keys.back().second;
+}
+
+TimeBase TimeBaseFor(double frame_rate) {
+  if (!(frame_rate > 0)) return TimeBase{24, 1};
+  double whole = std::round(frame_rate);
+  if (std::fabs(frame_rate - whole) < 1e-9 && whole <= 1e6)
+    return TimeBase{static_cast<A_u_long>(whole), 1};
+  return TimeBase{static_cast<A_u_long>(std::lround(std::min(frame_rate, 1e6) * 1000.0)), 1000};
+}
+
+int FrameAtTime(A_long what_time, A_u_long time_scale, double frame_rate) {
+  if (time_scale == 0) return 0;
+  double frames = static_cast<double>(what_time) / time_scale * frame_rate;
+  // A small allowance, so that a time made from a frame number lands on that frame.
+  double f = std::floor(frames + 1e-6);
+  return static_cast<int>(std::clamp(f, -1e9, 1e9));
+}
+
+PF_Err CheckoutParamAt(EffectInstance& instance, PF_ParamIndex index, A_long what_time, A_long,
+                       A_u_long time_scale, PF_ParamDef* param) {
+  *param = instance.params[index];
+  const double seconds = time_scale ? static_cast<double>(what_time) / time_scale : 0.0;
+  auto keys = instance.keyframes.find(index);
+  if (keys != instance.keyframes.end() && !keys->second.empty()) {
+    double v = EvaluateKeyframes(keys->second, seconds);
+    if (param->param_type == PF_Param_FLOAT_SLIDER) {
+      param->u.fs_d.value =
+          std::clamp(v, (double)param->u.fs_d.valid_min, (double)param->u.fs_d.valid_max);
+    } else if (param->param_type == PF_Param_ANGLE) {
+      // 16.16 fixed-point degrees hold ±32767°.
+      param->u.ad.value =
+          static_cast<PF_Fixed>(std::lround(std::clamp(v, -32767.0, 32767.0) * 65536.0));
+    }
+  }
+  if (param->param_type == PF_Param_LAYER) {
+    intptr_t chosen = reinterpret_cast<intptr_t>(param->u.ld.reserved0);
+    if (chosen > 0) {
+      FrameServices& frames = H().frames();
+      int frame = FrameAtTime(what_time, time_scale, frames.request().frame_rate);
+      PF_EffectWorld* world = frames.layerWorld(static_cast<int>(chosen - 1), frame);
+      if (!frames.failure().empty()) return PF_Err_BAD_CALLBACK_PARAM;
+      void* marker = param->u.ld.reserved0;
+      A_long dephault = param->u.ld.dephault;
+      if (world) param->u.ld = *world;
+      param->u.ld.reserved0 = marker;
+      param->u.ld.dephault = dephault;
+    }
+  }
+  return PF_Err_NONE;
+}
+
+// ---- abort -----------------------------------------------------------------------------------
+void InstallInterruptHandler() {
+  std::signal(SIGINT, OnInterrupt);
+}
+void RequestAbort() {
+  g_abort_requested = 1;
+}
+void ClearAbort() {
+  g_abort_requested = 0;
+}
+bool AbortRequested() {
+  return g_abort_requested != 0;
+}
+
+// ---- per-host frame state --------------------------------------------------------------------
+FrameServices::~FrameServices() {
+  end();
+}
+
+void FrameServices::begin(const FrameRequest& request) {
+  end();
+  request_ = request;
+  failure_.clear();
+  input_width_ = input_height_ = 0;
+}
+
+void FrameServices::end() {
+  worlds_.clear();
+  checkouts_.clear();
+  output_.reset();
+  output_rect_ = PF_LRect{0, 0, 0, 0};
+}
+
+FrameServices::LayerWorld* FrameServices::findOrMake(int layer, int frame) {
+  auto key = std::make_pair(layer, frame);
+  auto it = worlds_.find(key);
+  if (it != worlds_.end()) return it->second.get();
+
+  const PF_PixelFormat format = FormatForDepth(request_.bit_depth);
+  const int factor = std::max(1, request_.downsample);
+  auto made = std::make_unique<LayerWorld>();
+  std::shared_ptr<const LayerImage> image;
+  if (layer >= 0 && source_) {
+    try {
+      image = source_->image(layer, frame);
+    } catch (const std::exception& e) {
+      fail(e.what());
+      return nullptr;
+    }
+  }
+  if (image) {
+    if (image->width <= 0 || image->height <= 0 ||
+        image->rgba.size() < (size_t)image->width * image->height * 4) {
+      fail("layer " + std::to_string(layer) + ": the image has no pixels");
+      return nullptr;
+    }
+    PF_Err err = MakeWorld(ScaledDown(image->width, factor), ScaledDown(image->height, factor),
+                           format, false, &made->frame.world);
+    if (err) {
+      fail("layer " + std::to_string(layer) + ": no memory for a " + std::to_string(image->width) +
+           " x " + std::to_string(image->height) + " world");
+      return nullptr;
+    }
+    made->frame.format = format;
+    DispatchFormat(format, [&](auto pixel) {
+      ConvertImage<decltype(pixel)>(*image, factor, made->frame.world);
+      return PF_Err_NONE;
+    });
+    made->full_width = image->width;
+    made->full_height = image->height;
+  } else if (layer < 0) {
+    // A blank input: transparent black at the layer's size.
+    if (request_.width <= 0 || request_.height <= 0) {
+      fail("the effect's layer has no size and no pixels");
+      return nullptr;
+    }
+    PF_Err err = MakeWorld(ScaledDown(request_.width, factor), ScaledDown(request_.height, factor),
+                           format, true, &made->frame.world);
+    if (err) {
+      fail("no memory for the effect's layer");
+      return nullptr;
+    }
+    made->frame.format = format;
+    made->full_width = request_.width;
+    made->full_height = request_.height;
+  }
+  LayerWorld* result = made.get();
+  worlds_[key] = std::move(made);
+  return result;
+}
+
+PF_EffectWorld* FrameServices::layerWorld(int layer, int frame) {
+  LayerWorld* w = findOrMake(layer, frame);
+  return w && !w->frame.empty() ? &w->frame.world : nullptr;
+}
+
+PF_EffectWorld* FrameServices::inputWorld(int frame) {
+  LayerWorld* w = nullptr;
+  if (request_.layer >= 0) {
+    w = findOrMake(request_.layer, frame);
+    if (!w) return nullptr;
+    // The effect's layer without pixels of its own (no source): a blank layer of the given size.
+    if (w->frame.empty()) w = findOrMake(-1, frame);
+  } else {
+    w = findOrMake(-1, frame);
+  }
+  if (!w) return nullptr;
+  input_width_ = w->full_width;
+  input_height_ = w->full_height;
+  return &w->frame.world;
+}
+
+// ---- Host members ----------------------------------------------------------------------------
+FrameServices& Host::frames() {
+  if (!frames_) frames_ = std::make_shared<FrameServices>();
+  return *frames_;
+}
+
+void Host::setLayerSource(LayerSource* source) {
+  frames().setSource(source);
+}
+
+PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, Frame* frame) {
+  const PF_PixelFormat format = FormatForDepth(request.bit_depth);
+  if (format == PF_PixelFormat_INVALID) throw LayerError("bit depth must be 8, 16 or 32");
+  if (request.downsample < 1) throw LayerError("downsampling must be 1 or more");
+  if (!(request.frame_rate > 0)) throw LayerError("the frame rate must be above 0");
+
+  FrameServices& state = frames();
+  state.begin(request);
+  struct EndFrame {
+    FrameServices& state;
+    PF_Quality& quality;
+    ~EndFrame() {
+      state.end();
+      quality = PF_Quality_HI;
+    }
+  } end_frame{state, quality_};
+
+  PF_EffectWorld* input = state.inputWorld(request.frame);
+  if (!input) throw LayerError(state.failure());
+
+  const TimeBase base = TimeBaseFor(request.frame_rate);
+  const PF_LRect full = RectOf(input);
+  PF_InData& in = in_;
+  in.current_time = request.frame * base.step;
+  in.time_step = base.step;
+  in.local_time_step = base.step;
+  in.time_scale = base.scale;
+  in.width = state.inputWidth();
+  in.height = state.inputHeight();
+  in.extent_hint = full;
+  in.downsample_x = in.downsample_y =
+      PF_RationalScale{1, static_cast<A_u_long>(request.downsample)};
+  in.pixel_aspect_ratio = PF_RationalScale{1, 1};
+  in.field = 0;
+  in.output_origin_x = in.output_origin_y = 0;
+  quality_ = request.high_quality ? PF_Quality_HI : PF_Quality_LO;
+
+  PF_PreRenderInput pre_input{};
+  pre_input.output_request.rect = full;
+  pre_input.output_request.channel_mask = PF_ChannelMask_ARGB;
+  pre_input.bitdepth = static_cast<short>(request.bit_depth);
+  PF_PreRenderOutput pre_output{};
+  PF_PreRenderCallbacks pre_cb{CheckoutLayer, GuidMixIn};
+  PF_PreRenderExtra pre_extra{&pre_input, &pre_output, &pre_cb};
+  PF_Err err = instance.send(PF_Cmd_SMART_PRE_RENDER, &pre_extra);
+
+  if (!err) {
+    // The output covers what the effect said it would produce; nothing said, the layer itself.
+    PF_LRect rect = pre_output.result_rect;
+    if (rect.left >= rect.right || rect.top >= rect.bottom) rect = full;
+    state.outputRect() = rect;
+    Frame& out = state.output();
+    if (MakeWorld(rect.right - rect.left, rect.bottom - rect.top, format, true, &out.world)) {
+      DisposePreRenderData(handles_, pre_output);
+      throw LayerError("no memory for a " + std::to_string(rect.right - rect.left) + " x " +
+                       std::to_string(rect.bottom - rect.top) + " output frame");
+    }
+    out.format = format;
+    in.output_origin_x = -rect.left;
+    in.output_origin_y = -rect.top;
+
+    PF_SmartRenderInput render_input{};
+    render_input.output_request = pre_input.output_request;
+    render_input.bitdepth = pre_input.bitdepth;
+    render_input.pre_render_data = pre_output.pre_render_data;
+    PF_SmartRenderCallbacks render_cb{CheckoutLayerPixels, CheckinLayerPixels, CheckoutOutput};
+    PF_SmartRenderExtra render_extra{&render_input, &render_cb};
+    err = instance.send(PF_Cmd_SMART_RENDER, &render_extra);
+  }
+  DisposePreRenderData(handles_, pre_output);
+
+  if (!state.failure().empty()) throw LayerError(state.failure());
+  if (frame) *frame = std::move(state.output());
+  return err;
+}
+
+}  // namespace mf::host

@@ -1,0 +1,118 @@
+// Rendering one frame: the host's side of the smart pre-render and smart render commands. The
+// host sets the frame's time, size, downsampling and quality in in_data, serves the pre-render
+// callbacks (the input checkout and its extent), the smart-render callbacks (the input's pixels
+// and the output world at the render's depth) and layer parameters checked out at a time (the
+// layer's world at that frame), evaluates keyframed controls at the time asked for, and lets a
+// person stop a render with Ctrl-C.
+//
+// Worlds made for a frame (the layers and the input, converted to the render's depth and scaled
+// down) live until the frame's render returns; the output is handed to the caller in a Frame. The
+// pre-render record is disposed of by the host once the render has returned (the effect registers
+// no release function; one it did register would be called instead).
+#pragma once
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "host/Frame.h"
+#include "host/Host.h"
+
+namespace mf::host {
+
+// Keyframes given as (seconds, value) in time order: linear between keys, the first key's value
+// before it and the last key's after it. An empty list gives 0.
+double EvaluateKeyframes(const std::vector<std::pair<double, double>>& keys, double seconds);
+
+// The host's time base for a frame rate: an integer rate counts in frames (scale = rate, step 1),
+// any other in thousandths (29.97 -> 29970 / 1000).
+struct TimeBase {
+  A_u_long scale;
+  A_long step;
+};
+TimeBase TimeBaseFor(double frame_rate);
+
+// inter.checkout_param: the control as the instance holds it, with a keyframed slider or angle
+// evaluated at what_time / time_scale (a slider held to its valid range) and a layer control
+// carrying the chosen layer's world at that time (no pixels when no layer is chosen).
+PF_Err CheckoutParamAt(EffectInstance& instance, PF_ParamIndex index, A_long what_time,
+                       A_long time_step, A_u_long time_scale, PF_ParamDef* param);
+
+// Ctrl-C: SIGINT sets a flag that PF_ABORT reports (PF_Interrupt_CANCEL) until it is cleared.
+void InstallInterruptHandler();
+void RequestAbort();
+void ClearAbort();
+bool AbortRequested();
+
+// The per-host state of frame rendering.
+class FrameServices {
+ public:
+  FrameServices() = default;
+  ~FrameServices();
+  FrameServices(const FrameServices&) = delete;
+  FrameServices& operator=(const FrameServices&) = delete;
+
+  void setSource(LayerSource* source) { source_ = source; }
+  LayerSource* source() const { return source_; }
+
+  // Settings of the frame being rendered (or of the last one), used by checkouts.
+  const FrameRequest& request() const { return request_; }
+  void begin(const FrameRequest& request);
+  // Releases every world made for the frame; the message of a layer that failed is kept.
+  void end();
+
+  // The world of a composition layer at a frame, at the frame's depth and downsampling; null for
+  // a layer without pixels. A failure to get the pixels is kept in failure() and gives null.
+  PF_EffectWorld* layerWorld(int layer, int frame);
+  // The input layer (the layer the effect is applied to, or a blank one) at a frame; null only
+  // after a failure.
+  PF_EffectWorld* inputWorld(int frame);
+  // Full-resolution size of the input layer (known once inputWorld has been asked).
+  int inputWidth() const { return input_width_; }
+  int inputHeight() const { return input_height_; }
+
+  // Smart-render checkouts, by checkout ID.
+  struct Checkout {
+    PF_ParamIndex index;
+    int frame;
+    bool pixels_out = false;
+  };
+  std::map<A_long, Checkout>& checkouts() { return checkouts_; }
+  PF_LRect& outputRect() { return output_rect_; }
+  Frame& output() { return output_; }
+
+  const std::string& failure() const { return failure_; }
+  void clearFailure() { failure_.clear(); }
+  void fail(const std::string& message) {
+    if (failure_.empty()) failure_ = message;
+  }
+
+ private:
+  struct LayerWorld {
+    Frame frame;  // empty for a layer without pixels
+    int full_width = 0;
+    int full_height = 0;
+  };
+  LayerWorld* findOrMake(int layer, int frame);
+
+  LayerSource* source_ = nullptr;
+  FrameRequest request_;
+  // Worlds of the frame, by (layer, frame); layer -1 is the blank input.
+  std::map<std::pair<int, int>, std::unique_ptr<LayerWorld>> worlds_;
+  std::map<A_long, Checkout> checkouts_;
+  PF_LRect output_rect_{};
+  Frame output_;
+  int input_width_ = 0;
+  int input_height_ = 0;
+  std::string failure_;
+};
+
+// The composition frame a host time falls in.
+//
+// Fault points (host/Faults.h) of the callbacks served here: "cb.checkout_layer",
+// "cb.checkout_layer_pixels", "cb.checkin_layer_pixels", "cb.checkout_output".
+int FrameAtTime(A_long what_time, A_u_long time_scale, double frame_rate);
+
+}  // namespace mf::host
