@@ -1,6 +1,7 @@
 #include "TransferRect.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "PixelTraits.h"
@@ -77,11 +78,11 @@ PF_Err TransferRect(PF_ModeFlags m_flags, const PF_LRect* src_rec, const PF_Effe
   const int64_t dx = (int64_t)dest_x - asked.left;
   const int64_t dy = (int64_t)dest_y - asked.top;
   PF_LRect from = Intersect(asked, WorldRect(*src));
-  // The destination world seen in source coordinates.
-  const int64_t lo_x = std::max<int64_t>(-dx, INT32_MIN), lo_y = std::max<int64_t>(-dy, INT32_MIN);
-  const int64_t hi_x = std::min<int64_t>((int64_t)dst->width - dx, INT32_MAX);
-  const int64_t hi_y = std::min<int64_t>((int64_t)dst->height - dy, INT32_MAX);
-  from = Intersect(from, PF_LRect{(A_long)lo_x, (A_long)lo_y, (A_long)hi_x, (A_long)hi_y});
+  // The destination world seen in source coordinates, kept within 32 bits.
+  auto fit = [](int64_t v) { return (A_long)std::clamp<int64_t>(v, INT32_MIN, INT32_MAX); };
+  const A_long lo_x = fit(-dx), lo_y = fit(-dy);
+  const A_long hi_x = fit((int64_t)dst->width - dx), hi_y = fit((int64_t)dst->height - dy);
+  from = Intersect(from, PF_LRect{lo_x, lo_y, hi_x, hi_y});
   if (IsEmpty(from)) return PF_Err_NONE;
 
   const bool eight = *src_format == PF_PixelFormat_ARGB32;

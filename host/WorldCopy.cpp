@@ -39,9 +39,12 @@ bool Plan(const PF_EffectWorld* src, PF_EffectWorld* dst, const PF_LRect* src_r,
   return !IsEmpty(plan->sr) && !IsEmpty(plan->dr) && !IsEmpty(plan->visible);
 }
 
-// Source index of destination offset i: floor((i + ½) × sn ÷ dn) in 64-bit integers.
+// Source index of destination offset i (0 ≤ i < dn): floor((i + ½) × sn ÷ dn), exact in 64-bit
+// integers while the product fits; rectangles wider than 2^30 fall back to double precision.
 inline int64_t NearestIndex(int64_t i, int64_t sn, int64_t dn) {
-  return ((2 * i + 1) * sn) / (2 * dn);
+  constexpr int64_t kExact = int64_t{1} << 30;
+  if (sn < kExact && i < (int64_t{1} << 31)) return ((2 * i + 1) * sn) / (2 * dn);
+  return (int64_t)std::floor(((double)i + 0.5) * (double)sn / (double)dn);
 }
 
 template <typename Pixel>

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 #include "AE_EffectCB.h"
 #include "AE_WorldSuites.h"
@@ -295,6 +297,19 @@ TEST(HostTransferModes, PlacementIsClippedAndBadCallsRefused) {
   EXPECT_EQ(At<PF_Pixel8>(dst2, 1, 0).alpha, 0);
   EXPECT_EQ(At<PF_Pixel8>(dst2, 0, 1).alpha, 0);
 
+  // Placements far outside the destination write nothing and do not wrap around.
+  const PF_Rect far_rect{INT32_MAX - 1, 0, INT32_MAX, 1};
+  for (auto [x, y] : {std::pair{INT32_MAX, 0}, std::pair{INT32_MIN, INT32_MIN}}) {
+    EXPECT_EQ(h.xform->transfer_rect(nullptr, PF_Quality_LO, PF_MF_Alpha_STRAIGHT, PF_Field_FRAME,
+                                     nullptr, &src, &copy, nullptr, x, y, &dst2),
+              PF_Err_NONE);
+    EXPECT_EQ(h.xform->transfer_rect(nullptr, PF_Quality_LO, PF_MF_Alpha_STRAIGHT, PF_Field_FRAME,
+                                     &far_rect, &src, &copy, nullptr, x, y, &dst2),
+              PF_Err_NONE);
+  }
+  EXPECT_EQ(At<PF_Pixel8>(dst2, 1, 1).alpha, 0);
+  EXPECT_EQ(At<PF_Pixel8>(dst2, 0, 0).red, 11);
+
   PF_EffectWorld deep{};
   ASSERT_EQ(h.world->PF_NewWorld(nullptr, 3, 3, true, PF_PixelFormat_ARGB64, &deep), PF_Err_NONE);
   PF_CompositeMode dissolve{PF_Xfer_DISSOLVE, 0, 255, false, 32768};
@@ -312,6 +327,40 @@ TEST(HostTransferModes, PlacementIsClippedAndBadCallsRefused) {
   EXPECT_EQ(transfer(&copy, &src, &dst2), PF_Err_NONE);
   EXPECT_EQ(At<PF_Pixel8>(dst2, 1, 1).red, 11);
   for (PF_EffectWorld* w : {&src, &dst, &dst2, &deep}) h.world->PF_DisposeWorld(nullptr, w);
+}
+
+TEST(HostTransferModes, PremultipliedColourAndMasksAreHonoured) {
+  ImageHost h;
+  PF_EffectWorld src{}, dst{}, matte{};
+  ASSERT_EQ(h.world->PF_NewWorld(nullptr, 2, 1, true, PF_PixelFormat_ARGB128, &src), PF_Err_NONE);
+  ASSERT_EQ(h.world->PF_NewWorld(nullptr, 2, 1, true, PF_PixelFormat_ARGB128, &dst), PF_Err_NONE);
+  ASSERT_EQ(h.world->PF_NewWorld(nullptr, 1, 1, true, PF_PixelFormat_ARGB128, &matte), PF_Err_NONE);
+  // Premultiplied: source (.5, .5 premultiplied = red 1 straight) over opaque black:
+  // straight Co = .5 × 1 + .5 × 0 = .5, ao = 1, premultiplied again .5.
+  At<PF_PixelFloat>(src, 0, 0) = {0.5f, 0.5f, 0, 0};
+  At<PF_PixelFloat>(src, 1, 0) = {0.5f, 0.5f, 0, 0};
+  At<PF_PixelFloat>(dst, 0, 0) = {1, 0, 0, 0};
+  At<PF_PixelFloat>(dst, 1, 0) = {1, 0, 0, 0};
+  PF_CompositeMode normal{PF_Xfer_IN_FRONT, 0, 255, false, 32768};
+  const PF_Rect first{0, 0, 1, 1};
+  ASSERT_EQ(h.xform->transfer_rect(nullptr, PF_Quality_HI, PF_MF_Alpha_PREMUL, PF_Field_FRAME,
+                                   &first, &src, &normal, nullptr, 0, 0, &dst),
+            PF_Err_NONE);
+  EXPECT_NEAR(At<PF_PixelFloat>(dst, 0, 0).alpha, 1.0, 1e-6);
+  EXPECT_NEAR(At<PF_PixelFloat>(dst, 0, 0).red, 0.5, 1e-6);
+  // Straight, with a one-pixel mask of alpha .5 at destination (1, 0): pixel 1 takes
+  // as = .5 × .5 = .25 of straight red 0.5: Co = .25 × .5 = .125; pixel 0 lies outside the
+  // mask (alpha 0) and keeps its .5.
+  At<PF_PixelFloat>(matte, 0, 0) = {0.5f, 0, 0, 0};
+  PF_MaskWorld mask{};
+  mask.mask = matte;
+  mask.offset = PF_Point{1, 0};
+  ASSERT_EQ(h.xform->transfer_rect(nullptr, PF_Quality_HI, PF_MF_Alpha_STRAIGHT, PF_Field_FRAME,
+                                   nullptr, &src, &normal, &mask, 0, 0, &dst),
+            PF_Err_NONE);
+  EXPECT_NEAR(At<PF_PixelFloat>(dst, 0, 0).red, 0.5, 1e-6);
+  EXPECT_NEAR(At<PF_PixelFloat>(dst, 1, 0).red, 0.125, 1e-6);
+  for (PF_EffectWorld* w : {&src, &dst, &matte}) h.world->PF_DisposeWorld(nullptr, w);
 }
 
 }  // namespace
