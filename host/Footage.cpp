@@ -1,0 +1,319 @@
+#include "host/Footage.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <system_error>
+
+namespace mf::host {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+[[noreturn]] void Fail(const Scene& scene, const std::string& key, const std::string& what) {
+  throw SceneError(scene.file.string() + ": " + key + ": " + what);
+}
+
+// Positions of the channels that make one RGBA image; -1 for a channel that is absent (alpha
+// then reads 1).
+struct ChannelPick {
+  int r = -1, g = -1, b = -1, a = -1;
+  bool found() const { return r >= 0 && g >= 0 && b >= 0; }
+};
+
+int ChannelNamed(const OIIO::ImageSpec& spec, const std::string& name) {
+  for (int i = 0; i < spec.nchannels; ++i)
+    if (spec.channelnames[i] == name) return i;
+  return -1;
+}
+
+ChannelPick PickTriple(const OIIO::ImageSpec& spec, const std::string& prefix) {
+  static const char* const kTriples[][3] = {{"R", "G", "B"}, {"X", "Y", "Z"}, {"x", "y", "z"}};
+  for (const auto& t : kTriples) {
+    ChannelPick pick;
+    pick.r = ChannelNamed(spec, prefix + t[0]);
+    pick.g = ChannelNamed(spec, prefix + t[1]);
+    pick.b = ChannelNamed(spec, prefix + t[2]);
+    if (pick.found()) return pick;
+  }
+  return ChannelPick{};
+}
+
+ChannelPick PickChannels(const OIIO::ImageSpec& spec, const std::string& channel_set) {
+  if (channel_set.empty()) {
+    ChannelPick pick;
+    pick.r = ChannelNamed(spec, "R");
+    pick.g = ChannelNamed(spec, "G");
+    pick.b = ChannelNamed(spec, "B");
+    if (!pick.found()) {
+      int y = ChannelNamed(spec, "Y");
+      if (y >= 0) pick.r = pick.g = pick.b = y;
+    }
+    pick.a = ChannelNamed(spec, "A");
+    return pick;
+  }
+  const std::string prefix = channel_set + ".";
+  ChannelPick pick = PickTriple(spec, prefix);
+  const bool part_is_set = spec.get_string_attribute("oiio:subimagename") == channel_set;
+  if (!pick.found() && part_is_set) pick = PickTriple(spec, "");
+  if (!pick.found()) return pick;
+  pick.a = ChannelNamed(spec, prefix + "A");
+  if (pick.a < 0) pick.a = ChannelNamed(spec, "A");
+  return pick;
+}
+
+std::string ChannelList(const OIIO::ImageSpec& spec) {
+  std::string names;
+  for (const auto& n : spec.channelnames) names += (names.empty() ? "" : ", ") + n;
+  return names;
+}
+
+std::string Clean(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
+std::string FrameNumber(int frame, int digits) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof(buffer), "%0*d", digits, frame);
+  return buffer;
+}
+
+}  // namespace
+
+// ---- patterns --------------------------------------------------------------------------------
+FramePattern FramePattern::Parse(const fs::path& source) {
+  FramePattern p;
+  p.folder = source.parent_path();
+  const std::string name = source.filename().string();
+  static const std::regex kHashes("#+");
+  static const std::regex kPrintf("%(0?([0-9]+))?d");
+  std::smatch m;
+  if (std::regex_search(name, m, kHashes)) {
+    p.sequence = true;
+    p.digits = static_cast<int>(m.length(0));
+  } else if (std::regex_search(name, m, kPrintf)) {
+    p.sequence = true;
+    p.digits = m[2].matched ? std::stoi(m[2].str()) : 0;
+    if (p.digits > 18) p.digits = 18;
+  }
+  if (p.sequence) {
+    p.prefix = m.prefix().str();
+    p.suffix = m.suffix().str();
+  } else {
+    p.prefix = name;
+  }
+  return p;
+}
+
+fs::path FramePattern::fileFor(int frame) const {
+  if (!sequence) return folder / prefix;
+  return folder / (prefix + FrameNumber(frame, digits) + suffix);
+}
+
+std::vector<int> FramePattern::framesOnDisk() const {
+  std::vector<int> frames;
+  if (!sequence) return frames;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() <= prefix.size() + suffix.size()) continue;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
+    std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789-") != std::string::npos) continue;
+    try {
+      frames.push_back(std::stoi(digits));
+    } catch (...) {
+    }
+  }
+  std::sort(frames.begin(), frames.end());
+  return frames;
+}
+
+std::string FramePattern::text() const {
+  if (!sequence) return (folder / prefix).string();
+  std::string number = digits ? std::string(digits, '#') : std::string("%d");
+  return (folder / (prefix + number + suffix)).string();
+}
+
+// ---- reading ---------------------------------------------------------------------------------
+LayerImage ReadFootageImage(const fs::path& file, const std::string& channel_set) {
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);  // keep alpha as stored
+  auto in = OIIO::ImageInput::open(file.string(), &config);
+  if (!in) throw LayerError("cannot read " + file.string() + ": " + Clean(OIIO::geterror()));
+
+  OIIO::ImageSpec spec;
+  ChannelPick pick;
+  int subimage = 0;
+  std::string seen;
+  for (;; ++subimage) {
+    if (!in->seek_subimage(subimage, 0)) break;
+    spec = in->spec();
+    pick = PickChannels(spec, channel_set);
+    if (pick.found()) break;
+    seen += (seen.empty() ? "" : "; ") + ChannelList(spec);
+  }
+  if (!pick.found()) {
+    if (channel_set.empty())
+      throw LayerError(file.string() + " has no R, G, B channels (it has " + seen +
+                       "); name a channel set with \"channels\"");
+    throw LayerError(file.string() + " has no channel set \"" + channel_set + "\" (no " +
+                     channel_set + ".R/G/B, .X/Y/Z or .x/y/z channels; it has " + seen + ")");
+  }
+  if (spec.deep) throw LayerError("cannot read " + file.string() + ": deep images are not footage");
+  if (spec.width <= 0 || spec.height <= 0 || spec.depth > 1)
+    throw LayerError("cannot read " + file.string() + ": not a flat 2D image");
+
+  const int nch = spec.nchannels;
+  std::vector<float> data(static_cast<size_t>(spec.width) * spec.height * nch);
+  if (!in->read_image(subimage, 0, 0, nch, OIIO::TypeDesc::FLOAT, data.data()))
+    throw LayerError("cannot read " + file.string() + ": " + Clean(in->geterror()));
+
+  // The image is the display window; pixels of it outside the data window are transparent.
+  LayerImage image;
+  image.width = spec.full_width > 0 ? spec.full_width : spec.width;
+  image.height = spec.full_height > 0 ? spec.full_height : spec.height;
+  const int origin_x = spec.full_width > 0 ? spec.full_x : spec.x;
+  const int origin_y = spec.full_height > 0 ? spec.full_y : spec.y;
+  image.rgba.assign(static_cast<size_t>(image.width) * image.height * 4, 0.0f);
+  for (int y = 0; y < spec.height; ++y) {
+    const int iy = spec.y + y - origin_y;
+    if (iy < 0 || iy >= image.height) continue;
+    for (int x = 0; x < spec.width; ++x) {
+      const int ix = spec.x + x - origin_x;
+      if (ix < 0 || ix >= image.width) continue;
+      const float* src = &data[(static_cast<size_t>(y) * spec.width + x) * nch];
+      float* dst = &image.rgba[(static_cast<size_t>(iy) * image.width + ix) * 4];
+      dst[0] = src[pick.r];
+      dst[1] = src[pick.g];
+      dst[2] = src[pick.b];
+      dst[3] = pick.a >= 0 ? src[pick.a] : 1.0f;
+    }
+  }
+  return image;
+}
+
+// ---- the source ------------------------------------------------------------------------------
+FootageSource::FootageSource(const Scene& scene, int64_t cache_bytes) : cache_budget_(cache_bytes) {
+  for (size_t i = 0; i < scene.layers.size(); ++i) {
+    const SceneLayer& layer = scene.layers[i];
+    const std::string k = "layers[" + std::to_string(i) + "]";
+    const json& j = layer.json;
+    LayerEntry entry;
+    entry.name = layer.name;
+    if (layer.type == "footage") {
+      entry.kind = LayerEntry::Kind::kFootage;
+      if (!j.contains("source") || !j["source"].is_string() ||
+          j["source"].get<std::string>().empty())
+        Fail(scene, k + ".source", "footage needs a \"source\" file name");
+      entry.pattern = FramePattern::Parse(scene.resolve(j["source"].get<std::string>()));
+      if (j.contains("channels")) {
+        if (!j["channels"].is_string() || j["channels"].get<std::string>().empty())
+          Fail(scene, k + ".channels", "expected the name of a channel set, e.g. \"P\"");
+        entry.channels = j["channels"].get<std::string>();
+      }
+    } else if (layer.type == "solid") {
+      entry.kind = LayerEntry::Kind::kSolid;
+      entry.width = scene.composition.width;
+      entry.height = scene.composition.height;
+      for (const char* side : {"width", "height"}) {
+        if (!j.contains(side)) continue;
+        const json& v = j[side];
+        if (!v.is_number() || v.get<double>() != std::floor(v.get<double>()) ||
+            v.get<double>() < 1 || v.get<double>() > 30000)
+          Fail(scene, k + "." + side, "expected a whole number from 1 to 30000");
+        (std::string(side) == "width" ? entry.width : entry.height) = v.get<int>();
+      }
+      if (j.contains("color")) {
+        const json& c = j["color"];
+        if (!c.is_array() || c.size() < 3 || c.size() > 4)
+          Fail(scene, k + ".color", "expected [r, g, b] or [r, g, b, a], each from 0 to 1");
+        for (size_t n = 0; n < c.size(); ++n) {
+          if (!c[n].is_number() || !(c[n].get<double>() >= 0 && c[n].get<double>() <= 1))
+            Fail(scene, k + ".color[" + std::to_string(n) + "]",
+                 "expected a number from 0 to 1 (solid colours run from 0 to 1), found " +
+                     c[n].dump());
+          entry.color[n] = c[n].get<float>();
+        }
+      }
+    }
+    layers_.push_back(std::move(entry));
+  }
+}
+
+std::shared_ptr<const LayerImage> FootageSource::cached(const std::string& key) {
+  auto it = index_.find(key);
+  if (it == index_.end()) return nullptr;
+  lru_.splice(lru_.begin(), lru_, it->second);
+  return it->second->second;
+}
+
+void FootageSource::remember(const std::string& key, std::shared_ptr<const LayerImage> image) {
+  const int64_t bytes = static_cast<int64_t>(image->rgba.size() * sizeof(float));
+  lru_.emplace_front(key, std::move(image));
+  index_[key] = lru_.begin();
+  cache_bytes_ += bytes;
+  // Keep at least the image just made, whatever its size.
+  while (cache_bytes_ > cache_budget_ && lru_.size() > 1) {
+    const auto& last = lru_.back();
+    cache_bytes_ -= static_cast<int64_t>(last.second->rgba.size() * sizeof(float));
+    index_.erase(last.first);
+    lru_.pop_back();
+  }
+}
+
+std::shared_ptr<const LayerImage> FootageSource::image(int layer, int frame) {
+  if (layer < 0 || layer >= static_cast<int>(layers_.size()))
+    throw LayerError("there is no layer " + std::to_string(layer));
+  const LayerEntry& entry = layers_[layer];
+  const std::string who = "layer \"" + entry.name + "\": ";
+
+  if (entry.kind == LayerEntry::Kind::kSolid) {
+    std::string key = "solid:" + std::to_string(layer);
+    if (auto hit = cached(key)) return hit;
+    auto image = std::make_shared<LayerImage>();
+    image->width = entry.width;
+    image->height = entry.height;
+    image->rgba.resize(static_cast<size_t>(entry.width) * entry.height * 4);
+    for (size_t i = 0; i < image->rgba.size(); i += 4)
+      std::copy(entry.color, entry.color + 4, image->rgba.begin() + i);
+    remember(key, image);
+    return image;
+  }
+  if (entry.kind != LayerEntry::Kind::kFootage) return nullptr;
+
+  const fs::path file = entry.pattern.fileFor(frame);
+  const std::string key = file.string() + "\n" + entry.channels;
+  if (auto hit = cached(key)) return hit;
+
+  std::error_code ec;
+  if (!fs::exists(file, ec)) {
+    if (!entry.pattern.sequence)
+      throw LayerError(who + "missing footage: " + file.string() + " does not exist");
+    std::vector<int> frames = entry.pattern.framesOnDisk();
+    if (frames.empty())
+      throw LayerError(who + "missing footage: no file matches " + entry.pattern.text());
+    throw LayerError(who + "frame " + std::to_string(frame) + " is outside the sequence " +
+                     entry.pattern.text() + " (frames on disk: " + std::to_string(frames.front()) +
+                     " to " + std::to_string(frames.back()) + "; " + file.filename().string() +
+                     " is missing)");
+  }
+  std::shared_ptr<LayerImage> image;
+  try {
+    image = std::make_shared<LayerImage>(ReadFootageImage(file, entry.channels));
+  } catch (const LayerError& e) {
+    throw LayerError(who + e.what());
+  }
+  ++decodes_;
+  remember(key, image);
+  return image;
+}
+
+}  // namespace mf::host
