@@ -32,6 +32,8 @@ struct DialogState : Window {
   std::optional<int> resource;
   std::string caption;
   DLGPROC procedure = nullptr;
+  HWND owner = nullptr;
+  LPARAM init_param = 0;
   std::vector<std::unique_ptr<Control>> controls;
   bool ended = false;
   INT_PTR result = 0;
@@ -283,6 +285,12 @@ std::string DialogSession::caption() const {
 HWND DialogSession::window() const {
   return Handle(&state_);
 }
+HWND DialogSession::owner() const {
+  return state_.owner;
+}
+LPARAM DialogSession::initParam() const {
+  return state_.init_param;
+}
 
 std::vector<ControlInfo> DialogSession::controls() const {
   std::vector<ControlInfo> out;
@@ -434,9 +442,8 @@ bool DialogSession::close() {
 using mf::platform::Control;
 using mf::platform::DialogState;
 
-MF_PLATFORM_API INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
-                                        HWND /*hWndParent*/, DLGPROC lpDialogFunc,
-                                        LPARAM dwInitParam) {
+MF_PLATFORM_API INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                                        DLGPROC lpDialogFunc, LPARAM dwInitParam) {
   using namespace mf::platform;
   if (lpTemplateName == nullptr || lpDialogFunc == nullptr) return -1;
   auto name = ResourceId::FromA(lpTemplateName);
@@ -449,6 +456,8 @@ MF_PLATFORM_API INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateNa
   std::unique_ptr<DialogState> dialog = BuildDialog(*tmpl);
   if (name->isNumber()) dialog->resource = name->number();
   dialog->procedure = lpDialogFunc;
+  dialog->owner = hWndParent;
+  dialog->init_param = dwInitParam;
   Registration registration(*dialog);
 
   // wParam of WM_INITDIALOG: the control that gets the focus, the first tab stop.

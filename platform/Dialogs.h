@@ -54,6 +54,8 @@ class MF_PLATFORM_CXX DialogSession {
   std::optional<int> resource() const;  // the template's resource number
   std::string caption() const;
   HWND window() const;
+  HWND owner() const;        // the parent window handed to DialogBoxParamA
+  LPARAM initParam() const;  // the long parameter handed to the procedure at WM_INITDIALOG
   std::vector<ControlInfo> controls() const;  // in template order
   std::optional<ControlInfo> control(int id) const;
   std::string text(int id) const;

@@ -30,7 +30,8 @@ int ScriptedUser::messageBox(HWND owner, const std::string& text, const std::str
 }
 
 void ScriptedUser::runDialog(DialogSession& dialog) {
-  dialogs_.push_back({dialog.resource(), dialog.caption(), dialog.controls(), std::nullopt});
+  dialogs_.push_back(
+      {dialog.resource(), dialog.owner(), dialog.caption(), dialog.controls(), std::nullopt});
   const size_t index = dialogs_.size() - 1;
   if (scripts_.empty()) {
     dialog.pressEscape();

@@ -24,6 +24,7 @@ struct ShownMessageBox {
 
 struct ShownDialog {
   std::optional<int> resource;
+  HWND owner = nullptr;
   std::string caption;                // UTF-8
   std::vector<ControlInfo> controls;  // as the procedure left them after WM_INITDIALOG
   std::optional<INT_PTR> result;      // what the script ended it with, if it did

@@ -14,7 +14,7 @@ typedef unsigned int UINT;
 typedef uint32_t DWORD;
 typedef uint16_t WORD;
 typedef uint8_t BYTE;
-typedef long LONG;
+typedef int32_t LONG;  // 32 bits, as on Windows: BITMAPINFOHEADER is 40 bytes
 typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t UINT_PTR;
@@ -178,6 +178,7 @@ struct BITMAPINFO {
   BITMAPINFOHEADER bmiHeader;
   RGBQUAD bmiColors[1];
 };
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "the header as stored in bitmap files");
 
 #if defined(MOTEFIELD_PLATFORM_BUILD)
 #define MF_PLATFORM_API extern "C" __attribute__((visibility("default")))

@@ -168,12 +168,15 @@ TEST(DialogRuntime, AlertsAnswerEnterWithTheirDefaultButton) {
   ScriptedUser person;
   ScopedUser installed(person);
   person.actOnDialog([](DialogSession& d) {
+    EXPECT_EQ(d.owner(), reinterpret_cast<HWND>(0x1234));
+    EXPECT_EQ(d.initParam(), 9);
     EXPECT_EQ(d.caption(), "警告!");
     EXPECT_TRUE(d.control(IDOK)->is_default);
     EXPECT_TRUE(d.click(IDC_ALERT_DONT_REMIND));
     EXPECT_TRUE(d.pressEnter());
   });
-  EXPECT_EQ(DialogBoxParamA(Plugin(), MAKEINTRESOURCEA(IDD_PASS_ALERT), nullptr, AlertProc, 0),
+  EXPECT_EQ(DialogBoxParamA(Plugin(), MAKEINTRESOURCEA(IDD_PASS_ALERT),
+                            reinterpret_cast<HWND>(0x1234), AlertProc, 9),
             101);
   person.actOnDialog([](DialogSession& d) {
     EXPECT_TRUE(d.click(IDC_ALERT_DONT_REMIND));
@@ -188,7 +191,8 @@ TEST(DialogRuntime, AlertsAnswerEnterWithTheirDefaultButton) {
   EXPECT_EQ(DialogBoxParamA(Plugin(), MAKEINTRESOURCEA(IDD_PIXEL_PERSPECTIVE_ALERT), nullptr,
                             AlertProc, 0),
             IDCANCEL);
-  EXPECT_EQ(person.dialogs().size(), 3u);
+  ASSERT_EQ(person.dialogs().size(), 3u);
+  EXPECT_EQ(person.dialogs()[0].owner, reinterpret_cast<HWND>(0x1234));
 }
 
 // Camera-picker-like procedure: the names come in through lParam, OK ends with the selection.
