@@ -50,6 +50,7 @@ Host::Host(HostOptions options)
   g_current = this;
   InstallCoreServices(*this, basic_, utils_, in_.inter);
   InstallImageServices(faults_, suites_, utils_);
+  InstallCompositionSuites(*this);
   user_ = std::make_unique<User>(*this);
   platform::SetUser(user_.get());
   try {
@@ -228,6 +229,7 @@ PF_Err Host::removeInstance(EffectInstance* instance) {
   for (auto it = instances_.begin(); it != instances_.end(); ++it) {
     if (it->get() != instance) continue;
     PF_Err err = instance->send(PF_Cmd_SEQUENCE_SETDOWN);
+    if (composition_) composition_->detachEffect(instance);
     instances_.erase(it);
     return err;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AE_EffectCB.h"
+#include "host/Composition.h"
 #include "host/Faults.h"
 #include "host/Frame.h"
 #include "host/HandleStore.h"
@@ -55,6 +56,8 @@ class EffectInstance {
   std::map<PF_ParamIndex, std::vector<std::pair<double, double>>> keyframes;
   // Layer controls name a layer of the composition by its index; params[] holds index + 1 in
   // u.ld.reserved0 (zero: no layer).
+  // Expressions the plug-in put on its controls' streams, by params[] index (8-bit text).
+  std::map<PF_ParamIndex, Expression> expressions;
 
   PF_Err send(PF_Cmd cmd, void* extra = nullptr, PF_LayerDef* output = nullptr);
   // Flattens for saving and restores the live record straight after; the stored bytes are
@@ -121,6 +124,16 @@ class Host {
   // Called by the platform layer's user for each message box.
   int showMessage(const MessageRecord& record);
 
+  // The composition the effect instances sit in; null until one is set. Replacing it leaves the
+  // effect instances alone and invalidates every layer and stream handle of the old one.
+  Composition* composition() { return composition_.get(); }
+  void setComposition(std::unique_ptr<Composition> composition) {
+    composition_ = std::move(composition);
+  }
+  // The Info panel's two lines as the plug-in last drew them, in UTF-8.
+  const std::vector<std::string>& infoLines() const { return info_lines_; }
+  void setInfoLines(std::vector<std::string> lines) { info_lines_ = std::move(lines); }
+
   // ---- Frames (host/FrameRender.cpp) ----
   // Where the composition's layers get their pixels (not owned; null: no layer has pixels).
   void setLayerSource(LayerSource* source);
@@ -167,6 +180,8 @@ class Host {
   PF_Quality quality_ = PF_Quality_HI;
 
   std::vector<MessageRecord> messages_;
+  std::unique_ptr<Composition> composition_;
+  std::vector<std::string> info_lines_;
   std::deque<int> answers_;
   std::function<void(const MessageRecord&)> sink_;
 };

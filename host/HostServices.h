@@ -8,9 +8,25 @@
 
 namespace mf::host {
 
+class Host;
+
 // Image services: "PF World Suite", "PF Fill Matte Suite", "PF World Transform Suite", the three
 // iterate suites, "AEGP Memory Suite", and the copy/fill/new_world/dispose_world callbacks of
 // in_data->utils.
 void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallbacks& utils);
+
+// The composition suites: "AEGP Layer Suite" 11, "AEGP Camera Suite" 2, "AEGP Light Suite" 2,
+// "AEGP Stream Suite" 7, "AEGP Effect Suite" 2, "AEGP PF Interface Suite" 1, and the Info panel's
+// "PF AE App Suite" 6 and "PF AE Adv App Suite" 2. They serve host.composition().
+void InstallCompositionSuites(Host& host);
+
+// Stream and effect references and stream values handed out by the composition suites and not
+// yet disposed: a handler that returns with any of these above its starting value leaked one.
+struct CompositionRefCounts {
+  int effects;
+  int streams;
+  int values;
+};
+CompositionRefCounts OutstandingCompositionRefs();
 
 }  // namespace mf::host

@@ -1,0 +1,273 @@
+#include "render/SceneLights.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "entry/SuiteHandler.h"
+#include "params/ParamIndex.h"
+#include "render/RenderContext.h"
+
+namespace mf {
+
+namespace {
+
+// Prefixes are compared over at most 31 characters, what their 32-byte buffers hold.
+constexpr size_t kPrefixLimit = 31;
+
+bool BeginsWith(const char* name, const char* prefix) {
+  if (!prefix) return true;
+  const size_t n = strnlen(prefix, kPrefixLimit);
+  return std::strncmp(name, prefix, n) == 0;
+}
+
+// A 1-based popup value made 0-based; anything that is not a whole number in range reads as 0
+// (no falloff), never as an out-of-range integer.
+A_long FalloffType(double popup) {
+  if (!(popup >= 1.0 && popup <= 3.0)) return kFalloffNone;
+  return (A_long)std::lround(popup) - 1;
+}
+
+struct CompSuites {
+  const AEGP_LayerSuite11* layer;
+  const AEGP_LightSuite2* light;
+  const AEGP_StreamSuite7* stream;
+};
+
+// Whether layer i is a light that reaches the effect's layer; the layer handle is returned.
+PF_Err QualifyingLight(const CompSuites& s, const SceneLightInputs& in, A_long i,
+                       AEGP_LayerH* layer, bool* counts) {
+  *counts = false;
+  *layer = nullptr;
+  PF_Err err = s.layer->AEGP_GetCompLayerByIndex(in.comp, i, layer);
+  A_Boolean active = 0;
+  if (!err)
+    err = s.layer->AEGP_IsVideoActive(*layer, AEGP_LTimeMode_CompTime, &in.comp_time, &active);
+  if (err || !active) return err;
+  AEGP_ObjectType type = AEGP_ObjectType_NONE;
+  AEGP_LayerFlags flags = 0;
+  err = s.layer->AEGP_GetLayerObjectType(*layer, &type);
+  if (!err) err = s.layer->AEGP_GetLayerFlags(*layer, &flags);
+  if (err) return err;
+  // An adjustment light reaches only the layers below it.
+  *counts = type == AEGP_ObjectType_LIGHT &&
+            (!(flags & AEGP_LayerFlag_ADJUSTMENT_LAYER) || i < in.effect_layer_index);
+  return PF_Err_NONE;
+}
+
+PF_Err ReadOneD(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH layer,
+                AEGP_LayerStream which, double* out) {
+  AEGP_StreamVal2 value;
+  std::memset(&value, 0, sizeof(value));
+  PF_Err err = s.stream->AEGP_GetLayerStreamValue(layer, which, AEGP_LTimeMode_CompTime,
+                                                  &in.comp_time, false, &value, nullptr);
+  if (!err) *out = value.one_d;
+  return err;
+}
+
+// Fills one composition light's record; on an error the fields read so far stay.
+PF_Err FillLight(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH layer, A_long index,
+                 LightRecord* r, LightSwitches* switches) {
+  AEGP_LightType type = AEGP_LightType_NONE;
+  PF_Err err = s.light->AEGP_GetLightType(layer, &type);
+  if (err) return err;
+  r->type = type;
+  r->layer_index = index;
+  r->is_image_based = false;
+  r->environment = nullptr;
+
+  // The host writes up to AEGP_MAX_LAYER_NAME_SIZE bytes and a terminator.
+  char name[AEGP_MAX_LAYER_NAME_SIZE + 1] = {};
+  err = s.layer->AEGP_GetLayerName(layer, name, nullptr);
+  if (err) return err;
+  name[AEGP_MAX_LAYER_NAME_SIZE] = '\0';
+  const LightRoles roles =
+      ClassifyLightName(name, in.alpha_prefix, in.diffuse_prefix, in.specular_prefix);
+  r->is_alpha_light = roles.alpha;
+  r->is_diffuse_light = roles.diffuse;
+  r->is_specular_light = roles.specular;
+
+  A_Matrix4 xform{};
+  err = s.layer->AEGP_GetLayerToWorldXform(layer, &in.comp_time, &xform);
+  if (err) return err;
+  for (int row = 0; row < 4; ++row)
+    for (int col = 0; col < 4; ++col) r->transform[row][col] = xform.mat[row][col];
+
+  double v = 0;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_INTENSITY, &v)))
+    r->intensity = (float)(v / 100.0);
+  if (!err) {
+    AEGP_StreamVal2 color;
+    std::memset(&color, 0, sizeof(color));
+    err = s.stream->AEGP_GetLayerStreamValue(layer, AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime,
+                                             &in.comp_time, false, &color, nullptr);
+    if (!err)
+      r->color = ColorF{(float)color.color.alphaF, (float)color.color.redF,
+                        (float)color.color.greenF, (float)color.color.blueF};
+  }
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CONE_ANGLE, &v)))
+    r->cone_angle = (float)v;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CONE_FEATHER, &v)))
+    r->cone_feather = (float)v;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CASTS_SHADOWS, &v)))
+    r->casts_shadows = v > 0;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_SHADOW_DARKNESS, &v)))
+    r->shadow_darkness = (float)v;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_SHADOW_DIFFUSION, &v)))
+    r->shadow_diffusion = (float)v;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_TYPE, &v)))
+    r->falloff_type = FalloffType(v);
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_RADIUS, &v)))
+    r->falloff_radius = (float)v;
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, &v)))
+    r->falloff_distance = (float)v;
+  if (!err && r->is_alpha_light && in.alpha_lights) switches->alpha_lighting = true;
+  return err;
+}
+
+// The image-based light's record, found through the effect's own IBL_LAYER stream. A layer that
+// cannot be found leaves the record as allocated: no role, so it lights nothing.
+PF_Err FillImageBasedLight(SuiteHandler& suites, const CompSuites& s, const SceneLightInputs& in,
+                           LightRecord* r) {
+  const auto* pf_interface =
+      suites.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
+  const auto* effect_suite =
+      suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
+
+  AEGP_EffectRefH effect = nullptr;
+  AEGP_StreamRefH stream = nullptr;
+  AEGP_StreamValue2 value;
+  std::memset(&value, 0, sizeof(value));
+  bool have_value = false;
+
+  PF_Err err =
+      pf_interface->AEGP_GetNewEffectForEffect(in.plugin_id, in.in_data->effect_ref, &effect);
+  if (!err)
+    err = s.stream->AEGP_GetNewEffectStreamByIndex(in.plugin_id, effect, IBL_LAYER, &stream);
+  if (!err) {
+    err = s.stream->AEGP_GetNewStreamValue(in.plugin_id, stream, AEGP_LTimeMode_LayerTime,
+                                           &in.comp_time, true, &value);
+    have_value = !err;
+  }
+  if (!err && value.val.layer_id != 0) {
+    AEGP_LayerH layer = nullptr;
+    err = s.layer->AEGP_GetLayerFromLayerID(in.comp, value.val.layer_id, &layer);
+    if (!err && layer) {
+      char name[AEGP_MAX_LAYER_NAME_SIZE + 1] = {};
+      err = s.layer->AEGP_GetLayerName(layer, name, nullptr);
+      if (!err) {
+        name[AEGP_MAX_LAYER_NAME_SIZE] = '\0';
+        const LightRoles roles = ClassifyLightName(name, "", in.diffuse_prefix, in.specular_prefix);
+        r->is_alpha_light = false;
+        r->is_diffuse_light = roles.diffuse;
+        r->is_specular_light = roles.specular;
+        r->is_image_based = true;
+        r->environment = in.ibl_world;
+      }
+    }
+  }
+  if (!err) err = PF_ABORT(in.in_data);
+
+  if (have_value) {
+    const PF_Err e = s.stream->AEGP_DisposeStreamValue(&value);
+    if (!err) err = e;
+  }
+  if (stream) {
+    const PF_Err e = s.stream->AEGP_DisposeStream(stream);
+    if (!err) err = e;
+  }
+  if (effect) {
+    const PF_Err e = effect_suite->AEGP_DisposeEffect(effect);
+    if (!err) err = e;
+  }
+  return err;
+}
+
+}  // namespace
+
+LightRoles ClassifyLightName(const char* name, const char* alpha_prefix, const char* diffuse_prefix,
+                             const char* specular_prefix) {
+  if (!name) name = "";
+  LightRoles roles{BeginsWith(name, alpha_prefix), BeginsWith(name, diffuse_prefix),
+                   BeginsWith(name, specular_prefix)};
+  if (!roles.diffuse && !roles.specular) roles.diffuse = roles.specular = true;
+  return roles;
+}
+
+PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, LightList* list,
+                          LightSwitches* switches) {
+  *list = LightList{false, 0, nullptr};
+  *switches = LightSwitches{};
+  if (!(in.diffuse_lights || in.specular_lights || in.alpha_lights)) return PF_Err_NONE;
+  if (in.render_mode >= kRenderMode2DPosition) return PF_Err_NONE;
+
+  switches->specular_matte = in.normal_present && in.specular_lights && in.specular_matte_present;
+
+  CompSuites s;
+  s.layer = suites.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+  s.light = suites.get<AEGP_LightSuite2>(kAEGPLightSuite, kAEGPLightSuiteVersion2);
+  s.stream = suites.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
+
+  A_long layers = 0;
+  PF_Err err = s.layer->AEGP_GetCompNumLayers(in.comp, &layers);
+  A_long lights = 0;
+  for (A_long i = 0; !err && i < layers; ++i) {
+    AEGP_LayerH layer = nullptr;
+    bool counts = false;
+    err = QualifyingLight(s, in, i, &layer, &counts);
+    if (!err && counts) ++lights;
+  }
+  if (err) return err;
+
+  const A_long comp_lights = lights < kMaxCompLights ? lights : kMaxCompLights;
+  const A_long records = comp_lights + (in.ibl_world ? 1 : 0);
+  if (records == 0) return PF_Err_NONE;
+
+  auto* array = static_cast<LightRecord*>(std::calloc((size_t)records, sizeof(LightRecord)));
+  if (!array) return PF_Err_OUT_OF_MEMORY;
+  for (A_long r = 0; r < records; ++r) array[r].layer_index = -1;
+  *list = LightList{true, records, array};
+  switches->collected = true;
+
+  A_long filled = 0;
+  for (A_long i = 0; !err && i < layers && filled < comp_lights; ++i) {
+    AEGP_LayerH layer = nullptr;
+    bool counts = false;
+    err = QualifyingLight(s, in, i, &layer, &counts);
+    if (!err && counts) err = FillLight(s, in, layer, i, &array[filled++], switches);
+  }
+
+  if (!err && in.ibl_world) {
+    switches->ibl_on = true;
+    err = FillImageBasedLight(suites, s, in, &array[comp_lights]);
+  }
+  return err;
+}
+
+PF_Err CollectSceneLights(RenderContext& ctx) {
+  SceneLightInputs in{};
+  in.in_data = ctx.in_data;
+  in.plugin_id = ctx.plugin_id;
+  in.comp = ctx.comp;
+  in.effect_layer_index = ctx.effect_layer_index;
+  in.comp_time = ctx.comp_time;
+  in.alpha_prefix = ctx.alpha_prefix;
+  in.diffuse_prefix = ctx.diffuse_prefix;
+  in.specular_prefix = ctx.specular_prefix;
+  in.render_mode = ctx.pre->RENDER_MODE;
+  in.diffuse_lights = ctx.pre->DIFFUSE_LIGHTS;
+  in.specular_lights = ctx.pre->SPECULAR_LIGHTS;
+  in.alpha_lights = ctx.pre->ALPHA_LIGHTS;
+  in.normal_present = ctx.has(kLayerNormal);
+  in.specular_matte_present = ctx.has(kLayerSpecularMatte);
+  in.ibl_world = ctx.has(kLayerIbl) ? ctx.layerWorld(kLayerIbl) : nullptr;
+  return CollectSceneLights(*ctx.suite_handler, in, &ctx.lights, &ctx.light_switches);
+}
+
+void FreeSceneLights(LightList* list) {
+  if (!list) return;
+  std::free(list->lights);
+  *list = LightList{false, 0, nullptr};
+}
+
+}  // namespace mf
