@@ -11,6 +11,7 @@
 #include "AE_GeneralPlug.h"
 #include "AE_WorldSuites.h"
 #include "HostServices.h"
+#include "ImageServices.h"
 #include "Iterate.h"
 #include "MemorySuite.h"
 #include "TransferRect.h"
@@ -224,6 +225,11 @@ void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallback
   utils.iterate = UtilsIterate;
   utils.new_world = UtilsNewWorld;
   utils.dispose_world = UtilsDisposeWorld;
+}
+
+void DetachImageServices() {
+  g_faults = nullptr;
+  MemorySuiteTable(nullptr);
 }
 
 }  // namespace mf::host

@@ -1,0 +1,11 @@
+// Host-side controls of the image services beyond their installation (HostServices.h).
+#pragma once
+
+namespace mf::host {
+
+// Forgets the Faults handed to InstallImageServices (and to the memory suite), so suite calls
+// made after that host is gone consult nothing instead of a dead object. The Host calls it when
+// it is destroyed; a later InstallImageServices attaches the next host's Faults.
+void DetachImageServices();
+
+}  // namespace mf::host
