@@ -130,5 +130,14 @@ TEST(SortByDepthDescending, MillionsInDepthOrderSortWithoutDeepRecursion) {
   for (A_long i = 0; i < n; ++i) ASSERT_EQ(pts[i].source_x, n - 1 - i);
 }
 
+TEST(SortByDepthDescending, LowMemoryReorderFollowsThePermutationsCycles) {
+  // The walk used when no copy of the records can be had: position i receives record order[i].
+  // Cycles (0 2 4), (1 3), fixed point 5.
+  std::vector<uint64_t> order = {2, 3, 4, 1, 0, 5};
+  std::vector<int> rec = {10, 11, 12, 13, 14, 15};
+  detail::ApplyOrderInPlace(rec.data(), order);
+  EXPECT_EQ(rec, (std::vector<int>{12, 13, 14, 11, 10, 15}));
+}
+
 }  // namespace
 }  // namespace mf
