@@ -7,10 +7,25 @@
 namespace mf::platform {
 namespace {
 
-// Converts with iconv, replacing each byte that does not convert (or a truncated sequence at
+// Bytes of the character that starts at `p`: one for GBK input, whose bad bytes are skipped
+// one at a time; the lead byte and its continuation bytes for UTF-8 input.
+size_t Utf8SequenceLength(const char* p, size_t left) {
+  const unsigned char lead = static_cast<unsigned char>(*p);
+  size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  size_t length = 1;
+  while (length < n && length < left && (static_cast<unsigned char>(p[length]) & 0xC0) == 0x80)
+    ++length;
+  return length;
+}
+
+size_t SingleByte(const char*, size_t) {
+  return 1;
+}
+
+// Converts with iconv, replacing each character that does not convert (or a truncated one at
 // the end) by `replacement`.
 std::string Convert(const char* to, const char* from, std::string_view input,
-                    std::string_view replacement) {
+                    std::string_view replacement, size_t (*character_length)(const char*, size_t)) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
   std::string out;
@@ -24,8 +39,9 @@ std::string Convert(const char* to, const char* from, std::string_view input,
     out.append(buffer, static_cast<size_t>(dst - buffer));
     if (r == static_cast<size_t>(-1) && errno != E2BIG) {
       out.append(replacement);
-      ++in;
-      --in_left;
+      const size_t skip = character_length(in, in_left);
+      in += skip;
+      in_left -= skip;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
@@ -58,11 +74,11 @@ void AppendUtf8(std::string& out, char32_t c) {
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
-  return Convert("UTF-8", "CP936", gbk, "\uFFFD");
+  return Convert("UTF-8", "CP936", gbk, "\uFFFD", SingleByte);
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-  return Convert("CP936", "UTF-8", utf8, "?");
+  return Convert("CP936", "UTF-8", utf8, "?", Utf8SequenceLength);
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ElfSection.h"
+#include "PropertyList.h"
 #include "ResourceImage.h"
 
 namespace {
@@ -107,6 +108,42 @@ TEST(PropertyList, BuiltPluginCarriesItByteForByte) {
   for (const auto& e : resources->entries())
     if (e.type == ResourceId(u"PIPL")) ++lists;
   EXPECT_EQ(lists, 1);
+}
+
+// What a host reads from the list, through the reader the command line uses to describe a
+// plug-in file.
+TEST(PropertyList, ReaderSeesTheEffectAsAHostWould) {
+  const std::vector<uint8_t> bytes = ExpectedPropertyList();
+  auto list = mf::platform::PropertyList::Parse(bytes.data(), bytes.size());
+  ASSERT_TRUE(list.has_value());
+  ASSERT_EQ(list->properties().size(), 12u);
+  for (const auto& p : list->properties()) {
+    EXPECT_EQ(p.vendor, "8BIM");
+    EXPECT_EQ(p.id, 0u);
+  }
+  EXPECT_EQ(list->code("kind"), std::optional<std::string>("eFKT"));
+  EXPECT_EQ(list->pascalString("name"), std::optional<std::string>("Motefield"));
+  EXPECT_EQ(list->pascalString("catg"), std::optional<std::string>("Tarnwick"));
+  EXPECT_EQ(list->cString("8664"), std::optional<std::string>("EntryPointFunc"));
+  EXPECT_EQ(list->u32("ePVR"), std::optional<uint32_t>(2));  // major 2 in the low half
+  EXPECT_EQ(list->u32("eSVR"), std::optional<uint32_t>(13 | (1u << 16)));
+  EXPECT_EQ(list->u32("eVER"), std::optional<uint32_t>(525825));
+  EXPECT_EQ(list->find("eINF")->data.size(), 2u);
+  EXPECT_EQ(list->u32("eINF"), std::nullopt);  // two bytes only
+  EXPECT_EQ(list->u32("eGLO"), std::optional<uint32_t>(0x06008430));
+  EXPECT_EQ(list->u32("eGL2"), std::optional<uint32_t>(0x140E));
+  EXPECT_EQ(list->pascalString("eMNA"), std::optional<std::string>("ADBE motefield"));
+  EXPECT_EQ(list->u32("aeFL"), std::optional<uint32_t>(0));
+  EXPECT_EQ(list->find("nope"), nullptr);
+  // The eINF property's padding is skipped even though its length leaves it out: the property
+  // after it is read from the right place.
+  EXPECT_EQ(list->properties()[8].key, "eGLO");
+
+  for (size_t cut = 0; cut < bytes.size(); ++cut)
+    EXPECT_FALSE(mf::platform::PropertyList::Parse(bytes.data(), cut).has_value()) << cut;
+  std::vector<uint8_t> version2 = bytes;
+  version2[0] = 2;
+  EXPECT_FALSE(mf::platform::PropertyList::Parse(version2.data(), version2.size()).has_value());
 }
 
 TEST(PropertyList, ElfReaderRejectsWhatIsNotThere) {
