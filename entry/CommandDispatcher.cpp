@@ -3,6 +3,9 @@
 #include "entry/GlobalLifecycle.h"
 #include "params/SequenceData.h"
 #include "render/SmartPreRender.h"
+#include "ui/CustomControls.h"
+#include "ui/OptionsDialog.h"
+#include "ui/UserChangedParam.h"
 
 // Handlers that live with their subsystems; declared here so the table below is the one place
 // that says which command reaches which handler.
@@ -40,6 +43,16 @@ PF_Err CommandDispatcher(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
         break;
       case PF_Cmd_SEQUENCE_SETDOWN:
         err = mf::SequenceSetdown(in_data, out_data);
+        break;
+      case PF_Cmd_DO_DIALOG:
+        err = mf::DoDialog(in_data);
+        break;
+      case PF_Cmd_USER_CHANGED_PARAM:
+        err = mf::UserChangedParam(in_data, out_data, params, output,
+                                   static_cast<PF_UserChangedParamExtra*>(extra));
+        break;
+      case PF_Cmd_EVENT:
+        err = mf::HandleEvent(in_data, out_data, params, output, static_cast<PF_EventExtra*>(extra));
         break;
       case PF_Cmd_UPDATE_PARAMS_UI:
         err = mf::UpdateParamsUI(in_data, out_data, params);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "host/Host.h"
+#include "host/Text.h"
 
 namespace mf::host {
 
@@ -124,8 +125,11 @@ Scene LoadScene(const fs::path& file) {
             if (!value.is_object()) Fail(file, k + ".effect.params", "expected an object");
           } else if (key == "sequence_data") {
             Text(file, value, k + ".effect.sequence_data");
+          } else if (key == "expressions") {
+            if (!value.is_object()) Fail(file, k + ".effect.expressions", "expected an object");
           } else {
-            Fail(file, k + ".effect." + key, "unknown key (expected params, sequence_data)");
+            Fail(file, k + ".effect." + key,
+                 "unknown key (expected params, sequence_data, expressions)");
           }
         }
       }
@@ -187,6 +191,7 @@ void SaveScene(const Scene& scene, const fs::path& file) {
 
 void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
                    const ControlLookup& lookup) {
+  ApplyExpressions(scene, layer, instance, lookup);
   const json& l = scene.layers.at(layer).json;
   const std::string base = "layers[" + std::to_string(layer) + "].effect.params.";
   if (!l.contains("effect") || !l["effect"].contains("params")) return;
@@ -267,6 +272,21 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
       default:
         Fail(file, k, "this control holds no value");
     }
+  }
+}
+
+// Expressions are kept as the plug-in writes them, in its 8-bit code page.
+void ApplyExpressions(const Scene& scene, int layer, EffectInstance& instance,
+                      const ControlLookup& lookup) {
+  const json& l = scene.layers.at(layer).json;
+  if (!l.contains("effect") || !l["effect"].contains("expressions")) return;
+  const std::string base = "layers[" + std::to_string(layer) + "].effect.expressions.";
+  for (auto& [id, value] : l["effect"]["expressions"].items()) {
+    const std::string k = base + id;
+    std::optional<int> index = lookup(id);
+    if (!index || *index <= 0 || *index >= (int)instance.params.size())
+      Fail(scene.file, k, "unknown control \"" + id + "\"");
+    instance.expressions[*index] = Expression{Utf8ToGbk(Text(scene.file, value, k)), true};
   }
 }
 

@@ -72,6 +72,11 @@ using ControlLookup = std::function<std::optional<int>(const std::string&)>;
 void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
                    const ControlLookup& lookup);
 
+// Puts the expressions of a layer's "effect.expressions" ({"IDENTIFIER": "text", ...}) on the
+// instance's controls, switched on; ApplyControls does this too. Throws SceneError.
+void ApplyExpressions(const Scene& scene, int layer, EffectInstance& instance,
+                      const ControlLookup& lookup);
+
 std::string Base64Encode(const std::vector<uint8_t>& bytes);
 // Absent when the text is not valid base64.
 std::optional<std::vector<uint8_t>> Base64Decode(const std::string& text);

@@ -1,0 +1,245 @@
+#include "ui/CustomControls.h"
+
+#include <cstdlib>
+
+#include "AE_CompSuites.h"
+#include "Win32.h"
+#include "entry/Globals.h"
+#include "entry/SuiteHandler.h"
+#include "params/ParamIndex.h"
+#include "resources/resource.h"
+#include "ui/CameraLink.h"
+
+namespace mf {
+namespace {
+
+constexpr const char* kLoadFailed = "Couldn't load suite.";
+constexpr const char* kReleaseFailed = "Couldn't release suite.";
+constexpr const char* kNoModuleHandle = "Motefield internal error: Module Handle not found";
+constexpr const char* kErrorCaption = "错误";
+
+struct SuiteName {
+  const char* name;
+  int32_t version;
+};
+constexpr SuiteName kDrawbotNames[] = {
+    {kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1},
+    {kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1},
+    {kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1},
+    {kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1},
+};
+
+const void** Slot(DrawbotSuites* suites, int i) {
+  switch (i) {
+    case 0:
+      return reinterpret_cast<const void**>(&suites->draw);
+    case 1:
+      return reinterpret_cast<const void**>(&suites->supplier);
+    case 2:
+      return reinterpret_cast<const void**>(&suites->surface);
+    default:
+      return reinterpret_cast<const void**>(&suites->path);
+  }
+}
+
+PF_Rect LinkButtonRect(const PF_EventExtra& extra) {
+  const PF_Rect& frame = extra.effect_win.current_frame;
+  return PF_Rect{frame.left, frame.top, frame.left + kLinkButtonWidth,
+                 frame.top + kLinkButtonHeight};
+}
+
+PF_Err InvalidateControl(PF_InData* in_data, PF_OutData* out_data, PF_EventExtra* extra) {
+  SingleSuite app(in_data, out_data, kPFAppSuite, kPFAppSuiteVersion6, kLoadFailed, kReleaseFailed);
+  PF_Err err = app.err();
+  if (!err) {
+    auto invalidate =
+        reinterpret_cast<PF_InvalidateRectFunc>(app.get<PFAppSuite6>()->PF_InvalidateRect);
+    err = invalidate ? invalidate(extra->contextH, &extra->effect_win.current_frame)
+                     : PF_Err_BAD_CALLBACK_PARAM;
+  }
+  PF_Err release = app.release();
+  if (!err) err = release;
+  return err;
+}
+
+struct BitmapChoice {
+  int resource;
+  int width;
+  int height;
+};
+
+// The bitmap a control shows now; resource 0 for a control the effect does not draw.
+BitmapChoice BitmapFor(PF_ParamIndex index) {
+  if (index == ABOUT_BANNER) return {IDB_BANNER, kBannerWidth, kBannerHeight};
+  if (index == LINK_REFERENCE_CAMERA) {
+    return {g_link_button_down ? IDB_LINK_DOWN : IDB_LINK_UP, kLinkButtonWidth, kLinkButtonHeight};
+  }
+  return {0, 0, 0};
+}
+
+// Converts the bitmap to top-down 24-bit rows and hands them to the surface at the origin.
+PF_Err DrawBitmap(const DrawbotSuites& suites, DRAWBOT_SupplierRef supplier,
+                  DRAWBOT_SurfaceRef surface, const BitmapChoice& choice,
+                  const DRAWBOT_PointF32& origin) {
+  HBITMAP bitmap = LoadBitmapA(g_module_handle, MAKEINTRESOURCEA(choice.resource));
+  if (!bitmap) return PF_Err_NONE;
+  PF_Err err = PF_Err_NONE;
+  HDC dc = CreateCompatibleDC(nullptr);
+  // Both widths give rows that are whole multiples of four bytes, so the rows need no padding.
+  auto* pixels = static_cast<BYTE*>(std::malloc(size_t(choice.width) * choice.height * 3));
+  if (pixels) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = choice.width;
+    info.bmiHeader.biHeight = -choice.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int lines = GetDIBits(dc, bitmap, 0, choice.height, pixels, &info, DIB_RGB_COLORS);
+    // Rows that were not read would be drawn from uninitialised memory.
+    if (lines == choice.height) {
+      DRAWBOT_ImageRef image = nullptr;
+      err = suites.supplier->NewImageFromBuffer(supplier, choice.width, choice.height,
+                                                choice.width * 3, kDRAWBOT_PixelLayout_24BGR,
+                                                pixels, &image);
+      if (!err) err = suites.surface->DrawImage(surface, image, &origin, 1.0f);
+      if (image) {
+        PF_Err release = suites.supplier->ReleaseObject(image);
+        if (!err) err = release;
+      }
+    }
+  }
+  DeleteObject(bitmap);
+  if (dc) DeleteDC(dc);
+  std::free(pixels);
+  return err;
+}
+
+// A suite the link cannot obtain is thrown as a host error; it is caught here so that the
+// button still comes back up, and answered as the dispatcher would answer it.
+PF_Err RunLink(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+               PF_LayerDef* output) {
+  try {
+    return LinkReferenceCamera(in_data, out_data, params, output);
+  } catch (PF_Err& thrown) {
+    return thrown ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_NONE;
+  }
+}
+
+}  // namespace
+
+bool PointInControl(PF_Point point, PF_Rect rect) {
+  return rect.left < point.h && point.h < rect.right && rect.top < point.v && point.v < rect.bottom;
+}
+
+PF_Err AcquireDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites) {
+  if (!suites) {
+    ReportToHost(in_data, out_data, "NULL suite pointer passed to AEFX_AcquireDrawbotSuites");
+    return PF_Err_UNRECOGNIZED_PARAM_TYPE;
+  }
+  *suites = DrawbotSuites{};
+  const SPBasicSuite* basic = in_data->pica_basicP;
+  for (int i = 0; i < 4; ++i) {
+    const void* suite = nullptr;
+    if (!basic || basic->AcquireSuite(kDrawbotNames[i].name, kDrawbotNames[i].version, &suite) ||
+        !suite) {
+      ReportToHost(in_data, out_data, SingleSuite::kDefaultAcquireMessage);
+      return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    *Slot(suites, i) = suite;
+  }
+  return PF_Err_NONE;
+}
+
+PF_Err ReleaseDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites) {
+  const SPBasicSuite* basic = in_data->pica_basicP;
+  if (!basic) {
+    ReportToHost(in_data, out_data, SingleSuite::kDefaultReleaseMessage);
+    return PF_Err_NONE;
+  }
+  for (int i = 0; i < 4; ++i) {
+    if (!*Slot(suites, i)) continue;
+    basic->ReleaseSuite(kDrawbotNames[i].name, kDrawbotNames[i].version);
+    *Slot(suites, i) = nullptr;
+  }
+  return PF_Err_NONE;
+}
+
+PF_Err DrawCustomControl(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_LayerDef*,
+                         PF_EventExtra* extra) {
+  DrawbotSuites suites;
+  PF_Err err = AcquireDrawbotSuites(in_data, out_data, &suites);
+  DRAWBOT_DrawRef drawing = nullptr;
+  if (!err) {
+    SingleSuite custom_ui(in_data, out_data, kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1,
+                          SingleSuite::kDefaultAcquireMessage, kReleaseFailed);
+    err = custom_ui.err();
+    if (!err) {
+      err = custom_ui.get<PF_EffectCustomUISuite1>()->PF_GetDrawingReference(extra->contextH,
+                                                                             &drawing);
+    }
+    PF_Err release = custom_ui.release();
+    if (!err) err = release;
+  }
+  DRAWBOT_SupplierRef supplier = nullptr;
+  DRAWBOT_SurfaceRef surface = nullptr;
+  if (!err) err = suites.draw->GetSupplier(drawing, &supplier);
+  if (!err) err = suites.draw->GetSurface(drawing, &surface);
+
+  extra->evt_out_flags = 0;
+  if (!err && !(extra->evt_in_flags & PF_EI_DONT_DRAW) && extra->effect_win.area == PF_EA_CONTROL) {
+    const DRAWBOT_PointF32 origin{static_cast<float>(extra->effect_win.current_frame.left),
+                                  static_cast<float>(extra->effect_win.current_frame.top)};
+    if (!g_module_handle) MessageBoxA(nullptr, kNoModuleHandle, kErrorCaption, kErrorBoxStyle);
+    const BitmapChoice choice = BitmapFor(extra->effect_win.index);
+    if (choice.resource) err = DrawBitmap(suites, supplier, surface, choice, origin);
+  }
+
+  PF_Err release = ReleaseDrawbotSuites(in_data, out_data, &suites);
+  if (!err) err = release;
+  if (err) return err;
+  extra->evt_out_flags = PF_EO_HANDLED_EVENT;
+  return PF_Err_NONE;
+}
+
+PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                   PF_LayerDef* output, PF_EventExtra* extra) {
+  PF_Err err = PF_Err_NONE;
+  bool redraw = false;
+  switch (extra->e_type) {
+    case PF_Event_DO_CLICK:
+      extra->evt_out_flags = PF_EO_HANDLED_EVENT;
+      if (extra->effect_win.index == LINK_REFERENCE_CAMERA &&
+          PointInControl(extra->u.do_click.screen_point, LinkButtonRect(*extra))) {
+        extra->u.do_click.send_drag = 1;
+        g_link_button_down = true;
+        redraw = true;
+      }
+      break;
+    case PF_Event_DRAG:
+      extra->evt_out_flags = PF_EO_HANDLED_EVENT;
+      if (extra->effect_win.index == LINK_REFERENCE_CAMERA) {
+        extra->u.do_click.send_drag = 1;
+        g_link_button_down = true;
+        redraw = true;
+        extra->evt_out_flags = PF_EO_UPDATE_NOW;
+        // The link runs on release, wherever the pointer is by then.
+        if (extra->u.do_click.last_time) err = RunLink(in_data, out_data, params, output);
+      }
+      if (extra->u.do_click.last_time) {
+        extra->u.do_click.send_drag = 0;
+        g_link_button_down = false;
+      }
+      if (err) extra->evt_out_flags = 0;
+      break;
+    case PF_Event_DRAW:
+      err = DrawCustomControl(in_data, out_data, params, output, extra);
+      break;
+    default:
+      break;
+  }
+  if (redraw && !err) err = InvalidateControl(in_data, out_data, extra);
+  return err;
+}
+
+}  // namespace mf

@@ -1,0 +1,38 @@
+// PF_Cmd_EVENT in the effect panel: the banner (ABOUT_BANNER) and the link button
+// (LINK_REFERENCE_CAMERA) are drawn by the effect from its bitmaps; a press on the button is
+// tracked until the mouse button is released, which starts the reference camera link.
+#pragma once
+
+#include "AE_EffectCB.h"
+#include "AE_EffectUI.h"
+#include "DrawbotSuites.h"
+
+namespace mf {
+
+// The button occupies the top-left 48 x 24 pixels of its control area.
+constexpr int kLinkButtonWidth = 48;
+constexpr int kLinkButtonHeight = 24;
+constexpr int kBannerWidth = 300;
+constexpr int kBannerHeight = 80;
+
+PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                   PF_LayerDef* output, PF_EventExtra* extra);
+PF_Err DrawCustomControl(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                         PF_LayerDef* output, PF_EventExtra* extra);
+
+// Strictly inside: a point on an edge is outside.
+bool PointInControl(PF_Point point, PF_Rect rect);
+
+// The four drawing suites, acquired together for one draw.
+struct DrawbotSuites {
+  const DRAWBOT_DrawbotSuite1* draw = nullptr;
+  const DRAWBOT_SupplierSuite1* supplier = nullptr;
+  const DRAWBOT_SurfaceSuite1* surface = nullptr;
+  const DRAWBOT_PathSuite1* path = nullptr;
+};
+// Stops at the first suite the host does not supply, reporting it in out_data.
+PF_Err AcquireDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites);
+// Releases the suites that were acquired.
+PF_Err ReleaseDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites);
+
+}  // namespace mf

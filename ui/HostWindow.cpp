@@ -1,0 +1,14 @@
+#include "ui/HostWindow.h"
+
+#include "AE_GeneralPlug.h"
+
+namespace mf {
+
+PF_Err GetMainWindow(SuiteHandler& suites, HWND* window) {
+  *window = nullptr;
+  const auto* utility =
+      suites.get<AEGP_UtilitySuite>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11);
+  return utility->AEGP_GetMainHWND(window);
+}
+
+}  // namespace mf

@@ -1,0 +1,21 @@
+// PF_Cmd_DO_DIALOG: the options dialog (resource 101). The user edits this instance's three
+// light-name prefixes and may reset or disable all three alerts at once. Confirmed prefixes are
+// checked for duplicates and stored in the instance's sequence record.
+#pragma once
+
+#include "AE_EffectCB.h"
+#include "Win32.h"
+
+namespace mf {
+
+PF_Err DoDialog(PF_InData* in_data);
+
+// Dialog procedure; the long parameter at creation is in_data.
+INT_PTR OptionsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+// Fills the three fields from the instance's record.
+PF_Err OptionsDialogInit(HWND dialog, PF_InData* in_data);
+// On OK: applies the alert switches and takes the edited prefixes into the process-wide
+// buffers (at most 30 characters each; an empty field keeps its buffer).
+PF_Err OptionsDialogApply(HWND dialog);
+
+}  // namespace mf
