@@ -5,7 +5,10 @@
 
 #include "PlatformUser.h"
 #include "host/CoreServices.h"
+#include "host/FrameRender.h"
 #include "host/HostServices.h"
+#include "host/ImageServices.h"
+#include "host/Iterate.h"
 #include "host/Text.h"
 
 namespace mf::host {
@@ -50,12 +53,16 @@ Host::Host(HostOptions options)
   g_current = this;
   InstallCoreServices(*this, basic_, utils_, in_.inter);
   InstallImageServices(faults_, suites_, utils_);
+  // A person's Ctrl-C stops a long iterate as it stops the effect's own polls.
+  SetIterateAbortProbe([] { return AbortRequested(); });
   InstallCompositionSuites(*this);
   user_ = std::make_unique<User>(*this);
   platform::SetUser(user_.get());
   try {
     plugin_ = std::make_unique<PluginLibrary>(options_.plugin_path);
   } catch (...) {
+    SetIterateAbortProbe(nullptr);
+    DetachImageServices();
     platform::SetUser(nullptr);
     g_current = nullptr;
     throw;
@@ -66,6 +73,8 @@ Host::~Host() {
   while (!instances_.empty()) removeInstance(instances_.back().get());
   if (global_setup_done_) globalSetdown();
   plugin_.reset();
+  SetIterateAbortProbe(nullptr);
+  DetachImageServices();
   platform::SetUser(nullptr);
   g_current = nullptr;
 }
