@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "host/Text.h"
@@ -181,14 +182,18 @@ StreamTuple ParseTuple(const fs::path& file, const json& j, const std::string& k
     for (int i = 0; i < size; ++i)
       v[i] = FiniteNumber(file, j[i], key + "[" + std::to_string(i) + "]");
   }
+  auto text = [](double x) {
+    std::ostringstream out;
+    out << x;
+    return out.str();
+  };
   for (int i = 0; i < size; ++i) {
-    if (v[i] < range.lo || v[i] > range.hi) {
-      std::string what = "out of range: accepts ";
-      what += std::isinf(range.lo)   ? "up to " + json(range.hi).dump()
-              : std::isinf(range.hi) ? json(range.lo).dump() + " and above"
-                                     : json(range.lo).dump() + " to " + json(range.hi).dump();
-      Fail(file, key, what);
-    }
+    if (v[i] >= range.lo && v[i] <= range.hi) continue;
+    const std::string where = size == 1 ? key : key + "[" + std::to_string(i) + "]";
+    Fail(file, where,
+         "out of range: accepts " + (std::isinf(range.hi)
+                                         ? text(range.lo) + " and above"
+                                         : text(range.lo) + " to " + text(range.hi)));
   }
   return v;
 }
