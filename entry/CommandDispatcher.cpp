@@ -3,6 +3,7 @@
 #include "entry/GlobalLifecycle.h"
 #include "params/SequenceData.h"
 #include "render/SmartPreRender.h"
+#include "render/SmartRender.h"
 #include "ui/CustomControls.h"
 #include "ui/OptionsDialog.h"
 #include "ui/UserChangedParam.h"
@@ -59,6 +60,10 @@ PF_Err CommandDispatcher(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
         break;
       case PF_Cmd_SMART_PRE_RENDER:
         err = mf::SmartPreRender(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
+        break;
+
+      case PF_Cmd_SMART_RENDER:
+        err = mf::SmartRender(in_data, out_data, static_cast<PF_SmartRenderExtra*>(extra));
         break;
       default:
         break;  // every other command, smart ones not yet wired, answers "done"

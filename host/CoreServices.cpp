@@ -220,7 +220,14 @@ const PF_ParamUtilsSuite2 kParamUtilsSuite = {
 constexpr AEGP_PluginID kPluginId = 42;
 // Stands for the host's main window in message boxes owned by it.
 HWND MainWindow() {
+#if defined(_WIN32)
+  // Windows refuses to open a dialog over an owner that is not a window: a hidden real one.
+  static const HWND window = CreateWindowExA(0, "STATIC", "Motefield host", WS_OVERLAPPEDWINDOW,
+                                             0, 0, 320, 200, nullptr, nullptr, nullptr, nullptr);
+  return window;
+#else
   return reinterpret_cast<HWND>(0x4d41494e);
+#endif
 }
 
 A_Err ReportInfo(AEGP_PluginID, const A_char* info) {

@@ -3,7 +3,11 @@
 #include <cstring>
 #include <stdexcept>
 
+#if defined(_WIN32)
+#include "Win32.h"
+#else
 #include "PlatformUser.h"
+#endif
 #include "host/CoreServices.h"
 #include "host/FrameRender.h"
 #include "host/HostServices.h"
@@ -26,6 +30,17 @@ PF_ParamDef InputLayerDef() {
 
 }  // namespace
 
+#if defined(_WIN32)
+// On Windows the plug-in's message boxes and dialogs are the system's own: there is no stand-in
+// person to install.
+class Host::User {
+ public:
+  explicit User(Host&) {}
+};
+namespace platform {
+inline void SetUser(const void*) {}
+}  // namespace platform
+#else
 // The person at the stand-in windowing system, as the host sees them.
 class Host::User final : public platform::User {
  public:
@@ -39,6 +54,7 @@ class Host::User final : public platform::User {
  private:
   Host& host_;
 };
+#endif
 
 Host* Host::current() {
   return g_current;

@@ -1,0 +1,7 @@
+// The Windows test program. Run it from any folder: it finds Motefield.aex beside itself.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
