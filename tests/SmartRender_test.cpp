@@ -1,0 +1,344 @@
+// Whole frames through the host: pre-render, then render, with a composition in code, a camera at
+// (0, 0, −100) looking along +z with zoom 100 onto a 40 × 40 layer, so a world point (x, y, z)
+// lands at (x · 100 / (z + 100) + 20, y · 100 / (z + 100) + 20).
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "HostFixture.h"
+#include "host/Composition.h"
+#include "host/Frame.h"
+#include "host/FrameRender.h"
+#include "host/Worlds.h"
+#include "params/ParamIndex.h"
+#include "raster/PixelFormat.h"
+
+namespace mf::test {
+namespace {
+
+class ImageSource final : public host::LayerSource {
+ public:
+  std::shared_ptr<const host::LayerImage> image(int layer, int) override {
+    auto it = images.find(layer);
+    return it == images.end() ? nullptr : it->second;
+  }
+  std::map<int, std::shared_ptr<host::LayerImage>> images;
+};
+
+std::shared_ptr<host::LayerImage> Blank(int w, int h) {
+  auto img = std::make_shared<host::LayerImage>();
+  img->width = w;
+  img->height = h;
+  img->rgba.assign((size_t)w * h * 4, 0.0f);
+  return img;
+}
+
+void Set(host::LayerImage& img, int x, int y, float r, float g, float b, float a) {
+  float* p = &img.rgba[((size_t)y * img.width + x) * 4];
+  p[0] = r;
+  p[1] = g;
+  p[2] = b;
+  p[3] = a;
+}
+
+// Layers: 0 camera, 1 the solid the effect is on, 2 the source colours, 3 the position pass.
+constexpr int kSolid = 1, kSource = 2, kPositions = 3;
+
+class SmartRenderTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    build();
+  }
+
+  void build() {
+    auto comp = std::make_unique<host::Composition>(host::CompositionSettings{40, 40, 24, 48});
+    host::CompLayer camera;
+    camera.name = "Camera 1";
+    camera.kind = host::LayerKind::kCamera;
+    camera.camera_type = AEGP_CameraType_PERSPECTIVE;
+    camera.has_point_of_interest = true;
+    camera.streams[AEGP_LayerStream_POSITION] = host::Animated::Constant({0, 0, -100, 0});
+    camera.streams[AEGP_LayerStream_ANCHORPOINT] = host::Animated::Constant({0, 0, 0, 0});
+    camera.streams[AEGP_LayerStream_ZOOM] = host::Animated::Constant({100, 0, 0, 0});
+    comp->addLayer(camera);
+    host::CompLayer solid;
+    solid.name = "Cloud";
+    solid.width = solid.height = 40;
+    comp->addLayer(solid);
+    for (const char* name : {"beauty", "P"}) {
+      host::CompLayer footage;
+      footage.name = name;
+      footage.kind = host::LayerKind::kFootage;
+      footage.width = footage.height = 4;
+      comp->addLayer(footage);
+    }
+    host().setComposition(std::move(comp));
+    host().setLayerSource(&source_);
+    ASSERT_EQ(host().globalSetup(), PF_Err_NONE);
+    instance_ = host().newInstance();
+    ASSERT_NE(instance_, nullptr);
+    host().composition()->attachEffect(kSolid, instance_);
+    chooseLayer(SOURCE_LAYER, kSource);
+    chooseLayer(POSITION_PASS, kPositions);
+
+    // Three opaque samples: A red at (10.5, 5.5, 0) → pixel (30, 25); B green at
+    // (20.5, 10.5, 100) → (30.25, 25.25), the same pixel but farther, so A covers it; C blue at
+    // (5.5, 15.5, 0) → (25, 35). Passes keep 0 … 1, the gain makes them world units.
+    auto colours = Blank(4, 4);
+    Set(*colours, 0, 0, 1, 0, 0, 1);
+    Set(*colours, 1, 0, 0, 1, 0, 1);
+    Set(*colours, 2, 0, 0, 0, 1, 1);
+    auto positions = Blank(4, 4);
+    Set(*positions, 0, 0, 0.105f, 0.055f, 0.0f, 1);
+    Set(*positions, 1, 0, 0.205f, 0.105f, 1.0f, 1);
+    Set(*positions, 2, 0, 0.055f, 0.155f, 0.0f, 1);
+    source_.images[kSource] = colours;
+    source_.images[kPositions] = positions;
+    slider(GAIN_X, 100);
+    // Plain stamps: copied, unlit, no grid (the controls' defaults blend, relight and grid).
+    popup(PIXEL_BLEND_MODE, 1);
+    check(DIFFUSE_LIGHTS, false);
+    check(SPECULAR_LIGHTS, false);
+    check(ENABLE_GRID, false);
+  }
+
+  void chooseLayer(int param, int layer) {
+    instance_->params[param].u.ld.reserved0 = reinterpret_cast<void*>((intptr_t)layer + 1);
+  }
+  void slider(int index, double v) { instance_->params[index].u.fs_d.value = v; }
+  void popup(int index, A_long v) { instance_->params[index].u.pd.value = v; }
+  void check(int index, bool on) { instance_->params[index].u.bd.value = on; }
+
+  PF_Err render(int bit_depth, bool high_quality = true) {
+    host::FrameRequest request;
+    request.layer = kSolid;
+    request.width = request.height = 40;
+    request.bit_depth = bit_depth;
+    request.high_quality = high_quality;
+    frame_.reset();
+    return host().renderFrame(*instance_, request, &frame_);
+  }
+
+  ColorF at(A_long x, A_long y) {
+    ColorF c{};
+    EXPECT_TRUE(ReadColorF(frame_.world.data, frame_.format, x, y, frame_.world.rowbytes, &c));
+    return c;
+  }
+  // Pixels that are not transparent black.
+  int marked() {
+    int n = 0;
+    for (A_long y = 0; y < frame_.world.height; ++y) {
+      for (A_long x = 0; x < frame_.world.width; ++x) {
+        const ColorF c = at(x, y);
+        n += c.alpha != 0 || c.red != 0 || c.green != 0 || c.blue != 0;
+      }
+    }
+    return n;
+  }
+
+  ImageSource source_;
+  host::EffectInstance* instance_ = nullptr;
+  host::Frame frame_;
+};
+
+TEST_F(SmartRenderTest, PointsLandOnTheirPixelsNearestLastAtEveryDepth) {
+  const int worlds = host::LiveWorldCount();
+  const size_t handles = host().handles().live();
+  const int suites = host().suites().outstanding();
+  for (int depth : {8, 16, 32}) {
+    SCOPED_TRACE(depth);
+    ASSERT_EQ(render(depth), PF_Err_NONE);
+    ASSERT_EQ(frame_.world.width, 40);
+    const ColorF a = at(30, 25);
+    EXPECT_EQ(a.alpha, 1.0f);
+    EXPECT_EQ(a.red, 1.0f);  // A, drawn after the farther B
+    EXPECT_EQ(a.green, 0.0f);
+    const ColorF c = at(25, 35);
+    EXPECT_EQ(c.alpha, 1.0f);
+    EXPECT_EQ(c.blue, 1.0f);
+    EXPECT_EQ(marked(), 2);
+  }
+  frame_.reset();
+  // Nothing of the frames outlives them: worlds, handles and suites are all handed back.
+  EXPECT_EQ(host::LiveWorldCount(), worlds);
+  EXPECT_EQ(host().handles().live(), handles);
+  EXPECT_EQ(host().suites().outstanding(), suites);
+  // Not interactive: no Info line.
+  EXPECT_TRUE(host().infoLines().empty());
+}
+
+TEST_F(SmartRenderTest, TwoDModesReturnEverySampleToItsOwnPlace) {
+  // Mode 2: the 4 × 4 canvas, scaled to the 40 × 40 layer, puts sample (i, j) on the block
+  // 10i … 10i + 9, 10j … 10j + 9, whatever the camera would have done with it.
+  popup(RENDER_MODE, 2);
+  ASSERT_EQ(render(8, false), PF_Err_NONE);
+  EXPECT_EQ(at(5, 5).red, 1.0f);
+  EXPECT_EQ(at(15, 5).green, 1.0f);
+  EXPECT_EQ(at(25, 9).blue, 1.0f);
+  EXPECT_EQ(marked(), 300);
+
+  // Mode 7 writes each point's world position as its colour; a float pass keeps it exactly.
+  auto positions = Blank(4, 4);
+  Set(*positions, 0, 0, 10.5f, -5.25f, 3.0f, 1);
+  Set(*positions, 1, 0, -1234.5f, 0.125f, 1e5f, 1);
+  source_.images[kPositions] = positions;
+  slider(GAIN_X, 1);
+  popup(RENDER_MODE, 7);
+  ASSERT_EQ(render(32, false), PF_Err_NONE);
+  ColorF p = at(3, 7);
+  EXPECT_EQ(p.alpha, 1.0f);
+  EXPECT_EQ(p.red, 10.5f);
+  EXPECT_EQ(p.green, -5.25f);
+  EXPECT_EQ(p.blue, 3.0f);
+  p = at(19, 0);
+  EXPECT_EQ(p.red, -1234.5f);
+  EXPECT_EQ(p.green, 0.125f);
+  EXPECT_EQ(p.blue, 1e5f);
+  EXPECT_EQ(at(25, 5).alpha, 0.0f);  // C has no position now
+}
+
+TEST_F(SmartRenderTest, IdenticalSeedsGiveIdenticalFrames) {
+  slider(SCATTER_X, 3);
+  slider(SCATTER_Y, 3);
+  slider(SCATTER_RANDOM_SEED, 11);
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  std::vector<float> first(40 * 40 * 4);
+  for (A_long y = 0; y < 40; ++y)
+    for (A_long x = 0; x < 40; ++x) {
+      const ColorF c = at(x, y);
+      float* q = &first[(y * 40 + x) * 4];
+      q[0] = c.alpha, q[1] = c.red, q[2] = c.green, q[3] = c.blue;
+    }
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  for (A_long y = 0; y < 40; ++y)
+    for (A_long x = 0; x < 40; ++x) {
+      const ColorF c = at(x, y);
+      const float* q = &first[(y * 40 + x) * 4];
+      ASSERT_TRUE(q[0] == c.alpha && q[1] == c.red && q[2] == c.green && q[3] == c.blue)
+          << x << "," << y;
+    }
+}
+
+TEST_F(SmartRenderTest, AKnownLightGivesAKnownDiffuseValue) {
+  // One sample facing the camera (normal (0, 0, −1)) at the origin, lit by a point light 100
+  // away at 60° from the normal: N·L = cos 60° = 0.5 of a white light at full intensity, so the
+  // white point's red, green and blue become 0.5.
+  host::CompLayer light;
+  light.name = "Key";
+  light.kind = host::LayerKind::kLight;
+  light.light_type = AEGP_LightType_POINT;
+  light.streams[AEGP_LayerStream_POSITION] =
+      host::Animated::Constant({86.60254037844386, 0, -50, 0});
+  light.streams[AEGP_LayerStream_INTENSITY] = host::Animated::Constant({100, 0, 0, 0});
+  light.streams[AEGP_LayerStream_COLOR] = host::Animated::Constant({1, 1, 1, 1});
+  host().composition()->addLayer(light);
+  host::CompLayer normals;
+  normals.name = "N";
+  normals.kind = host::LayerKind::kFootage;
+  normals.width = normals.height = 4;
+  host().composition()->addLayer(normals);
+  const int normal_layer = host().composition()->numLayers() - 1;
+  auto n = Blank(4, 4);
+  Set(*n, 0, 0, 0.5f, 0.5f, 0.0f, 1);  // remapped −1 … 1: (0, 0, −1)
+  source_.images[normal_layer] = n;
+  auto colours = Blank(4, 4);
+  Set(*colours, 0, 0, 1, 1, 1, 1);
+  source_.images[kSource] = colours;
+  auto positions = Blank(4, 4);
+  Set(*positions, 0, 0, 0.0f, 0.0f, 0.0f, 1);
+  source_.images[kPositions] = positions;
+  chooseLayer(NORMAL_PASS, normal_layer);
+  check(DIFFUSE_LIGHTS, true);
+  check(REMAP_VALUES, true);
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  const ColorF c = at(20, 20);
+  EXPECT_EQ(c.alpha, 1.0f);
+  EXPECT_NEAR(c.red, 0.5f, 1e-4);
+  EXPECT_NEAR(c.green, 0.5f, 1e-4);
+  EXPECT_NEAR(c.blue, 0.5f, 1e-4);
+}
+
+TEST_F(SmartRenderTest, FramesThatAreNotErrors) {
+  // No position pass: transparent, not an error.
+  chooseLayer(POSITION_PASS, -1);
+  ASSERT_EQ(render(8), PF_Err_NONE);
+  EXPECT_EQ(marked(), 0);
+  chooseLayer(POSITION_PASS, kPositions);
+
+  // No pixel cache: the canvas stays empty but the grid is still drawn over it. Seen edge-on
+  // from y = 0, the grid's plane collapses onto the middle rows.
+  host().faults().failAlways("aegp.NewMemHandle");
+  check(ENABLE_GRID, true);
+  ASSERT_EQ(render(8), PF_Err_NONE);
+  EXPECT_EQ(at(30, 25).alpha, 0.0f);
+  int grid = 0;
+  for (A_long x = 0; x < 40; ++x) grid += at(x, 20).blue > 0 || at(x, 19).blue > 0;
+  EXPECT_GT(grid, 10);
+  EXPECT_EQ(at(5, 5).alpha, 0.0f);
+  host().faults().clearAll();
+  check(ENABLE_GRID, false);
+
+  // Outside any composition the input passes through.
+  auto yellow = Blank(40, 40);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) Set(*yellow, x, y, 1, 1, 0, 1);
+  source_.images[kSolid] = yellow;
+  host().setComposition(nullptr);
+  ASSERT_EQ(render(16), PF_Err_NONE);
+  EXPECT_EQ(marked(), 1600);
+  EXPECT_EQ(at(7, 31).green, 1.0f);
+  EXPECT_EQ(at(7, 31).blue, 0.0f);
+}
+
+TEST_F(SmartRenderTest, FailuresReportAndHandEverythingBack) {
+  const int worlds = host::LiveWorldCount();
+  const int suites = host().suites().outstanding();
+
+  host().faults().failAlways("suite:PF World Suite");
+  EXPECT_EQ(render(8), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host().lastReturnMessage(), "无法加载插件.");
+  EXPECT_TRUE(host().lastOut().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+  host().faults().clearAll();
+
+  // The user stops the render: that error, nothing left behind.
+  host().faults().failOnCall("abort", 20);  // within the sample walk
+  EXPECT_EQ(render(8), PF_Interrupt_CANCEL);
+  host().faults().clearAll();
+
+  // A layer control that cannot be checked out.
+  host().faults().failOnCall("inter.checkout_param", 3);
+  EXPECT_EQ(render(8), PF_Err_BAD_CALLBACK_PARAM);
+  host().faults().clearAll();
+
+  frame_.reset();
+  EXPECT_EQ(host::LiveWorldCount(), worlds);
+  EXPECT_EQ(host().suites().outstanding(), suites);
+
+  // Without its record the render stops at once.
+  PF_Handle seq = instance_->sequence_data;
+  instance_->sequence_data = nullptr;
+  EXPECT_EQ(render(8), PF_Err_INTERNAL_STRUCT_DAMAGED);
+  instance_->sequence_data = seq;
+}
+
+class InteractiveRenderTest : public SmartRenderTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    options_.interactive = true;
+    RestartHost();
+    build();
+  }
+};
+
+TEST_F(InteractiveRenderTest, InfoPanelShowsThePointsDrawn) {
+  ASSERT_EQ(render(8), PF_Err_NONE);
+  ASSERT_EQ(host().infoLines().size(), 2u);
+  EXPECT_EQ(host().infoLines()[0], "Number of pixels : ");
+  EXPECT_EQ(host().infoLines()[1], "3");  // A, B and C, B hidden under A
+}
+
+}  // namespace
+}  // namespace mf::test
