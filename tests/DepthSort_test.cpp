@@ -130,6 +130,26 @@ TEST(SortByDepthDescending, MillionsInDepthOrderSortWithoutDeepRecursion) {
   for (A_long i = 0; i < n; ++i) ASSERT_EQ(pts[i].source_x, n - 1 - i);
 }
 
+TEST(SortDescendingByDepth, SmallRecordsTakeTheGatherPathWithTheSameOrder) {
+  // Records of 8 bytes are moved by gathering into a copy rather than by the in-place walk.
+  struct Tagged {
+    float depth;
+    int32_t tag;
+  };
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> few(0, 20);
+  std::vector<Tagged> recs(3000);
+  std::vector<float> depths(recs.size());
+  for (size_t i = 0; i < recs.size(); ++i) {
+    depths[i] = few(rng) == 0 ? std::numeric_limits<float>::quiet_NaN() : (float)few(rng);
+    recs[i] = {depths[i], (int32_t)i};
+  }
+  SortDescendingByDepth(recs.data(), recs.size(), [](const Tagged& t) { return t.depth; });
+  auto want = Points(depths);
+  NeighbourSwapPasses(want);
+  for (size_t i = 0; i < recs.size(); ++i) ASSERT_EQ(recs[i].tag, want[i].source_x) << i;
+}
+
 TEST(SortByDepthDescending, LowMemoryReorderFollowsThePermutationsCycles) {
   // The walk used when no copy of the records can be had: position i receives record order[i].
   // Cycles (0 2 4), (1 3), fixed point 5.
