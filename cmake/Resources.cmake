@@ -3,6 +3,14 @@
 # in a section of the plug-in, where the platform UI layer finds dialogs, bitmaps and the property
 # list as Windows would.
 find_program(MF_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
+# The script includes <winresrc.h> for the window and control styles; the resource compiler runs
+# it through the MinGW-w64 C preprocessor, which brings those headers.
+find_program(MF_RC_PREPROCESSOR NAMES x86_64-w64-mingw32-gcc)
+if(NOT MF_RC_PREPROCESSOR)
+  message(FATAL_ERROR "Compiling resources/motefield.rc needs the MinGW-w64 C compiler as its "
+                      "preprocessor (Debian packages binutils-mingw-w64-x86-64 and "
+                      "gcc-mingw-w64-x86-64).")
+endif()
 set(MF_RES_FILE ${CMAKE_BINARY_DIR}/motefield.res)
 file(GLOB MF_RES_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
 add_custom_command(
