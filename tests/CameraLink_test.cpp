@@ -5,6 +5,8 @@
 
 #include "PanelFixture.h"
 #include "host/Expressions.h"
+#include "host/HostServices.h"
+#include "host/Text.h"
 #include "resources/resource.h"
 
 namespace mf::test {
