@@ -243,6 +243,10 @@ class CloudWalk {
 
     bool back_face = false;
     if (shade_) {
+      if (!finiteNormal(kLayerNormal, column, row) ||
+          (alt_normal_in_use_ && !finiteNormal(kLayerAltNormal, column, row))) {
+        return PF_Err_NONE;
+      }
       PF_Err err = shadePoint(column, row, world, &pt, &back_face);
       if (err) return err;
     }
@@ -251,6 +255,17 @@ class CloudWalk {
 
     ctx_.cache[ctx_.point_count++] = pt;
     return PF_Err_NONE;
+  }
+
+  // False for a normal sample in use whose direction is not a number or infinite: such a
+  // sample says nothing about where the surface faces, so it makes no point (only float passes
+  // can hold one).
+  bool finiteNormal(RenderLayer which, A_long column, A_long row) {
+    if (ctx_.format != PF_PixelFormat_ARGB128 || !ctx_.has(which)) return true;
+    const Sampled s = at(which, column, row);
+    if (!PixelHasAlpha(s.x, s.y, s.world->data, ctx_.format, s.world->rowbytes)) return true;
+    const PF_PixelFloat& px = *PixelAddressFloat(s.world->data, s.x, s.y, s.world->rowbytes);
+    return std::isfinite(px.red) && std::isfinite(px.green) && std::isfinite(px.blue);
   }
 
   // Normal, back face, reflection and lighting of a point (step 10 of the walk).

@@ -212,6 +212,10 @@ TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
   place(1, 0, {1.0f, 0.0f, 0.0f});
   At<PF_PixelFloat>(normals, 1, 0) = {1.0f, 0.0f, 0.0f, 1.0f};  // away: a back face, culled
   place(2, 0, {2.0f, 0.0f, 0.0f});  // transparent normal sample: drawn, without a normal
+  place(3, 0, {3.0f, 0.0f, 0.0f});
+  At<PF_PixelFloat>(normals, 3, 0) = {1.0f, std::nanf(""), 0.0f, -1.0f};  // no direction: none
+  place(3, 1, {3.0f, 1.0f, 0.0f});
+  At<PF_PixelFloat>(normals, 3, 1) = {1.0f, 0.0f, INFINITY, -1.0f};
   // A point light 100 away at 60° from the normal (0, 0, −1): N·L = cos 60° = 0.5.
   LightRecord light{};
   light.type = kLightPoint;
@@ -238,7 +242,7 @@ TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
   ctx_.layers[kLayerNormal] = LayerCheckout{};
   ctx_.light_switches.alpha_lighting = true;
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  EXPECT_EQ(ctx_.point_count, 3);
+  EXPECT_EQ(ctx_.point_count, 5);  // the back face and the two bad normals included
   EXPECT_TRUE(cache_[1].has_normal);
   EXPECT_EQ(cache_[1].normal_output.z, 1.0f);
 }

@@ -316,6 +316,16 @@ TEST_F(SmartRenderTest, FailuresReportAndHandEverythingBack) {
   EXPECT_EQ(host::LiveWorldCount(), worlds);
   EXPECT_EQ(host().suites().outstanding(), suites);
 
+  // A grid no cache can hold is refused, naming the resolution, with the output untouched.
+  auto wide = Blank(40000, 1);
+  Set(*wide, 0, 0, 1, 0, 0, 1);
+  source_.images[kSource] = wide;
+  EXPECT_EQ(render(8), PF_Err_OUT_OF_MEMORY);
+  EXPECT_NE(host().lastReturnMessage().find("40000 x 4"), std::string::npos)
+      << host().lastReturnMessage();
+  EXPECT_NE(host().lastReturnMessage().find("100% resolution"), std::string::npos);
+  EXPECT_TRUE(host().lastOut().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+
   // Without its record the render stops at once.
   PF_Handle seq = instance_->sequence_data;
   instance_->sequence_data = nullptr;
