@@ -77,7 +77,9 @@ const SeenControl* SeenDialog::control(int id) const {
 std::vector<std::string> SeenDialog::staticTexts() const {
   std::vector<std::string> out;
   for (const auto& c : controls)
-    if (c.window_class == "Static" && !c.text.empty()) out.push_back(c.text);
+    if (c.window_class == "Static" && !c.text.empty() && (c.style & SS_TYPEMASK) != SS_BITMAP &&
+        (c.style & SS_TYPEMASK) != SS_ICON)
+      out.push_back(c.text);
   return out;
 }
 
@@ -111,7 +113,9 @@ int OpenDialog::comboSelection(int id) const {
 void OpenDialog::typeInCombo(int id, const std::string& text) {
   // The edit field inside the combo box, as a person's typing reaches it.
   HWND edit = FindWindowExW(GetDlgItem(window_, id), nullptr, L"Edit", nullptr);
-  SetWindowTextW(edit ? edit : GetDlgItem(window_, id), Wide(text).c_str());
+  if (!edit) return;
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  for (wchar_t c : Wide(text)) SendMessageW(edit, WM_CHAR, c, 1);
 }
 void OpenDialog::pressEscape() {
   PostMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
