@@ -699,6 +699,26 @@ CompositionRefCounts OutstandingCompositionRefs() {
                               static_cast<int>(Refs().streams.size()), Refs().values};
 }
 
+void ForgetEffectReferences(const EffectInstance* instance) {
+  Registry& refs = Refs();
+  for (auto it = refs.streams.begin(); it != refs.streams.end();) {
+    if ((*it)->effect_stream && (*it)->instance == instance) {
+      delete *it;
+      it = refs.streams.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto it = refs.effects.begin(); it != refs.effects.end();) {
+    if ((*it)->instance == instance) {
+      delete *it;
+      it = refs.effects.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 void InstallCompositionSuites(Host& host) {
   Refs().clear();
   SuiteRegistry& r = host.suites();

@@ -255,6 +255,7 @@ PF_Err Host::removeInstance(EffectInstance* instance) {
     if (it->get() != instance) continue;
     PF_Err err = instance->send(PF_Cmd_SEQUENCE_SETDOWN);
     if (composition_) composition_->detachEffect(instance);
+    ForgetEffectReferences(instance);
     instances_.erase(it);
     return err;
   }

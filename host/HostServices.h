@@ -29,4 +29,9 @@ struct CompositionRefCounts {
 };
 CompositionRefCounts OutstandingCompositionRefs();
 
+class EffectInstance;
+// Effect references and effect streams of an instance being removed are refused from then on
+// rather than followed.
+void ForgetEffectReferences(const EffectInstance* instance);
+
 }  // namespace mf::host

@@ -446,6 +446,19 @@ TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
   EXPECT_FALSE(c.evaluateExpression("wiggle(2, 10)", 0));
   EXPECT_DOUBLE_EQ(
       *c.evaluateExpression(" thisComp.layer(\"Cam \"A\"\").transform.position[2] ", 2), -100);
+
+  // Once the instance is removed, a reference to it is refused instead of followed.
+  AEGP_EffectRefH stale = nullptr;
+  ASSERT_EQ(pfi()->AEGP_GetNewEffectForEffect(id, reinterpret_cast<PF_ProgPtr>(instance), &stale),
+            PF_Err_NONE);
+  ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(id, stale, 132, &x), PF_Err_NONE);
+  host().removeInstance(instance);
+  AEGP_StreamValue2 v{};
+  const A_Time t0 = Seconds(0);
+  EXPECT_EQ(S->AEGP_GetNewStreamValue(id, x, AEGP_LTimeMode_CompTime, &t0, true, &v),
+            PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(E->AEGP_DisposeEffect(stale), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(c.layerOfEffect(instance), nullptr);
 }
 
 TEST_F(CompositionTest, LayerNamesReachThePluginAsGbkCutToThirtyTwoBytes) {
