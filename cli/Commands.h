@@ -17,6 +17,17 @@ struct CommonOptions {
 int RunInfo(const CommonOptions& common, std::ostream& out);
 int RunSave(const CommonOptions& common, const std::string& scene, const std::string& output);
 
+struct RenderOptions {
+  std::string scene;
+  std::string frames;  // empty: the scene's render.frames, else the whole composition
+  std::string output;  // empty: the scene's render.output
+  int bit_depth = 0;   // 0: the scene's
+  int downsample = 0;  // 0: the scene's
+};
+int RunRender(const CommonOptions& common, const RenderOptions& options);
+// Renders the built-in scene (no files needed) to output, by default demo.png.
+int RunDemo(const CommonOptions& common, const std::string& output);
+
 // A host set up for a person at a terminal: message boxes go to stderr.
 host::HostOptions MakeHostOptions(const CommonOptions& common);
 void ShowMessagesOnStderr(host::Host& host);

@@ -22,10 +22,30 @@ int main(int argc, char** argv) {
   save->add_option("scene", scene, "the scene file")->required();
   save->add_option("-o,--output", output, "where to write the scene")->required();
 
+  mf::cli::RenderOptions render_options;
+  auto* render = app.add_subcommand("render", "render a scene's frames to image files");
+  render->add_option("scene", render_options.scene, "the scene file")->required();
+  render->add_option("--frames", render_options.frames,
+                     "frames to render, e.g. 0-47, 1-10x2 or 3,5,8-9 (default: the scene's)");
+  render->add_option("-o,--output", render_options.output,
+                     "output file or pattern, e.g. out.####.exr (.exr, .tif, .png)");
+  render->add_option("--bit-depth", render_options.bit_depth, "8, 16 or 32 (default: the scene's)")
+      ->check(CLI::IsMember({8, 16, 32}));
+  render
+      ->add_option("--downsample", render_options.downsample,
+                   "render at 1/N resolution (default: the scene's)")
+      ->check(CLI::Range(1, 64));
+
+  std::string demo_output = "demo.png";
+  auto* demo = app.add_subcommand("demo", "render a built-in scene; no files needed");
+  demo->add_option("-o,--output", demo_output, "where to write the picture (default demo.png)");
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (*info) return mf::cli::RunInfo(common, std::cout);
     if (*save) return mf::cli::RunSave(common, scene, output);
+    if (*render) return mf::cli::RunRender(common, render_options);
+    if (*demo) return mf::cli::RunDemo(common, demo_output);
   } catch (const std::exception& e) {
     std::cerr << "motefield: " << e.what() << "\n";
     return 1;

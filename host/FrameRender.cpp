@@ -391,6 +391,14 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
 
   PF_EffectWorld* input = state.inputWorld(request.frame);
   if (!input) throw LayerError(state.failure());
+  // The layers the controls name are made ready now, so that a missing or unreadable file is
+  // reported before the effect runs rather than as a refused checkout in the middle of it.
+  for (const PF_ParamDef& p : instance.params) {
+    if (p.param_type != PF_Param_LAYER) continue;
+    intptr_t chosen = reinterpret_cast<intptr_t>(p.u.ld.reserved0);
+    if (chosen > 0) state.layerWorld(static_cast<int>(chosen - 1), request.frame);
+    if (!state.failure().empty()) throw LayerError(state.failure());
+  }
 
   const TimeBase base = TimeBaseFor(request.frame_rate);
   const PF_LRect full = RectOf(input);

@@ -1,0 +1,31 @@
+// One render of a scene's effect layer over a list of frames into image files, shared by
+// `motefield render` and `motefield demo`.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/FrameOutput.h"
+#include "host/Frame.h"
+#include "host/Scene.h"
+
+namespace mf::cli {
+
+struct RenderJob {
+  host::Scene scene;
+  int layer;  // the layer carrying the effect
+  std::vector<int> frames;
+  FrameOutput output;
+  int bit_depth;
+  int downsample;
+  bool high_quality;
+  host::LayerSource* source;  // pixels of the scene's layers (not owned)
+
+  // Renders every frame and writes it; progress lines on a terminal, then a summary on out;
+  // problems on err in plain words. Returns the exit status: 0, 1 (failed), 2 (bad input) or
+  // 130 (interrupted with Ctrl-C).
+  int run(const CommonOptions& common, std::ostream& out, std::ostream& err);
+};
+
+}  // namespace mf::cli
