@@ -14,10 +14,11 @@ namespace mf::cli {
 
 int RunLinkCamera(const CommonOptions& common, const std::string& scene_path,
                   const std::string& camera, const std::string& output) {
+  // The person outlives the host, which takes its own user back when it goes.
+  host::ScriptedPerson person;
   host::Host host(MakeHostOptions(common));
   ShowMessagesOnStderr(host);
   host::InstallPanelServices(host);
-  host::ScriptedPerson person;
   platform::SetUser(&person);
   SceneEffect effect;
   if (int status = SetUpSceneEffect(host, scene_path, &effect)) return status;

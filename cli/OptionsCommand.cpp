@@ -17,10 +17,11 @@ int RunOptions(const CommonOptions& common, const std::string& scene_path,
     std::cerr << "motefield: --reset-alerts and --disable-alerts cannot be given together\n";
     return 2;
   }
+  // The person outlives the host, which takes its own user back when it goes.
+  host::ScriptedPerson person;
   host::Host host(MakeHostOptions(common));
   ShowMessagesOnStderr(host);
   host::InstallPanelServices(host);
-  host::ScriptedPerson person;
   platform::SetUser(&person);
   SceneEffect effect;
   if (int status = SetUpSceneEffect(host, scene_path, &effect)) return status;

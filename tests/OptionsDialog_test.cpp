@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "PanelFixture.h"
+#include "host/Text.h"
 #include "params/SequenceData.h"
 #include "resources/resource.h"
 
@@ -28,7 +29,10 @@ class OptionsDialog : public PanelTest {
     if (flat.size() != sizeof(FlatSequenceData)) return {};
     FlatSequenceData record;
     std::memcpy(&record, flat.data(), sizeof record);
-    auto field = [](const char* f) { return std::string(f, strnlen(f, kPrefixSize)); };
+    // The record keeps the host's 8-bit code page; compared as UTF-8.
+    auto field = [](const char* f) {
+      return host::GbkToUtf8(std::string(f, strnlen(f, kPrefixSize)));
+    };
     return {field(record.alpha_prefix), field(record.diffuse_prefix),
             field(record.specular_prefix)};
   }
