@@ -260,6 +260,42 @@ TEST_F(SmartRenderTest, AKnownLightGivesAKnownDiffuseValue) {
   EXPECT_NEAR(c.blue, 0.5f, 1e-4);
 }
 
+TEST_F(SmartRenderTest, TextureFollowsTheLifeLayerInTheFullModeOnly) {
+  // A texture layer found through the effect's own stream, and a life layer: every point is
+  // covered by the texture, taken at a time its life picks.
+  auto green = Blank(2, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) Set(*green, x, y, 0, 1, 0, 1);
+  auto life = Blank(4, 4);
+  for (int x = 0; x < 4; ++x) Set(*life, x, 0, 0.5f, 0.5f, 0.5f, 1);
+  for (const char* name : {"texture", "life"}) {
+    host::CompLayer footage;
+    footage.name = name;
+    footage.kind = host::LayerKind::kFootage;
+    footage.width = footage.height = 4;
+    host().composition()->addLayer(footage);
+  }
+  const int texture_layer = host().composition()->numLayers() - 2;
+  source_.images[texture_layer] = green;
+  source_.images[texture_layer + 1] = life;
+  chooseLayer(TEXTURE_LAYER, texture_layer);
+  chooseLayer(LIFE_LAYER, texture_layer + 1);
+  popup(TEXTURE_BLEND_MODE, 1);
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  EXPECT_EQ(at(30, 25).green, 1.0f);
+  EXPECT_EQ(at(30, 25).red, 0.0f);
+  EXPECT_EQ(at(25, 35).green, 1.0f);
+
+  // The preview modes draw no texture: the source colours come back.
+  popup(RENDER_MODE, 3);
+  slider(RESOLUTION, 100);
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  int red = 0;
+  for (A_long y = 0; y < 40; ++y)
+    for (A_long x = 0; x < 40; ++x) red += at(x, y).red == 1.0f;
+  EXPECT_GT(red, 0);
+}
+
 TEST_F(SmartRenderTest, FramesThatAreNotErrors) {
   // No position pass: transparent, not an error.
   chooseLayer(POSITION_PASS, -1);
