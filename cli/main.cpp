@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/PanelCommands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"motefield: re-render world-position passes as lit 3D point clouds"};
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
   auto* demo = app.add_subcommand("demo", "render a built-in scene; no files needed");
   demo->add_option("-o,--output", demo_output, "where to write the picture (default demo.png)");
 
+  int status = 0;
+  mf::cli::AddPanelCommands(app, common, &status);
+
   CLI11_PARSE(app, argc, argv);
   try {
     if (*info) return mf::cli::RunInfo(common, std::cout);
@@ -50,5 +54,5 @@ int main(int argc, char** argv) {
     std::cerr << "motefield: " << e.what() << "\n";
     return 1;
   }
-  return 0;
+  return status;
 }

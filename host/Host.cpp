@@ -13,6 +13,7 @@
 #include "host/HostServices.h"
 #include "host/ImageServices.h"
 #include "host/Iterate.h"
+#include "host/PanelEvents.h"
 #include "host/Text.h"
 
 namespace mf::host {
@@ -72,6 +73,8 @@ Host::Host(HostOptions options)
   // A person's Ctrl-C stops a long iterate as it stops the effect's own polls.
   SetIterateAbortProbe([] { return AbortRequested(); });
   InstallCompositionSuites(*this);
+  // The effect panel's services: drawing suites, and controls that follow their expressions.
+  InstallPanelServices(*this);
   user_ = std::make_unique<User>(*this);
   platform::SetUser(user_.get());
   try {
