@@ -1,0 +1,341 @@
+// Whole frames through the stand-in host and the plug-in, against a bare splat of the same points
+// as the floor no renderer of this cloud can beat: decode, project, sort, one pixel per point.
+//
+// The position pass is a displaced plane in 0 … 1 world units, seen by a camera whose zoom equals
+// the frame width from one unit away, so the plane fills the frame at every size. Keeping the
+// pass inside 0 … 1 lets it survive the host's conversion to 8 and 16-bit worlds, so every depth
+// renders the same cloud with the effect's controls left at their defaults (gain 1).
+//
+// Memory: the peak resident-set growth over one frame, from the kernel's high-water mark reset
+// through /proc/self/clear_refs just before the frame (ru_maxrss cannot be reset and only shows
+// growth beyond the largest earlier frame).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/Composition.h"
+#include "host/Frame.h"
+#include "host/FrameRender.h"
+#include "host/Host.h"
+#include "params/ParamIndex.h"
+
+namespace {
+
+constexpr double kEye[3] = {0.5, 0.5, -1.0};
+constexpr double kTarget[3] = {0.5, 0.5, 0.5};
+
+// Colour and position passes of the displaced plane, w × h, every pixel opaque.
+struct Passes {
+  std::shared_ptr<mf::host::LayerImage> color, position;
+};
+
+Passes MakePasses(int w, int h) {
+  Passes p;
+  p.color = std::make_shared<mf::host::LayerImage>();
+  p.position = std::make_shared<mf::host::LayerImage>();
+  for (auto* img : {p.color.get(), p.position.get()}) {
+    img->width = w;
+    img->height = h;
+    img->rgba.resize((size_t)w * h * 4);
+  }
+  const double pi = 3.14159265358979323846;
+  const double aspect = (double)h / w;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const double u = (x + 0.5) / w, v = (y + 0.5) / h;
+      const size_t i = ((size_t)y * w + x) * 4;
+      float* pos = &p.position->rgba[i];
+      pos[0] = (float)u;
+      pos[1] = (float)(0.5 + (v - 0.5) * aspect);
+      pos[2] = (float)(0.075 * (1.0 + std::sin(6 * pi * u) * std::cos(4 * pi * v)));
+      pos[3] = 1;
+      float* c = &p.color->rgba[i];
+      c[0] = (float)u;
+      c[1] = (float)v;
+      c[2] = pos[2] / 0.15f;
+      c[3] = 1;
+    }
+  }
+  return p;
+}
+
+// Kilobytes of a /proc/self/status line ("VmRSS", "VmHWM"); -1 when unreadable.
+long StatusKb(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.compare(0, key.size() + 1, key + ":") == 0)
+      return std::stol(line.substr(key.size() + 1));
+  }
+  return -1;
+}
+
+// Resets VmHWM to the current RSS; false when the kernel refuses.
+bool ResetPeak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return bool(clear);
+}
+
+// Peak RSS growth in MB while f runs.
+template <typename F>
+double PeakGrowthMb(F&& f) {
+  const bool reset = ResetPeak();
+  const long before = StatusKb("VmRSS");
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  const long maxrss_before = ru.ru_maxrss;
+  f();
+  if (reset && before >= 0) {
+    const long peak = StatusKb("VmHWM");
+    if (peak >= 0) return (peak - before) / 1024.0;
+  }
+  getrusage(RUSAGE_SELF, &ru);
+  return (ru.ru_maxrss - maxrss_before) / 1024.0;  // a lower bound only
+}
+
+class PassSource final : public mf::host::LayerSource {
+ public:
+  std::shared_ptr<const mf::host::LayerImage> image(int layer, int) override {
+    auto it = images.find(layer);
+    return it == images.end() ? nullptr : it->second;
+  }
+  std::map<int, std::shared_ptr<const mf::host::LayerImage>> images;
+};
+
+// Layers: 0 camera, 1 the solid carrying the effect, 2 colour, 3 position pass.
+constexpr int kSolid = 1, kColor = 2, kPositions = 3;
+
+// A host with the effect applied at its defaults, the two passes chosen in its layer controls.
+class Rig {
+ public:
+  Rig(int w, int h, const Passes& passes) : w_(w), h_(h) {
+    dir_ =
+        std::filesystem::temp_directory_path() / ("motefield-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    mf::host::HostOptions options;
+    options.preferences_path = (dir_ / "preferences.json").string();
+    host_ = std::make_unique<mf::host::Host>(options);
+
+    auto comp =
+        std::make_unique<mf::host::Composition>(mf::host::CompositionSettings{w, h, 24, 48});
+    mf::host::CompLayer camera;
+    camera.name = "Camera 1";
+    camera.kind = mf::host::LayerKind::kCamera;
+    camera.camera_type = AEGP_CameraType_PERSPECTIVE;
+    camera.has_point_of_interest = true;
+    camera.streams[AEGP_LayerStream_POSITION] =
+        mf::host::Animated::Constant({kEye[0], kEye[1], kEye[2], 0});
+    camera.streams[AEGP_LayerStream_ANCHORPOINT] =
+        mf::host::Animated::Constant({kTarget[0], kTarget[1], kTarget[2], 0});
+    camera.streams[AEGP_LayerStream_ZOOM] = mf::host::Animated::Constant({(double)w, 0, 0, 0});
+    comp->addLayer(camera);
+    mf::host::CompLayer solid;
+    solid.name = "Cloud";
+    solid.width = w;
+    solid.height = h;
+    comp->addLayer(solid);
+    for (const char* name : {"beauty", "P"}) {
+      mf::host::CompLayer footage;
+      footage.name = name;
+      footage.kind = mf::host::LayerKind::kFootage;
+      footage.width = w;
+      footage.height = h;
+      comp->addLayer(footage);
+    }
+    source_.images[kColor] = passes.color;
+    source_.images[kPositions] = passes.position;
+    host_->setComposition(std::move(comp));
+    host_->setLayerSource(&source_);
+    if (host_->globalSetup() != PF_Err_NONE) return;
+    instance_ = host_->newInstance();
+    if (!instance_) return;
+    host_->composition()->attachEffect(kSolid, instance_);
+    instance_->params[SOURCE_LAYER].u.ld.reserved0 = reinterpret_cast<void*>((intptr_t)kColor + 1);
+    instance_->params[POSITION_PASS].u.ld.reserved0 =
+        reinterpret_cast<void*>((intptr_t)kPositions + 1);
+  }
+  ~Rig() {
+    frame_.reset();
+    host_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  bool ready() const { return instance_ != nullptr; }
+
+  PF_Err render(int bit_depth) {
+    mf::host::FrameRequest request;
+    request.layer = kSolid;
+    request.width = w_;
+    request.height = h_;
+    request.bit_depth = bit_depth;
+    frame_.reset();
+    return host_->renderFrame(*instance_, request, &frame_);
+  }
+  void dropFrame() { frame_.reset(); }
+  const mf::host::Frame& frame() const { return frame_; }
+
+ private:
+  int w_, h_;
+  std::filesystem::path dir_;
+  std::unique_ptr<mf::host::Host> host_;
+  PassSource source_;
+  mf::host::EffectInstance* instance_ = nullptr;
+  mf::host::Frame frame_;
+};
+
+void SetPointCounters(benchmark::State& state, double points, double peak_mb) {
+  state.counters["points"] = points;
+  state.counters["points/s"] =
+      benchmark::Counter(points, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["peak_MB"] = peak_mb;
+}
+
+// Args: bit depth, width, height.
+void BM_FrameRender(benchmark::State& state) {
+  const int depth = (int)state.range(0), w = (int)state.range(1), h = (int)state.range(2);
+  const Passes passes = MakePasses(w, h);
+  Rig rig(w, h, passes);
+  if (!rig.ready()) {
+    state.SkipWithError("the effect could not be set up in the host");
+    return;
+  }
+  // One untimed frame measures memory and warms the host up.
+  rig.dropFrame();
+  PF_Err err = PF_Err_NONE;
+  const double peak = PeakGrowthMb([&] { err = rig.render(depth); });
+  if (err != PF_Err_NONE) {
+    state.SkipWithError(("renderFrame returned " + std::to_string(err)).c_str());
+    return;
+  }
+  for (auto _ : state) {
+    err = rig.render(depth);
+    benchmark::DoNotOptimize(rig.frame().world.data);
+  }
+  if (err != PF_Err_NONE)
+    state.SkipWithError(("renderFrame returned " + std::to_string(err)).c_str());
+  SetPointCounters(state, (double)w * h, peak);
+}
+BENCHMARK(BM_FrameRender)
+    ->ArgNames({"bits", "w", "h"})
+    ->Args({8, 1920, 1080})
+    ->Args({16, 1920, 1080})
+    ->Args({32, 1920, 1080})
+    ->Args({32, 1024, 512})
+    ->Args({32, 2880, 1620})
+    ->Args({32, 3840, 2160})
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+// The floor: the camera's look-at frame, a pinhole projection centred on the frame, points sorted
+// farthest first, each written as one float RGBA pixel.
+struct FloorPoint {
+  float depth;
+  int32_t x, y;
+  int32_t source;  // pixel index in the passes
+};
+
+struct FloorCamera {
+  double eye[3], right[3], down[3], forward[3], zoom;
+};
+
+FloorCamera MakeFloorCamera(double zoom) {
+  FloorCamera c{};
+  for (int i = 0; i < 3; ++i) c.eye[i] = kEye[i];
+  double f[3] = {kTarget[0] - kEye[0], kTarget[1] - kEye[1], kTarget[2] - kEye[2]};
+  const double fl = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
+  for (double& a : f) a /= fl;
+  // right = (0, 1, 0) × forward, down = forward × right: y points down the screen.
+  double r[3] = {f[2], 0, -f[0]};
+  const double rl = std::sqrt(r[0] * r[0] + r[2] * r[2]);
+  for (double& a : r) a /= rl;
+  const double d[3] = {f[1] * r[2] - f[2] * r[1], f[2] * r[0] - f[0] * r[2],
+                       f[0] * r[1] - f[1] * r[0]};
+  for (int i = 0; i < 3; ++i) {
+    c.forward[i] = f[i];
+    c.right[i] = r[i];
+    c.down[i] = d[i];
+  }
+  c.zoom = zoom;
+  return c;
+}
+
+size_t FloorSplat(const mf::host::LayerImage& position, const mf::host::LayerImage& color,
+                  const FloorCamera& cam, std::vector<FloorPoint>& points,
+                  std::vector<float>& out) {
+  const int w = position.width, h = position.height;
+  points.clear();
+  points.reserve((size_t)w * h);
+  const double cx = w / 2.0, cy = h / 2.0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const float* p = &position.rgba[((size_t)y * w + x) * 4];
+      if (p[3] == 0) continue;
+      const double d[3] = {p[0] - cam.eye[0], p[1] - cam.eye[1], p[2] - cam.eye[2]};
+      const double z = d[0] * cam.forward[0] + d[1] * cam.forward[1] + d[2] * cam.forward[2];
+      if (!(z > 0)) continue;
+      const double sx =
+          cx + cam.zoom * (d[0] * cam.right[0] + d[1] * cam.right[1] + d[2] * cam.right[2]) / z;
+      const double sy =
+          cy + cam.zoom * (d[0] * cam.down[0] + d[1] * cam.down[1] + d[2] * cam.down[2]) / z;
+      // The range test also turns away NaN before the conversion to int.
+      if (!(sx >= 0 && sx < w && sy >= 0 && sy < h)) continue;
+      points.push_back({(float)z, (int32_t)sx, (int32_t)sy, y * w + x});
+    }
+  }
+  std::sort(points.begin(), points.end(),
+            [](const FloorPoint& a, const FloorPoint& b) { return a.depth > b.depth; });
+  out.assign((size_t)w * h * 4, 0.0f);
+  for (const FloorPoint& pt : points) {
+    const float* c = &color.rgba[(size_t)pt.source * 4];
+    float* o = &out[((size_t)pt.y * w + pt.x) * 4];
+    o[0] = c[0];
+    o[1] = c[1];
+    o[2] = c[2];
+    o[3] = c[3];
+  }
+  return points.size();
+}
+
+// Args: width, height. Buffers are made anew each frame, as a renderer of one frame would.
+void BM_FrameSplatFloor(benchmark::State& state) {
+  const int w = (int)state.range(0), h = (int)state.range(1);
+  const Passes passes = MakePasses(w, h);
+  const FloorCamera cam = MakeFloorCamera(w);
+  size_t drawn = 0;
+  const double peak = PeakGrowthMb([&] {
+    std::vector<FloorPoint> points;
+    std::vector<float> out;
+    drawn = FloorSplat(*passes.position, *passes.color, cam, points, out);
+  });
+  for (auto _ : state) {
+    std::vector<FloorPoint> points;
+    std::vector<float> out;
+    drawn = FloorSplat(*passes.position, *passes.color, cam, points, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  SetPointCounters(state, (double)w * h, peak);
+  state.counters["drawn"] = (double)drawn;
+}
+BENCHMARK(BM_FrameSplatFloor)
+    ->ArgNames({"w", "h"})
+    ->Args({1920, 1080})
+    ->Args({1024, 512})
+    ->Args({2880, 1620})
+    ->Args({3840, 2160})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
