@@ -117,4 +117,9 @@ inline std::string ReferenceFileName(int bit_depth) {
   return "reference-" + std::to_string(bit_depth) + ".argb";
 }
 
+// The point count the Info panel showed for the frame.
+inline std::string PointCountFileName(int bit_depth) {
+  return "reference-" + std::to_string(bit_depth) + ".points";
+}
+
 }  // namespace mf::reference
