@@ -175,6 +175,11 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
             << " frames; no partial file was left\n";
     return kExitInterrupted;
   }
+  for (int clamped : host.frames().clampedLayers()) {
+    err_out << "motefield: warning: layer \"" << scene.layers[clamped].name
+            << "\" holds values outside 0 to 1, clamped at " << bit_depth
+            << " bits; render a position pass with --bit-depth 32\n";
+  }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char summary[160];

@@ -61,6 +61,13 @@ void ConvertImage(const LayerImage& image, int factor, PF_EffectWorld& world) {
   }
 }
 
+// Whether an 8- or 16-bit world would have to clamp any of the image's values.
+bool OutsideUnitRange(const LayerImage& image) {
+  for (float v : image.rgba)
+    if (!(v >= 0.0f && v <= 1.0f)) return true;
+  return false;
+}
+
 PF_LRect RectOf(const PF_EffectWorld* world) {
   if (!world) return PF_LRect{0, 0, 0, 0};
   return PF_LRect{0, 0, world->width, world->height};
@@ -314,6 +321,7 @@ FrameServices::LayerWorld* FrameServices::findOrMake(int layer, int frame) {
       return nullptr;
     }
     made->frame.format = format;
+    if (format != PF_PixelFormat_ARGB128 && OutsideUnitRange(*image)) clamped_layers_.insert(layer);
     DispatchFormat(format, [&](auto pixel) {
       ConvertImage<decltype(pixel)>(*image, factor, made->frame.world);
       return PF_Err_NONE;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -85,6 +86,9 @@ class FrameServices {
 
   const std::string& failure() const { return failure_; }
   void clearFailure() { failure_.clear(); }
+  // Layers whose values lay outside 0 to 1 and were clamped by an 8- or 16-bit render (a position
+  // pass rendered below 32 bits loses its positions); kept across frames.
+  const std::set<int>& clampedLayers() const { return clamped_layers_; }
   void fail(const std::string& message) {
     if (failure_.empty()) failure_ = message;
   }
@@ -107,6 +111,7 @@ class FrameServices {
   int input_width_ = 0;
   int input_height_ = 0;
   std::string failure_;
+  std::set<int> clamped_layers_;
 };
 
 // The composition frame a host time falls in.

@@ -84,6 +84,7 @@ TEST_F(RenderCommand, WritesEachFrameInTheFormatAndDepthAsked) {
   // Scene-relative: no render block, so every composition frame (0-2) unless --frames says.
   CliResult r = motefield("render scene.json --frames 0-2x2 -o out/cloud.####.exr --bit-depth 32");
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("rendered 2 frames"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(dir_ / "out/cloud.0000.exr"));
   EXPECT_FALSE(fs::exists(dir_ / "out/cloud.0001.exr"));
@@ -96,6 +97,10 @@ TEST_F(RenderCommand, WritesEachFrameInTheFormatAndDepthAsked) {
   // Half resolution, 16-bit: a 3 × 2 PNG of 16-bit channels; EXR from a 16-bit render is half.
   r = motefield("render scene.json --frames 1 -o one.png --bit-depth 16 --downsample 2");
   ASSERT_EQ(r.status, 0) << r.err;
+  // The pass holds positions 10 to 30, which a 16-bit world cannot: the person is told, once.
+  EXPECT_NE(r.err.find("warning: layer \"P\" holds values outside 0 to 1, clamped at 16 bits"),
+            std::string::npos)
+      << r.err;
   OIIO::ImageSpec png = SpecOf(dir_ / "one.png");
   EXPECT_EQ(png.width, 3);
   EXPECT_EQ(png.height, 2);
