@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/Expressions.h"
 #include "host/Text.h"
 
 namespace mf::host {
@@ -417,9 +418,6 @@ void AddDefaults(const Composition& comp, CompLayer& layer) {
   }
 }
 
-// Expressions may read layers whose own streams carry expressions; a cycle stops here.
-thread_local int g_expression_depth = 0;
-
 }  // namespace
 
 // ---- composition -----------------------------------------------------------------------------
@@ -560,58 +558,9 @@ A_Matrix4 Composition::cameraMatrix(double seconds) const {
 }
 
 std::optional<double> Composition::evaluateExpression(std::string_view text, double seconds) const {
-  auto trim = [](std::string_view s) {
-    while (!s.empty() && std::isspace((unsigned char)s.front())) s.remove_prefix(1);
-    while (!s.empty() && (std::isspace((unsigned char)s.back()) || s.back() == ';'))
-      s.remove_suffix(1);
-    return s;
-  };
-  std::string_view s = trim(text);
-  constexpr std::string_view kPrefix = "thisComp.layer(\"";
-  if (s.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
-  s.remove_prefix(kPrefix.size());
-
-  // The name is inserted as it stands, quotes included: the property is read from the end.
-  AEGP_LayerStream stream = AEGP_LayerStream_NONE;
-  int component = 0;
-  std::string_view name;
-  if (s.size() > 7 && s.substr(s.size() - 7) == "\").zoom") {
-    stream = AEGP_LayerStream_ZOOM;
-    name = s.substr(0, s.size() - 7);
-  } else if (s.size() >= 3 && s.back() == ']' && s[s.size() - 2] >= '0' && s[s.size() - 2] <= '2' &&
-             s[s.size() - 3] == '[') {
-    component = s[s.size() - 2] - '0';
-    std::string_view head = s.substr(0, s.size() - 3);
-    constexpr std::string_view kPosition = "\").transform.position";
-    constexpr std::string_view kPoi = "\").transform.pointOfInterest";
-    if (head.size() > kPosition.size() &&
-        head.substr(head.size() - kPosition.size()) == kPosition) {
-      stream = AEGP_LayerStream_POSITION;
-      name = head.substr(0, head.size() - kPosition.size());
-    } else if (head.size() > kPoi.size() && head.substr(head.size() - kPoi.size()) == kPoi) {
-      stream = AEGP_LayerStream_ANCHORPOINT;
-      name = head.substr(0, head.size() - kPoi.size());
-    }
-  }
-  if (stream == AEGP_LayerStream_NONE) return std::nullopt;
-
-  const CompLayer* target = nullptr;
-  for (auto& l : layers_) {
-    if (l->name == name) {
-      target = l.get();
-      break;
-    }
-  }
-  if (!target) return std::nullopt;
-  if (stream == AEGP_LayerStream_ANCHORPOINT && target->kind != LayerKind::kCamera &&
-      target->kind != LayerKind::kLight)
-    return std::nullopt;
-  if (g_expression_depth >= 8) return std::nullopt;
-  ++g_expression_depth;
-  auto v = streamValue(*target, stream, seconds);
-  --g_expression_depth;
-  if (!v) return std::nullopt;
-  return (*v)[component];
+  // One evaluator serves layer streams and effect controls alike; why it failed matters only
+  // where a person is told (control checkouts), so here the value alone is taken.
+  return EvaluateExpression(this, text, seconds).value;
 }
 
 }  // namespace mf::host
