@@ -1,7 +1,6 @@
 // Parameter registration, driven through the stand-in host: what the host receives for each of the
 // 169 controls, and how registration fails.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cfloat>
 #include <set>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "AE_EffectCB.h"
+#include "GbkText.h"
 #include "host/Host.h"
 #include "params/ParamIndex.h"
 #include "params/ParamTable.h"
@@ -17,23 +17,7 @@ namespace {
 
 using mf::host::Host;
 
-// GBK bytes as the plug-in sends them -> UTF-8, through the system's converter rather than the
-// host's, so that both sides of the comparison are independent of the code under test.
-std::string FromGbk(const std::string& gbk) {
-  iconv_t cd = iconv_open("UTF-8", "GBK");
-  if (cd == (iconv_t)-1) return "<no iconv>";
-  std::string in = gbk;
-  std::string out(in.size() * 4 + 4, '\0');
-  char* src = in.data();
-  char* dst = out.data();
-  size_t src_left = in.size();
-  size_t dst_left = out.size();
-  size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
-  iconv_close(cd);
-  if (r == (size_t)-1) return "<invalid GBK>";
-  out.resize(out.size() - dst_left);
-  return out;
-}
+using mf::test::FromGbk;
 
 std::vector<std::string> SplitItems(const char* items) {
   std::vector<std::string> out;

@@ -2,7 +2,6 @@
 // ranges, labels of the uniform groups, greying by render mode and switches, call order and
 // failure.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cmath>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "AE_EffectCB.h"
+#include "GbkText.h"
 #include "host/Host.h"
 #include "params/ParamIndex.h"
 
@@ -21,21 +21,7 @@ namespace {
 using mf::host::EffectInstance;
 using mf::host::Host;
 
-std::string FromGbk(const std::string& gbk) {
-  iconv_t cd = iconv_open("UTF-8", "GBK");
-  if (cd == (iconv_t)-1) return "<no iconv>";
-  std::string in = gbk;
-  std::string out(in.size() * 4 + 4, '\0');
-  char* src = in.data();
-  char* dst = out.data();
-  size_t src_left = in.size();
-  size_t dst_left = out.size();
-  size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
-  iconv_close(cd);
-  if (r == (size_t)-1) return "<invalid GBK>";
-  out.resize(out.size() - dst_left);
-  return out;
-}
+using mf::test::FromGbk;
 
 // Every control the update touches, in the order the host must see them.
 const std::vector<PF_ParamIndex> kTouched = {
