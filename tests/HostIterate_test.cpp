@@ -5,50 +5,14 @@
 
 #include "AE_EffectCB.h"
 #include "AE_WorldSuites.h"
+#include "ImageHostFixture.h"
 #include "host/HostServices.h"
 #include "host/Iterate.h"
 
 namespace {
 
-using mf::host::Faults;
-using mf::host::SuiteRegistry;
-
-struct ImageHost {
-  Faults f;
-  SuiteRegistry r{f};
-  PF_UtilCallbacks u{};
-  const PF_WorldSuite2* world = nullptr;
-  const PF_Iterate8Suite1* it8 = nullptr;
-  const PF_iterate16Suite1* it16 = nullptr;
-  const PF_iterateFloatSuite1* itf = nullptr;
-  PF_InData in{};
-
-  ImageHost() {
-    mf::host::InstallImageServices(f, r, u);
-    in.utils = &u;
-    const void* p = nullptr;
-    EXPECT_EQ(r.acquire(kPFWorldSuite, kPFWorldSuiteVersion2, &p), kSPNoError);
-    world = static_cast<const PF_WorldSuite2*>(p);
-    EXPECT_EQ(r.acquire(kPFIterate8Suite, kPFIterate8SuiteVersion1, &p), kSPNoError);
-    it8 = static_cast<const PF_Iterate8Suite1*>(p);
-    EXPECT_EQ(r.acquire(kPFIterate16Suite, kPFIterate16SuiteVersion1, &p), kSPNoError);
-    it16 = static_cast<const PF_iterate16Suite1*>(p);
-    EXPECT_EQ(r.acquire(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1, &p), kSPNoError);
-    itf = static_cast<const PF_iterateFloatSuite1*>(p);
-  }
-  ~ImageHost() { mf::host::SetIterateAbortProbe(nullptr); }
-  PF_EffectWorld Make(A_long w, A_long h, PF_PixelFormat format) {
-    PF_EffectWorld out{};
-    EXPECT_EQ(world->PF_NewWorld(nullptr, w, h, true, format, &out), PF_Err_NONE);
-    return out;
-  }
-};
-
-template <typename Pixel>
-Pixel& At(PF_EffectWorld& w, int x, int y) {
-  return *reinterpret_cast<Pixel*>(reinterpret_cast<char*>(w.data) + y * w.rowbytes +
-                                   x * (int)sizeof(Pixel));
-}
+using mf::test::At;
+using mf::test::ImageHost;
 
 struct Visit {
   int x, y;

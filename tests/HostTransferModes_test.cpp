@@ -9,35 +9,13 @@
 
 #include "AE_EffectCB.h"
 #include "AE_WorldSuites.h"
+#include "ImageHostFixture.h"
 #include "host/HostServices.h"
 
 namespace {
 
-using mf::host::Faults;
-using mf::host::SuiteRegistry;
-
-struct ImageHost {
-  Faults f;
-  SuiteRegistry r{f};
-  PF_UtilCallbacks u{};
-  const PF_WorldSuite2* world = nullptr;
-  const PF_WorldTransformSuite1* xform = nullptr;
-
-  ImageHost() {
-    mf::host::InstallImageServices(f, r, u);
-    const void* p = nullptr;
-    EXPECT_EQ(r.acquire(kPFWorldSuite, kPFWorldSuiteVersion2, &p), kSPNoError);
-    world = static_cast<const PF_WorldSuite2*>(p);
-    EXPECT_EQ(r.acquire(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &p), kSPNoError);
-    xform = static_cast<const PF_WorldTransformSuite1*>(p);
-  }
-};
-
-template <typename Pixel>
-Pixel& At(PF_EffectWorld& w, int x, int y) {
-  return *reinterpret_cast<Pixel*>(reinterpret_cast<char*>(w.data) + y * w.rowbytes +
-                                   x * (int)sizeof(Pixel));
-}
+using mf::test::At;
+using mf::test::ImageHost;
 
 template <typename Pixel>
 constexpr PF_PixelFormat FormatFor() {

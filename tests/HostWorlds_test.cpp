@@ -5,44 +5,14 @@
 
 #include "AE_EffectCB.h"
 #include "AE_WorldSuites.h"
+#include "ImageHostFixture.h"
 #include "host/HostServices.h"
 #include "host/Worlds.h"
 
 namespace {
 
-using mf::host::Faults;
-using mf::host::SuiteRegistry;
-
-struct ImageHost {
-  Faults f;
-  SuiteRegistry r{f};
-  PF_UtilCallbacks u{};
-  const PF_WorldSuite2* world = nullptr;
-  const PF_FillMatteSuite2* fill = nullptr;
-  const PF_WorldTransformSuite1* xform = nullptr;
-
-  ImageHost() {
-    mf::host::InstallImageServices(f, r, u);
-    const void* p = nullptr;
-    EXPECT_EQ(r.acquire(kPFWorldSuite, kPFWorldSuiteVersion2, &p), kSPNoError);
-    world = static_cast<const PF_WorldSuite2*>(p);
-    EXPECT_EQ(r.acquire(kPFFillMatteSuite, kPFFillMatteSuiteVersion2, &p), kSPNoError);
-    fill = static_cast<const PF_FillMatteSuite2*>(p);
-    EXPECT_EQ(r.acquire(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &p), kSPNoError);
-    xform = static_cast<const PF_WorldTransformSuite1*>(p);
-  }
-  PF_EffectWorld Make(A_long w, A_long h, PF_PixelFormat format) {
-    PF_EffectWorld out{};
-    EXPECT_EQ(world->PF_NewWorld(nullptr, w, h, true, format, &out), PF_Err_NONE);
-    return out;
-  }
-};
-
-template <typename Pixel>
-Pixel& At(PF_EffectWorld& w, int x, int y) {
-  return *reinterpret_cast<Pixel*>(reinterpret_cast<char*>(w.data) + y * w.rowbytes +
-                                   x * (int)sizeof(Pixel));
-}
+using mf::test::At;
+using mf::test::ImageHost;
 
 bool Same(const PF_Pixel8& a, const PF_Pixel8& b) {
   return std::memcmp(&a, &b, 4) == 0;
