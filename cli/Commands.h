@@ -23,6 +23,7 @@ struct RenderOptions {
   std::string output;  // empty: the scene's render.output
   int bit_depth = 0;   // 0: the scene's
   int downsample = 0;  // 0: the scene's
+  bool skip_existing = false;
 };
 int RunRender(const CommonOptions& common, const RenderOptions& options);
 // Renders the built-in scene (no files needed) to output, by default demo.png.

@@ -98,6 +98,9 @@ void FrameOutput::write(const host::Frame& frame, int frame_number) const {
   spec.alpha_channel = 3;
   // The values are written as they are, without dividing colour by alpha.
   spec.attribute("oiio:UnassociatedAlpha", 1);
+  // No time stamp: a frame renders to the same bytes wherever and whenever it is rendered, so
+  // frames from a farm's nodes or a re-run match a local render exactly.
+  spec.attribute("DateTime", "");
 
   auto out = OIIO::ImageOutput::create(target.string());
   if (!out)

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/CompleteFrame.h"
 #include "cli/FrameOutput.h"
 #include "cli/FrameRange.h"
 #include "cli/RenderJob.h"
@@ -127,9 +128,14 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
   host::InstallInterruptHandler();
   const auto start = std::chrono::steady_clock::now();
   long long points = 0;
-  int done = 0;
+  int done = 0, skipped = 0;
   for (int frame : frames) {
     if (host::AbortRequested()) break;
+    if (skip_existing && IsCompleteImage(output.fileFor(frame))) {
+      ++skipped;
+      if (terminal) out << "frame " << frame << " is already complete, left as it is" << std::endl;
+      continue;
+    }
     host::FrameRequest request;
     request.layer = layer;
     request.width = scene.composition.width;
@@ -185,7 +191,9 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
   char summary[160];
   std::snprintf(summary, sizeof(summary), "rendered %d frame%s, %lld points, %.2f s", done,
                 done == 1 ? "" : "s", points, seconds);
-  out << summary << "\n";
+  out << summary;
+  if (skip_existing) out << "; " << skipped << " already complete";
+  out << "\n";
   return 0;
 }
 
@@ -257,6 +265,7 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
         std::move(scene), layer, std::move(frames), FrameOutput(output_path, bit_depth), bit_depth,
         downsample,       true,  &footage};
     job.high_quality = job.scene.render.quality != "draft";
+    job.skip_existing = options.skip_existing;
     return job.run(common, std::cout, std::cerr);
   } catch (const host::SceneError& e) {
     std::cerr << "motefield: " << e.what() << "\n";

@@ -20,7 +20,8 @@ struct RenderJob {
   int bit_depth;
   int downsample;
   bool high_quality;
-  host::LayerSource* source;  // pixels of the scene's layers (not owned)
+  host::LayerSource* source;   // pixels of the scene's layers (not owned)
+  bool skip_existing = false;  // leave frames whose file is already complete
 
   // Renders every frame and writes it; progress lines on a terminal, then a summary on out;
   // problems on err in plain words. Returns the exit status: 0, 1 (failed), 2 (bad input) or

@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
       ->add_option("--downsample", render_options.downsample,
                    "render at 1/N resolution (default: the scene's)")
       ->check(CLI::Range(1, 64));
+  render->add_flag("--skip-existing", render_options.skip_existing,
+                   "leave frames whose file is already there and complete");
 
   std::string demo_output = "demo.png";
   auto* demo = app.add_subcommand("demo", "render a built-in scene; no files needed");
