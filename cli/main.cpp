@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/FarmCommands.h"
 #include "cli/PanelCommands.h"
 
 int main(int argc, char** argv) {
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
 
   int status = 0;
   mf::cli::AddPanelCommands(app, common, &status);
+  mf::cli::AddFarmCommands(app, common, &status);
 
   CLI11_PARSE(app, argc, argv);
   try {

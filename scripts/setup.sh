@@ -6,7 +6,7 @@ have() { dpkg -s "$1" >/dev/null 2>&1; }
 for pkg in cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev \
            libopenimageio-dev nlohmann-json3-dev libcli11-dev binutils-mingw-w64-x86-64 \
            g++-mingw-w64-x86-64 python3 wine wine64 xvfb xauth imagemagick locales \
-           fonts-wqy-microhei; do
+           fonts-wqy-microhei slurm-wlm munge; do
   have "$pkg" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
