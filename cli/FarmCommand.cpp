@@ -29,10 +29,10 @@ constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
 
 // Holds an exclusive lock on a file while it lives, so two resubmits of one job cannot both
-// send the same chunks.
+// send the same chunks. The lock has a file of its own: the record is replaced when saved.
 class FileLock {
  public:
-  explicit FileLock(const fs::path& file) : fd_(::open(file.c_str(), O_RDWR)) {
+  explicit FileLock(const fs::path& file) : fd_(::open(file.c_str(), O_RDWR | O_CREAT, 0644)) {
     if (fd_ >= 0) ::flock(fd_, LOCK_EX);
   }
   ~FileLock() {
@@ -71,10 +71,26 @@ nlohmann::json AbsoluteScene(const host::Scene& scene, const fs::path& output) {
   return doc;
 }
 
-void WarnIfLocal(const fs::path& path, const std::string& what, std::ostream& err) {
-  if (auto fs_name = LocalFileSystem(path))
-    err << "motefield: warning: " << what << " " << path.string() << " is on a local disk ("
-        << *fs_name << "), not shared storage; other nodes of the cluster will not find it\n";
+// Names, in one warning, the scene, footage and output folders other nodes cannot reach.
+void WarnOfLocalPaths(const host::Scene& scene, const fs::path& output, std::ostream& err) {
+  std::vector<std::pair<std::string, fs::path>> paths = {{"the scene", scene.file}};
+  for (const host::SceneLayer& layer : scene.layers)
+    if (layer.json.contains("source") && layer.json["source"].is_string())
+      paths.push_back({"the footage of layer \"" + layer.name + "\"",
+                       scene.resolve(layer.json["source"].get<std::string>())});
+  paths.push_back({"the output folder", output.parent_path()});
+  std::vector<std::string> local;
+  std::string kinds;
+  for (const auto& [what, path] : paths) {
+    if (auto kind = LocalFileSystem(path)) {
+      local.push_back(what + " " + path.string());
+      if (kinds.find(*kind) == std::string::npos) kinds += (kinds.empty() ? "" : ", ") + *kind;
+    }
+  }
+  if (!local.empty())
+    err << "motefield: warning: on a local disk (" << kinds
+        << "), not shared storage, so other nodes of the cluster will not find them: "
+        << Join(local, "; ") << "\n";
 }
 
 struct Plan {
@@ -171,10 +187,11 @@ void Remember(const std::string& job, const FarmRecord& record, std::ostream& er
 
 std::optional<FarmRecord> FindJob(const std::string& job, const Slurm& slurm, std::ostream& err) {
   try {
-    const fs::path given(job);
-    if (fs::is_regular_file(given)) return FarmRecord::Load(given);
-    if (fs::is_regular_file(given / "record.json")) return FarmRecord::Load(given / "record.json");
     if (job.empty() || job.find_first_not_of("0123456789") != std::string::npos) {
+      const fs::path given(job);
+      if (fs::is_regular_file(given)) return FarmRecord::Load(given);
+      if (fs::is_regular_file(given / "record.json"))
+        return FarmRecord::Load(given / "record.json");
       err << "motefield: \"" << job
           << "\" is not a farm job: give the job number farm submit printed, or its record file\n";
       return std::nullopt;
@@ -213,12 +230,7 @@ int RunFarmSubmit(const CommonOptions& common, const FarmSubmitOptions& o, std::
   record.chunks = plan->chunks;
   const BatchScript script = ScriptFor(common, o, *plan, record);
 
-  WarnIfLocal(plan->scene.file, "the scene", err);
-  for (const host::SceneLayer& layer : plan->scene.layers)
-    if (layer.json.contains("source") && layer.json["source"].is_string())
-      WarnIfLocal(plan->scene.resolve(layer.json["source"].get<std::string>()).parent_path(),
-                  "the footage of layer \"" + layer.name + "\" in", err);
-  WarnIfLocal(plan->output.parent_path(), "the output folder", err);
+  WarnOfLocalPaths(plan->scene, plan->output, err);
   if (o.dry_run) {
     out << script.text();
     return 0;
@@ -280,7 +292,7 @@ int RunFarmResubmit(const std::string& job, std::ostream& out, std::ostream& err
     err << "motefield: " << e.what() << "; nothing was submitted\n";
     return kExitFailed;
   }
-  FileLock lock(found->file());
+  FileLock lock(found->folder / "lock");
   FarmRecord record = FarmRecord::Load(found->file());  // as it is now that it is ours
   const FarmStatus status = GetFarmStatus(record, slurm);
   if (!status.scheduler_reached) {

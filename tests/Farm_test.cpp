@@ -117,7 +117,9 @@ TEST_F(Farm, DryRunPrintsOneTaskPerChunkAndWritesNothing) {
   EXPECT_NE(r.out.find("render '" + dir_.string() + "/out/.motefield-farm/scene-"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.err.find("warning: the scene " + (dir_ / "scene.json").string() + " is on a local"),
+  EXPECT_NE(r.err.find("not shared storage, so other nodes of the cluster will not find them: "
+                       "the scene " +
+                       (dir_ / "scene.json").string()),
             std::string::npos)
       << r.err;
   EXPECT_FALSE(fs::exists(dir_ / "out"));

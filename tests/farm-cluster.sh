@@ -70,7 +70,7 @@ scene b.json again
 
 # The whole sequence, four tasks of three frames.
 out=$("$mf" farm submit a.json --frames 1-12 --chunk 3 2>submit.err) || fail "submit: $(cat submit.err)"
-grep -q "warning: the scene .* local disk" submit.err || fail "no warning about local storage"
+grep -q "warning: on a local disk .* will not find them: the scene " submit.err || fail "no warning about local storage"
 job=$(job_of "$out")
 [ -n "$job" ] || fail "no job number in: $out"
 wait_job "$job"
@@ -80,6 +80,14 @@ grep -q "^12 frames: 12 done, 0 running, 0 queued, 0 failed, 0 missing" <<<"$sta
 [ "$(grep -c " completed " <<<"$status")" -eq 4 ] || fail "four completed tasks expected: $status"
 grep -q "nothing to resubmit: every frame is done" <<<"$("$mf" farm resubmit "$job")" || fail "resubmit of a finished job"
 echo "sequence rendered on the cluster and equal to the local render ($((SECONDS - started)) s)"
+
+# A controller that does not answer, a partition that does not exist: refused, nothing left.
+sed 's/^SlurmctldPort=.*/SlurmctldPort=1/' "$SLURM_CONF" >down.conf
+if SLURM_CONF=$work/down.conf "$mf" farm submit a.json 2>down.err; then fail "submitted to no controller"; fi
+grep -q "controller is not reachable.*nothing was submitted" down.err || fail "$(cat down.err)"
+if "$mf" farm submit a.json --partition nowhere 2>part.err; then fail "submitted to no partition"; fi
+grep -q "invalid partition" part.err || fail "$(cat part.err)"
+[ "$(ls farm/.motefield-farm | wc -l)" -eq 1 ] || fail "a refused submission left its files"
 
 # A task cancelled while it renders leaves a gap; a second submit into the same files is refused.
 out=$("$mf" farm submit b.json --frames 1-12 --chunk 3 2>/dev/null) || fail "second submit"
