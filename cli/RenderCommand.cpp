@@ -119,6 +119,9 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
     return kExitFailed;
   }
   host.composition()->attachEffect(layer, instance);
+  for (int i = 0; i < host.composition()->numLayers(); ++i)
+    if (const host::CompLayer* l = host.composition()->layer(i); !l->camera_source.empty())
+      out << "camera \"" << l->name << "\": " << l->camera_source << "\n";
   host.setLayerSource(source);
   // Controls the scene drives by expressions (a linked reference camera) follow them per frame.
   host::InstallExpressionCheckout(host);

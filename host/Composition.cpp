@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "host/Expressions.h"
+#include "host/RenderedCamera.h"
 #include "host/Text.h"
 
 namespace mf::host {
@@ -240,8 +241,9 @@ constexpr Range kNonNegative{0, kInf};
 
 const std::set<std::string> kCommonKeys = {"name",     "type",      "effect",    "enabled",
                                            "in_point", "out_point", "start_time"};
-const std::set<std::string> kCameraKeys = {"camera_type", "position", "point_of_interest",
-                                           "orientation", "zoom"};
+const std::set<std::string> kCameraKeys = {
+    "camera_type", "position",  "point_of_interest", "orientation",    "zoom",
+    "from_exr",    "from_chan", "first_frame",       "rotation_order", "invert_z"};
 const std::set<std::string> kLightKeys = {"light_type",
                                           "intensity",
                                           "color",
@@ -257,6 +259,29 @@ const std::set<std::string> kLightKeys = {"light_type",
                                           "point_of_interest",
                                           "orientation",
                                           "adjustment"};
+
+// Pose and zoom per frame from the render's own camera, when the layer names one.
+void TakeRenderedCamera(const Scene& scene, size_t i, CompLayer& layer) {
+  const std::vector<RenderedCameraKey> keys = LoadRenderedCamera(scene, i);
+  if (keys.empty()) return;
+  Animated position, orientation, zoom;
+  for (const RenderedCameraKey& k : keys) {
+    const HostCamera& c = k.camera;
+    position.keys.emplace_back(k.seconds, StreamTuple{c.position[0], c.position[1], c.position[2]});
+    orientation.keys.emplace_back(
+        k.seconds, StreamTuple{c.orientation[0], c.orientation[1], c.orientation[2]});
+    zoom.keys.emplace_back(k.seconds, StreamTuple{c.zoom});
+  }
+  layer.streams[AEGP_LayerStream_POSITION] = std::move(position);
+  layer.streams[AEGP_LayerStream_ORIENTATION] = std::move(orientation);
+  layer.streams[AEGP_LayerStream_ZOOM] = std::move(zoom);
+  layer.has_point_of_interest = false;
+  const nlohmann::json& l = scene.layers[i].json;
+  layer.camera_source =
+      std::to_string(keys.size()) + (keys.size() == 1 ? " key from " : " keys from ") +
+      (l.contains("from_exr") ? l["from_exr"] : l["from_chan"]).get<std::string>() + " (" +
+      keys.front().camera.conventions + ")";
+}
 
 void ParseLayer(const Scene& scene, size_t i, Composition& comp, CompLayer& layer) {
   const fs::path& file = scene.file;
@@ -312,6 +337,7 @@ void ParseLayer(const Scene& scene, size_t i, Composition& comp, CompLayer& laye
         if (!(v[0] > 0)) Fail(file, key("zoom"), "must be above 0");
       layer.streams[AEGP_LayerStream_ZOOM] = zoom;
     }
+    TakeRenderedCamera(scene, i, layer);
   } else if (layer.kind == LayerKind::kLight) {
     layer.light_type = AEGP_LightType_POINT;
     if (has("light_type")) {

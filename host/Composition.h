@@ -68,6 +68,7 @@ struct CompLayer {
   std::map<AEGP_LayerStream, Expression> expressions;
   EffectInstance* effect = nullptr;  // the effect instance applied to this layer, if any
   nlohmann::json json;               // the layer as the scene wrote it (footage source etc.)
+  std::string camera_source;         // a camera from a render: where from, what was derived
 };
 
 // Value type of a layer stream, or absent when the stream does not exist on that kind of layer.

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "host/Host.h"
+#include "host/RenderedCamera.h"
 #include "host/Text.h"
 
 namespace mf::host {
@@ -165,6 +166,7 @@ Scene LoadScene(const fs::path& file) {
       }
     }
   }
+  AdoptRenderedCameraSize(scene);
   return scene;
 }
 
