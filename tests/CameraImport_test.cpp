@@ -39,11 +39,13 @@ M3 Turn(int axis, double deg) {
   if (axis == 1) return M3{V3{c, 0, s}, V3{0, 1, 0}, V3{-s, 0, c}};
   return M3{V3{c, -s, 0}, V3{s, c, 0}, V3{0, 0, 1}};
 }
-M3 Mul(const M3& a, const M3& b) {
-  M3 r{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * b[k][j];
+template <size_t N>
+std::array<std::array<double, N>, N> Mul(const std::array<std::array<double, N>, N>& a,
+                                         const std::array<std::array<double, N>, N>& b) {
+  std::array<std::array<double, N>, N> r{};
+  for (size_t i = 0; i < N; ++i)
+    for (size_t j = 0; j < N; ++j)
+      for (size_t k = 0; k < N; ++k) r[i][j] += a[i][k] * b[k][j];
   return r;
 }
 // Columns: the camera's x, y, z in the world.
@@ -57,17 +59,12 @@ double Focal(const Pose& p) {
 // The world: a floor at y = 0 and a unit ball resting on it.
 std::optional<V3> Cast(const V3& o, const V3& d) {
   std::optional<double> best;
-  const V3 c{0, 1, 0};
-  const V3 oc{o[0] - c[0], o[1] - c[1], o[2] - c[2]};
+  const V3 oc{o[0], o[1] - 1, o[2]};  // from the ball's centre (0, 1, 0)
   const double b = oc[0] * d[0] + oc[1] * d[1] + oc[2] * d[2];
-  const double cc = oc[0] * oc[0] + oc[1] * oc[1] + oc[2] * oc[2] - 1;
   const double dd = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
-  const double disc = b * b - dd * cc;
+  const double disc = b * b - dd * (oc[0] * oc[0] + oc[1] * oc[1] + oc[2] * oc[2] - 1);
   if (disc >= 0 && (-b - std::sqrt(disc)) > 0) best = (-b - std::sqrt(disc)) / dd;
-  if (d[1] < 0) {
-    const double t = -o[1] / d[1];
-    if (!best || t < *best) best = t;
-  }
+  if (d[1] < 0 && (!best || -o[1] / d[1] < *best)) best = -o[1] / d[1];
   if (!best) return std::nullopt;
   return V3{o[0] + *best * d[0], o[1] + *best * d[1], o[2] + *best * d[2]};
 }
@@ -79,14 +76,6 @@ std::optional<V3> Sample(const Pose& p, int i, int j) {
   V3 d{};
   for (int a = 0; a < 3; ++a) d[a] = r[a][0] * cam[0] + r[a][1] * cam[1] + r[a][2] * cam[2];
   return Cast(p.t, d);
-}
-
-Matrix44 Product(const Matrix44& a, const Matrix44& b) {
-  Matrix44 r{};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j)
-      for (int k = 0; k < 4; ++k) r[i][j] += a[i][k] * b[k][j];
-  return r;
 }
 
 // worldToCamera of a right-handed camera space looking down -Z (row vectors).
@@ -107,22 +96,14 @@ std::pair<Matrix44, Matrix44> Header(const Pose& p, Convention c) {
   Matrix44 w2c = WorldToCamera(p), proj{};
   const double f = Focal(p), n = 0.1, far = 100;
   if (c == Convention::kMinusZ_YUp) {  // NDC -1 to 1, y up, w = -z
-    proj[0][0] = 2 * f / kW;
-    proj[1][1] = 2 * f / kH;
-    proj[2][2] = (far + n) / (n - far);
-    proj[3][2] = 2 * far * n / (n - far);
-    proj[2][3] = -1;
+    proj[0][0] = 2 * f / kW, proj[1][1] = 2 * f / kH, proj[2][3] = -1;
+    proj[2][2] = (far + n) / (n - far), proj[3][2] = 2 * far * n / (n - far);
   } else {  // left-handed camera space looking down +Z; NDC 0 to 1 from the top left, w = z
     for (auto& row : w2c) row[2] = -row[2];
-    proj[0][0] = f / kW;
-    proj[2][0] = 0.5;
-    proj[1][1] = -f / kH;
-    proj[2][1] = 0.5;
-    proj[2][2] = far / (far - n);
-    proj[3][2] = -far * n / (far - n);
-    proj[2][3] = 1;
+    proj[0][0] = f / kW, proj[2][0] = 0.5, proj[1][1] = -f / kH, proj[2][1] = 0.5;
+    proj[2][2] = far / (far - n), proj[3][2] = -far * n / (far - n), proj[2][3] = 1;
   }
-  return {w2c, Product(w2c, proj)};
+  return {w2c, Mul(w2c, proj)};
 }
 
 void WriteExr(const fs::path& file, const std::vector<float>& rgba,
@@ -230,22 +211,20 @@ class CameraImport : public ::testing::Test {
   int status_ = -1;
 };
 
-TEST_F(CameraImport, MinusZCameraWithYUpNdcReprojectsOntoTheBeauty) {
-  WritePasses(Convention::kMinusZ_YUp);
-  const std::string log = Run(R"("from_exr": "beauty.####.exr")");
-  ASSERT_EQ(status_, 0) << log;
-  ExpectEverySampleOnItsOwnPixel();
-}
-
-TEST_F(CameraImport, PlusZLeftHandedCameraWithYDownNdcReprojectsOntoTheBeauty) {
-  WritePasses(Convention::kPlusZ_YDown);
-  const std::string log = Run(R"("from_exr": "beauty.####.exr")");
-  ASSERT_EQ(status_, 0) << log;
-  ExpectEverySampleOnItsOwnPixel();
-}
-
-TEST_F(CameraImport, ChanCameraReprojectsOntoTheBeauty) {
-  WritePasses(Convention::kMinusZ_YUp);
+// Both header conventions and the .chan file of the same poses.
+TEST_F(CameraImport, EachSampleReprojectsOntoItsOwnPixel) {
+  for (Convention c : {Convention::kMinusZ_YUp, Convention::kPlusZ_YDown}) {
+    SCOPED_TRACE(c == Convention::kMinusZ_YUp ? "-Z, y-up NDC" : "+Z, y-down NDC");
+    WritePasses(c);
+    const std::string log = Run(R"("from_exr": "beauty.####.exr")");
+    ASSERT_EQ(status_, 0) << log;
+    EXPECT_NE(log.find(c == Convention::kMinusZ_YUp ? "looks down -Z, NDC y runs up"
+                                                    : "looks down +Z, NDC y runs down"),
+              std::string::npos)
+        << log;
+    ExpectEverySampleOnItsOwnPixel();
+  }
+  SCOPED_TRACE(".chan");
   std::ofstream chan(dir_ / "cam.chan");
   chan << "# frame tx ty tz rx ry rz vfov\n";
   for (int k = 0; k < 3; ++k) {
@@ -259,18 +238,11 @@ TEST_F(CameraImport, ChanCameraReprojectsOntoTheBeauty) {
   ExpectEverySampleOnItsOwnPixel();
 }
 
-// A left-handed world (z mirrored) cannot be matched by a camera; mirroring it back can.
-TEST_F(CameraImport, WorldOfTheOtherHandednessIsRefusedThenMatchedMirrored) {
+// A world of the other handedness (z mirrored) is refused (below); mirrored back, it matches.
+TEST_F(CameraImport, WorldOfTheOtherHandednessMatchesWhenMirroredBack) {
   WritePasses(Convention::kMinusZ_YUp, /*mirrored=*/true);
-  std::string log = Run(R"("from_exr": "beauty.####.exr")");
-  EXPECT_EQ(status_, 2) << log;
-  EXPECT_NE(log.find("layers[0].from_exr"), std::string::npos) << log;
-  EXPECT_NE(log.find("INVERT_Z"), std::string::npos) << log;
-  EXPECT_NE(log.find("NORMAL_INVERT_Z"), std::string::npos) << log;
-  EXPECT_FALSE(fs::exists(dir_ / "out.0000.exr"));
-
-  log = Run(R"("from_exr": "beauty.####.exr", "invert_z": true)",
-            R"(, "INVERT_Z": true, "NORMAL_INVERT_Z": true)");
+  const std::string log = Run(R"("from_exr": "beauty.####.exr", "invert_z": true)",
+                              R"(, "INVERT_Z": true, "NORMAL_INVERT_Z": true)");
   ASSERT_EQ(status_, 0) << log;
   ExpectEverySampleOnItsOwnPixel();
 }
@@ -287,36 +259,37 @@ TEST_F(CameraImport, BadCamerasAreRefusedInPlainWordsWithNothingWritten) {
   EXPECT_THROW(host::CameraFromExrHeader(plain), host::CameraImportError);
   EXPECT_THROW(host::ReadExrCameraHeader(bytes.data(), bytes.size() / 3), host::CameraImportError);
 
-  auto refusal = [](Matrix44 w2c, Matrix44 w2n) -> std::string {
-    try {
-      host::CameraFromMatrices(w2c, w2n, kW, kH);
-    } catch (const host::CameraImportError& e) {
-      return e.what();
-    }
-    return "accepted";
-  };
   const auto [w2c, w2n] = Header(kPoses[1], Convention::kMinusZ_YUp);
-  Matrix44 singular = w2c, infinite = w2n;
-  singular[2] = singular[1];
-  infinite[1][1] = std::numeric_limits<double>::infinity();
-  // Projections a pinhole on the picture's centre does not make, from camera space to NDC.
+  // Projections from camera space that a pinhole on the picture's centre does not make.
   auto projection = [&](int row, int col, double value) {
     Matrix44 proj{};
     const double f = Focal(kPoses[1]);
     proj[0][0] = 2 * f / kW, proj[1][1] = 2 * f / kH, proj[2][2] = -1, proj[2][3] = -1;
     proj[row][col] = value;
-    return Product(w2c, proj);
+    return Mul(w2c, proj);
   };
-  EXPECT_NE(refusal(singular, w2n).find("singular"), std::string::npos);
-  EXPECT_NE(refusal(w2c, infinite).find("worldToNDC holds a value that is not a finite"),
-            std::string::npos);
-  EXPECT_NE(refusal(w2c, projection(2, 0, 0.1)).find("off centre by -3.2, 0 pixels"),
-            std::string::npos)
-      << refusal(w2c, projection(2, 0, 0.1));
-  EXPECT_NE(refusal(w2c, projection(1, 0, 0.05)).find("skews"), std::string::npos);
-  Matrix44 ortho = projection(2, 3, 0);
-  for (int j = 0; j < 4; ++j) ortho[3][j] += (j == 3);  // w = 1: no division by depth
-  EXPECT_NE(refusal(w2c, ortho).find("no perspective"), std::string::npos);
+  Matrix44 singular = w2c, infinite = w2n, ortho = projection(2, 3, 0);
+  Matrix44 mirrored = w2c, mirrored_ndc = w2n;  // the same camera in a world with z mirrored
+  singular[2] = singular[1];
+  infinite[1][1] = std::numeric_limits<double>::infinity();
+  ortho[3][3] = 1;  // w = 1: no division by depth
+  for (int j = 0; j < 4; ++j) mirrored[2][j] = -mirrored[2][j], mirrored_ndc[2][j] *= -1;
+  const std::pair<std::pair<Matrix44, Matrix44>, std::string> refused[] = {
+      {{singular, w2n}, "worldToCamera is singular"},
+      {{w2c, infinite}, "worldToNDC holds a value that is not a finite number"},
+      {{w2c, projection(2, 0, 0.1)}, "off centre by -3.2, 0 pixels"},
+      {{w2c, projection(1, 0, 0.05)}, "skews"},
+      {{w2c, ortho}, "no perspective"},
+      {{mirrored, mirrored_ndc}, "turn on INVERT_Z (positions) and NORMAL_INVERT_Z (normals)"}};
+  for (const auto& [matrices, words] : refused) {
+    std::string what = "accepted";
+    try {
+      host::CameraFromMatrices(matrices.first, matrices.second, kW, kH);
+    } catch (const host::CameraImportError& e) {
+      what = e.what();
+    }
+    EXPECT_NE(what.find(words), std::string::npos) << what;
+  }
 
   // Through the command line: plain words naming the scene key and the file, exit 2, no output.
   fs::copy_file(dir_ / "plain.exr", dir_ / "beauty.0001.exr", fs::copy_options::overwrite_existing);
