@@ -46,7 +46,7 @@ PF_Err CommandDispatcher(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
         err = mf::SequenceSetdown(in_data, out_data);
         break;
       case PF_Cmd_DO_DIALOG:
-        err = mf::DoDialog(in_data);
+        err = mf::DoDialog(in_data, out_data);
         break;
       case PF_Cmd_USER_CHANGED_PARAM:
         err = mf::UserChangedParam(in_data, out_data, params, output,

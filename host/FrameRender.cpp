@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/PixelTraits.h"
@@ -104,7 +105,7 @@ PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !req || !result) return PF_Err_BAD_CALLBACK_PARAM;
   FrameServices& frames = H().frames();
-  int frame = FrameAtTime(what_time, time_scale, frames.request().frame_rate);
+  int frame = frames.compFrameAt(what_time, time_scale);
   PF_EffectWorld* world = nullptr;
   PF_Err err = WorldOfCheckout(frames, *instance, index, frame, &world);
   if (err) return err;
@@ -123,7 +124,10 @@ PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
   return PF_Err_NONE;
 }
 
-PF_Err GuidMixIn(PF_ProgPtr, A_u_long, const void*) {
+// What the effect mixes in becomes part of the key the frame is cached under.
+PF_Err GuidMixIn(PF_ProgPtr, A_u_long size, const void* bytes) {
+  if (size && !bytes) return PF_Err_BAD_CALLBACK_PARAM;
+  if (size) H().frames().cacheMix().append(static_cast<const char*>(bytes), size);
   return PF_Err_NONE;
 }
 
@@ -158,15 +162,73 @@ PF_Err CheckoutOutput(PF_ProgPtr, PF_EffectWorld** output) {
   return frame.empty() ? PF_Err_BAD_CALLBACK_PARAM : PF_Err_NONE;
 }
 
-// Layer worlds and the output follow the frame; the pre-render record follows the render.
-void DisposePreRenderData(HandleStore& handles, const PF_PreRenderOutput& output) {
-  if (!output.pre_render_data) return;
-  if (output.delete_pre_render_data_func) {
-    output.delete_pre_render_data_func(output.pre_render_data);
-    return;
+// The real host hands the effect an output world with whatever its pool held last (the guide's
+// "SmartFX" section promises no contents), so the stand-in fills it with a pattern an effect
+// could never mean: bytes of 0xA5, a bright opaque-looking colour at 8 and 16 bits and a tiny
+// negative value at 32. An effect that leaves pixels unwritten shows it in every frame test.
+void FillWithPattern(PF_EffectWorld& world) {
+  std::memset(world.data, 0xA5, static_cast<size_t>(world.rowbytes) * world.height);
+}
+
+Frame CopyFrame(const Frame& frame) {
+  Frame copy;
+  if (frame.empty()) return copy;
+  const PF_EffectWorld& w = frame.world;
+  if (MakeWorld(w.width, w.height, frame.format, false, &copy.world)) return copy;
+  copy.format = frame.format;
+  for (A_long y = 0; y < w.height; ++y) {
+    std::memcpy(reinterpret_cast<char*>(copy.world.data) + (size_t)y * copy.world.rowbytes,
+                reinterpret_cast<const char*>(w.data) + (size_t)y * w.rowbytes,
+                std::min(copy.world.rowbytes, w.rowbytes));
   }
-  auto handle = static_cast<PF_Handle>(output.pre_render_data);
-  if (handles.owns(handle)) handles.dispose(handle);
+  return copy;
+}
+
+// What one pre-render handed over. Pre-render data belongs to the host once the command returns
+// (the guide's "SmartFX" section): the host may pre-render any number of times before one render,
+// or never render, and releases every record with the effect's delete function, or with the C
+// library's free when none was given. A host handle handed over without a function is a record
+// the real host would free with the wrong routine; it is reported and disposed of as a handle.
+class PreRenderRecord {
+ public:
+  explicit PreRenderRecord(Host& host) : host_(host) {}
+  ~PreRenderRecord() { release(); }
+  PreRenderRecord(const PreRenderRecord&) = delete;
+  PreRenderRecord& operator=(const PreRenderRecord&) = delete;
+
+  PF_PreRenderOutput output{};
+
+  void release() {
+    void* data = output.pre_render_data;
+    output.pre_render_data = nullptr;
+    if (!data) return;
+    host_.countPreRenderRecord(false);
+    if (output.delete_pre_render_data_func) {
+      output.delete_pre_render_data_func(data);
+      return;
+    }
+    auto handle = static_cast<PF_Handle>(data);
+    if (host_.handles().owns(handle)) {
+      host_.violations().report(
+          "pre-render data is a host handle with no delete function: the host would free() it");
+      host_.handles().dispose(handle);
+      return;
+    }
+    std::free(data);
+  }
+
+ private:
+  Host& host_;
+};
+
+// Sends smart pre-render for the frame's full output into record.
+PF_Err PreRender(EffectInstance& instance, PF_PreRenderInput& input, PreRenderRecord& record) {
+  PF_PreRenderCallbacks callbacks{CheckoutLayer, GuidMixIn};
+  PF_PreRenderExtra extra{&input, &record.output, &callbacks};
+  H().frames().cacheMix().clear();
+  PF_Err err = H().sendToRender(PF_Cmd_SMART_PRE_RENDER, instance, &extra);
+  if (record.output.pre_render_data) H().countPreRenderRecord(true);
+  return err;
 }
 
 }  // namespace
@@ -244,7 +306,7 @@ PF_Err CheckoutParamAt(EffectInstance& instance, PF_ParamIndex index, A_long wha
     intptr_t chosen = reinterpret_cast<intptr_t>(param->u.ld.reserved0);
     if (chosen > 0) {
       FrameServices& frames = H().frames();
-      int frame = FrameAtTime(what_time, time_scale, frames.request().frame_rate);
+      int frame = frames.compFrameAt(what_time, time_scale);
       PF_EffectWorld* world = frames.layerWorld(static_cast<int>(chosen - 1), frame);
       if (!frames.failure().empty()) return PF_Err_BAD_CALLBACK_PARAM;
       void* marker = param->u.ld.reserved0;
@@ -279,6 +341,7 @@ FrameServices::~FrameServices() {
 void FrameServices::begin(const FrameRequest& request) {
   end();
   request_ = request;
+  layer_offset_ = 0;
   failure_.clear();
   input_width_ = input_height_ = 0;
 }
@@ -288,6 +351,12 @@ void FrameServices::end() {
   checkouts_.clear();
   output_.reset();
   output_rect_ = PF_LRect{0, 0, 0, 0};
+}
+
+int FrameServices::compFrameAt(A_long what_time, A_u_long time_scale) const {
+  const double ticks = static_cast<double>(what_time) + std::round(layer_offset_ * time_scale);
+  return FrameAtTime(static_cast<A_long>(std::clamp(ticks, -2147483647.0, 2147483647.0)),
+                     time_scale, request_.frame_rate);
 }
 
 FrameServices::LayerWorld* FrameServices::findOrMake(int layer, int frame) {
@@ -377,6 +446,7 @@ FrameServices& Host::frames() {
 }
 
 void Host::setLayerSource(LayerSource* source) {
+  frame_cache_.clear();
   frames().setSource(source);
 }
 
@@ -386,6 +456,7 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
   if (request.downsample < 1) throw LayerError("downsampling must be 1 or more");
   if (!(request.frame_rate > 0)) throw LayerError("the frame rate must be above 0");
 
+  if (PF_Err err = refreshRenderCopy(instance)) return err;
   FrameServices& state = frames();
   state.begin(request);
   struct EndFrame {
@@ -408,10 +479,18 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
     if (!state.failure().empty()) throw LayerError(state.failure());
   }
 
+  // The effect works in its layer's time (the guide's "PF_InData" section: current_time is
+  // layer time), so a layer that starts later than the composition sees its own time; the
+  // checkouts it makes at that time are turned back into composition frames.
   const TimeBase base = TimeBaseFor(request.frame_rate);
+  const CompLayer* own = composition_ ? composition_->layerOfEffect(&instance) : nullptr;
+  const double offset = own ? own->offset : 0.0;
+  state.setLayerOffset(offset);
   const PF_LRect full = RectOf(input);
   PF_InData& in = in_;
-  in.current_time = request.frame * base.step;
+  in.current_time = static_cast<A_long>(
+      std::clamp(request.frame * static_cast<double>(base.step) - std::round(offset * base.scale),
+                 -2147483647.0, 2147483647.0));
   in.time_step = base.step;
   in.local_time_step = base.step;
   in.time_scale = base.scale;
@@ -429,10 +508,21 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
   pre_input.output_request.rect = full;
   pre_input.output_request.channel_mask = PF_ChannelMask_ARGB;
   pre_input.bitdepth = static_cast<short>(request.bit_depth);
-  PF_PreRenderOutput pre_output{};
-  PF_PreRenderCallbacks pre_cb{CheckoutLayer, GuidMixIn};
-  PF_PreRenderExtra pre_extra{&pre_input, &pre_output, &pre_cb};
-  PF_Err err = instance.send(PF_Cmd_SMART_PRE_RENDER, &pre_extra);
+  // The real host asks for a layer's extent on its own (to lay out the composition) before the
+  // pre-render that leads to the render; the first record is dropped unused.
+  PF_Err err = PF_Err_NONE;
+  {
+    PreRenderRecord extent(*this);
+    err = PreRender(instance, pre_input, extent);
+  }
+  PreRenderRecord pre(*this);
+  if (!err) err = PreRender(instance, pre_input, pre);
+  const PF_PreRenderOutput& pre_output = pre.output;
+  const std::string key = options_.cache_frames && !err ? cacheKey(instance, request) : "";
+  if (auto cached = frame_cache_.find(key); !key.empty() && cached != frame_cache_.end()) {
+    if (frame) *frame = CopyFrame(cached->second);
+    return PF_Err_NONE;
+  }
 
   if (!err) {
     // The output covers what the effect said it would produce; nothing said, the layer itself.
@@ -440,12 +530,12 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
     if (rect.left >= rect.right || rect.top >= rect.bottom) rect = full;
     state.outputRect() = rect;
     Frame& out = state.output();
-    if (MakeWorld(rect.right - rect.left, rect.bottom - rect.top, format, true, &out.world)) {
-      DisposePreRenderData(handles_, pre_output);
+    if (MakeWorld(rect.right - rect.left, rect.bottom - rect.top, format, false, &out.world)) {
       throw LayerError("no memory for a " + std::to_string(rect.right - rect.left) + " x " +
                        std::to_string(rect.bottom - rect.top) + " output frame");
     }
     out.format = format;
+    FillWithPattern(out.world);
     in.output_origin_x = -rect.left;
     in.output_origin_y = -rect.top;
 
@@ -455,13 +545,50 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
     render_input.pre_render_data = pre_output.pre_render_data;
     PF_SmartRenderCallbacks render_cb{CheckoutLayerPixels, CheckinLayerPixels, CheckoutOutput};
     PF_SmartRenderExtra render_extra{&render_input, &render_cb};
-    err = instance.send(PF_Cmd_SMART_RENDER, &render_extra);
+    err = sendToRender(PF_Cmd_SMART_RENDER, instance, &render_extra);
   }
-  DisposePreRenderData(handles_, pre_output);
+  pre.release();
 
   if (!state.failure().empty()) throw LayerError(state.failure());
+  if (!err && !key.empty()) frame_cache_[key] = CopyFrame(state.output());
   if (frame) *frame = std::move(state.output());
   return err;
+}
+
+// The frame cache's key: everything the host knows a frame depends on. The composition and the
+// layers' pixels are not in it; the cache is emptied when either is replaced.
+std::string Host::cacheKey(const EffectInstance& instance, const FrameRequest& request) const {
+  std::string key;
+  auto add = [&key](const void* bytes, size_t size) {
+    key.append(static_cast<const char*>(bytes), size);
+  };
+  const EffectInstance* self = &instance;
+  add(&self, sizeof self);
+  const int numbers[] = {request.layer,     request.width,      request.height,      request.frame,
+                         request.bit_depth, request.downsample, request.high_quality};
+  add(numbers, sizeof numbers);
+  add(&request.frame_rate, sizeof request.frame_rate);
+  for (const PF_ParamDef& p : instance.params) {
+    add(&p.param_type, sizeof p.param_type);
+    add(&p.u, sizeof p.u);
+  }
+  for (const auto& [index, keys] : instance.keyframes) {
+    add(&index, sizeof index);
+    add(keys.data(), keys.size() * sizeof keys[0]);
+  }
+  const std::string& mix = frames_->cacheMix();
+  const size_t mix_size = mix.size();
+  add(&mix_size, sizeof mix_size);
+  key += mix;
+  return key;
+}
+
+void Host::dropCachedFrames(const EffectInstance* instance) {
+  for (auto it = frame_cache_.begin(); it != frame_cache_.end();) {
+    const EffectInstance* owner = nullptr;
+    std::memcpy(&owner, it->first.data(), sizeof owner);
+    it = owner == instance ? frame_cache_.erase(it) : std::next(it);
+  }
 }
 
 }  // namespace mf::host

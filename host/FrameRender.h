@@ -6,9 +6,9 @@
 // person stop a render with Ctrl-C.
 //
 // Worlds made for a frame (the layers and the input, converted to the render's depth and scaled
-// down) live until the frame's render returns; the output is handed to the caller in a Frame. The
-// pre-render record is disposed of by the host once the render has returned (the effect registers
-// no release function; one it did register would be called instead).
+// down) live until the frame's render returns; the output is handed to the caller in a Frame.
+// Each frame is pre-rendered twice, the first record dropped unrendered, and every pre-render
+// record is released by the host as the real one does (see PreRenderRecord in FrameRender.cpp).
 #pragma once
 
 #include <map>
@@ -60,6 +60,10 @@ class FrameServices {
 
   // Settings of the frame being rendered (or of the last one), used by checkouts.
   const FrameRequest& request() const { return request_; }
+  // Start of the effect's layer in the composition, seconds: checkouts come in layer time.
+  void setLayerOffset(double seconds) { layer_offset_ = seconds; }
+  // The composition frame of a time in the effect's layer time.
+  int compFrameAt(A_long what_time, A_u_long time_scale) const;
   void begin(const FrameRequest& request);
   // Releases every world made for the frame; the message of a layer that failed is kept.
   void end();
@@ -82,6 +86,8 @@ class FrameServices {
   };
   std::map<A_long, Checkout>& checkouts() { return checkouts_; }
   PF_LRect& outputRect() { return output_rect_; }
+  // What the effect mixed into the frame's cache key at pre-render.
+  std::string& cacheMix() { return cache_mix_; }
   Frame& output() { return output_; }
 
   const std::string& failure() const { return failure_; }
@@ -103,10 +109,12 @@ class FrameServices {
 
   LayerSource* source_ = nullptr;
   FrameRequest request_;
+  double layer_offset_ = 0;
   // Worlds of the frame, by (layer, frame); layer -1 is the blank input.
   std::map<std::pair<int, int>, std::unique_ptr<LayerWorld>> worlds_;
   std::map<A_long, Checkout> checkouts_;
   PF_LRect output_rect_{};
+  std::string cache_mix_;
   Frame output_;
   int input_width_ = 0;
   int input_height_ = 0;

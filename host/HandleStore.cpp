@@ -43,7 +43,10 @@ void HandleStore::unlock(PF_Handle h) {
 
 void HandleStore::dispose(PF_Handle h) {
   Block* b = find(h);
-  if (!b) return;
+  if (!b) {
+    if (h) violations_.report("a handle was disposed of that is not live (disposed of twice?)");
+    return;
+  }
   blocks_.erase(b);
   std::free(b->data);
   delete b;

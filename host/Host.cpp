@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 #if defined(_WIN32)
 #include "Win32.h"
@@ -64,7 +65,7 @@ Host* Host::current() {
 Host::Host(HostOptions options)
     : options_(std::move(options)),
       suites_(faults_),
-      handles_(faults_),
+      handles_(faults_, violations_),
       preferences_(options_.preferences_path) {
   if (g_current) throw std::logic_error("only one host may run at a time");
   g_current = this;
@@ -141,12 +142,91 @@ PF_Err Host::sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params,
   return err;
 }
 
-PF_Err Host::send(PF_Cmd cmd, EffectInstance* instance, void* extra, PF_LayerDef* output) {
+namespace {
+
+// The value of PF_ChangeFlag_CHANGED_VALUE: the effect marks a control it changed with it.
+constexpr A_long kChangedValue = 1;
+
+// Parameter supervision (the guide's "Parameter supervision" section): a value the effect writes
+// into params[] sticks only from PF_Cmd_USER_CHANGED_PARAM, and only where the effect marked the
+// control PF_ChangeFlag_CHANGED_VALUE; any other write is undone and reported.
+void KeepAllowedWrites(PF_Cmd cmd, const std::vector<PF_ParamDef>& before,
+                       std::vector<PF_ParamDef>& params, Violations& violations) {
+  for (size_t i = 0; i < before.size() && i < params.size(); ++i) {
+    PF_ParamDef& now = params[i];
+    const A_long flags = now.uu.change_flags;
+    now.uu = before[i].uu;
+    if (std::memcmp(&now, &before[i], sizeof now) == 0) continue;
+    if (cmd == PF_Cmd_USER_CHANGED_PARAM && (flags & kChangedValue)) continue;
+    violations.report("the effect wrote control " + std::to_string(i) + " during command " +
+                      std::to_string(cmd) + "; the host ignores it");
+    now = before[i];
+  }
+}
+
+}  // namespace
+
+PF_Err Host::sendParams(PF_Cmd cmd, EffectInstance* instance, void* extra, PF_LayerDef* output) {
   std::vector<PF_ParamDef*> pointers;
+  std::vector<PF_ParamDef> before;
   if (instance) {
+    before = instance->params;
     for (auto& p : instance->params) pointers.push_back(&p);
   }
-  return sendRaw(cmd, instance, pointers.empty() ? nullptr : pointers.data(), extra, output);
+  PF_Err err = sendRaw(cmd, instance, pointers.empty() ? nullptr : pointers.data(), extra, output);
+  if (instance) KeepAllowedWrites(cmd, before, instance->params, violations_);
+  return err;
+}
+
+PF_Err Host::send(PF_Cmd cmd, EffectInstance* instance, void* extra, PF_LayerDef* output) {
+  PF_Err err = sendParams(cmd, instance, extra, output);
+  // The render thread's copy of the sequence data follows the UI's only when the effect asks
+  // (the guide's "Render/UI thread split"): a changed record alone reaches no render, and
+  // frames already made stay in the cache.
+  if (instance && (out_.out_flags & PF_OutFlag_FORCE_RERENDER)) {
+    instance->render_copy_stale = true;
+    dropCachedFrames(instance);
+  }
+  return err;
+}
+
+PF_Err Host::sendWithRecord(PF_Cmd cmd, EffectInstance& instance, PF_Handle* record, void* extra) {
+  PF_Handle ui = instance.sequence_data;
+  instance.sequence_data = *record;
+  PF_Err err = sendParams(cmd, &instance, extra, nullptr);
+  *record = instance.sequence_data;
+  instance.sequence_data = ui;
+  return err;
+}
+
+// The render works on a record of its own, made as the real host makes it: the UI record is
+// flattened, its bytes copied, the UI record set up again, and the copy set up on its own.
+PF_Err Host::refreshRenderCopy(EffectInstance& instance) {
+  if (instance.render_sequence_data && !instance.render_copy_stale) return PF_Err_NONE;
+  dropRenderCopy(instance);
+  instance.render_copy_stale = false;
+  if (!instance.sequence_data) return PF_Err_NONE;
+  PF_Err err = sendParams(PF_Cmd_SEQUENCE_FLATTEN, &instance, nullptr, nullptr);
+  PF_Handle copy = nullptr;
+  if (!err && instance.sequence_data && handles_.owns(instance.sequence_data)) {
+    const size_t size = handles_.size(instance.sequence_data);
+    copy = handles_.create(size);
+    if (copy && size) std::memcpy(*copy, *instance.sequence_data, size);
+    if (!copy) err = PF_Err_OUT_OF_MEMORY;
+  }
+  PF_Err back = sendParams(PF_Cmd_SEQUENCE_RESETUP, &instance, nullptr, nullptr);
+  if (copy) {
+    PF_Err copy_err = sendWithRecord(PF_Cmd_SEQUENCE_RESETUP, instance, &copy, nullptr);
+    instance.render_sequence_data = copy;
+    if (!err) err = copy_err;
+  }
+  return err ? err : back;
+}
+
+void Host::dropRenderCopy(EffectInstance& instance) {
+  if (!instance.render_sequence_data) return;
+  sendWithRecord(PF_Cmd_SEQUENCE_SETDOWN, instance, &instance.render_sequence_data, nullptr);
+  instance.render_sequence_data = nullptr;
 }
 
 PF_Err Host::globalSetup() {
@@ -237,25 +317,34 @@ EffectInstance* Host::restoreInstance(const std::vector<uint8_t>& flat, PF_Err* 
   return adopt(std::move(instance), err, out_err);
 }
 
+// Duplicating follows the guide's "Sequence data" section: the original is flattened, the
+// duplicate gets a copy of the flat bytes, and both are sent resetup. Whatever the original's
+// flatten left (flat, or live if it kept it so) is what both instances receive.
 EffectInstance* Host::duplicateInstance(EffectInstance& source, PF_Err* out_err) {
   auto instance = std::make_unique<EffectInstance>(*this);
   instance->params = source.params;
   instance->panel = source.panel;
+  instance->keyframes = source.keyframes;
+  PF_Err err = source.send(PF_Cmd_SEQUENCE_FLATTEN);
   size_t size = source.sequence_data ? handles_.size(source.sequence_data) : 0;
-  PF_Handle copy = handles_.create(size);
+  PF_Handle copy = err ? nullptr : handles_.create(size);
   if (!copy) {
-    if (out_err) *out_err = PF_Err_OUT_OF_MEMORY;
+    source.send(PF_Cmd_SEQUENCE_RESETUP);
+    if (out_err) *out_err = err ? err : PF_Err_OUT_OF_MEMORY;
     return nullptr;
   }
   if (size) std::memcpy(*copy, *source.sequence_data, size);
   instance->sequence_data = copy;
-  PF_Err err = instance->send(PF_Cmd_SEQUENCE_RESETUP);
-  return adopt(std::move(instance), err, out_err);
+  PF_Err source_err = source.send(PF_Cmd_SEQUENCE_RESETUP);
+  err = instance->send(PF_Cmd_SEQUENCE_RESETUP);
+  return adopt(std::move(instance), err ? err : source_err, out_err);
 }
 
 PF_Err Host::removeInstance(EffectInstance* instance) {
   for (auto it = instances_.begin(); it != instances_.end(); ++it) {
     if (it->get() != instance) continue;
+    dropCachedFrames(instance);
+    dropRenderCopy(*instance);
     PF_Err err = instance->send(PF_Cmd_SEQUENCE_SETDOWN);
     if (composition_) composition_->detachEffect(instance);
     ForgetEffectReferences(instance);

@@ -19,6 +19,7 @@
 #include "host/PluginLibrary.h"
 #include "host/Preferences.h"
 #include "host/SuiteRegistry.h"
+#include "host/Violations.h"
 
 namespace mf::host {
 
@@ -35,6 +36,10 @@ struct HostOptions {
   std::string preferences_path;  // empty: PreferenceStore::DefaultPath()
   PF_SpecVersion api_version{13, 28};
   bool interactive = false;  // a person is watching: the Info panel is shown
+  // Keep rendered frames and hand a copy back when the same frame is asked again with nothing
+  // the host can see changed (see Host::renderFrame). Off by default: tests edit the composition
+  // in place between renders, which a cache keyed as the real host's cannot see.
+  bool cache_frames = false;
 };
 
 class Host;
@@ -48,6 +53,10 @@ class EffectInstance {
   // Current values, index 0 being the input layer. Commands receive pointers to these.
   std::vector<PF_ParamDef> params;
   PF_Handle sequence_data = nullptr;
+  // The render's own copy of the record, made from the one above by flatten and resetup, and
+  // whether a command asked for it to be made again (PF_OutFlag_FORCE_RERENDER).
+  PF_Handle render_sequence_data = nullptr;
+  bool render_copy_stale = true;
   // Panel state as last sent by PF_UpdateParamUI, per index, and the order of the calls.
   std::vector<PF_ParamDef> panel;
   std::vector<PF_ParamIndex> panel_updates;
@@ -78,6 +87,8 @@ class Host {
   static Host* current();
 
   Faults& faults() { return faults_; }
+  // What the effect did that the real host would not allow (see host/Violations.h).
+  Violations& violations() { return violations_; }
   SuiteRegistry& suites() { return suites_; }
   HandleStore& handles() { return handles_; }
   PreferenceStore& preferences() { return preferences_; }
@@ -107,8 +118,9 @@ class Host {
   const PF_CustomUIInfo& customUi() const { return custom_ui_; }
 
   // Instances. newInstance registers the effect first when needed, then sends sequence setup;
-  // restoreInstance sends resetup with a stored flat record; duplicateInstance with a byte copy
-  // of a live record. Null with *err set when the command failed.
+  // restoreInstance sends resetup with a stored flat record; duplicateInstance flattens the
+  // original and resets up both it and a copy of its flat record. Null with *err set when the
+  // command failed.
   EffectInstance* newInstance(PF_Err* err = nullptr);
   EffectInstance* restoreInstance(const std::vector<uint8_t>& flat, PF_Err* err = nullptr);
   EffectInstance* duplicateInstance(EffectInstance& source, PF_Err* err = nullptr);
@@ -129,6 +141,7 @@ class Host {
   Composition* composition() { return composition_.get(); }
   void setComposition(std::unique_ptr<Composition> composition) {
     composition_ = std::move(composition);
+    frame_cache_.clear();
   }
   // The Info panel's two lines as the plug-in last drew them, in UTF-8.
   const std::vector<std::string>& infoLines() const { return info_lines_; }
@@ -142,6 +155,14 @@ class Host {
   // be had, naming the file or layer.
   PF_Err renderFrame(EffectInstance& instance, const FrameRequest& request, Frame* frame);
   FrameServices& frames();
+  // Sends a render command (pre-render, render) with the render's copy of the sequence data.
+  PF_Err sendToRender(PF_Cmd cmd, EffectInstance& instance, void* extra) {
+    return sendWithRecord(cmd, instance, &instance.render_sequence_data, extra);
+  }
+  // Pre-render records handed to the host and released by it, for tests.
+  int preRenderRecordsHandedOver() const { return pre_render_records_[0]; }
+  int preRenderRecordsReleased() const { return pre_render_records_[1]; }
+  void countPreRenderRecord(bool handed_over) { ++pre_render_records_[handed_over ? 0 : 1]; }
 
   // Internal: what the callbacks reach.
   void setOptionsButtonName(std::string name) { options_button_name_ = std::move(name); }
@@ -152,10 +173,19 @@ class Host {
  private:
   PF_Err sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params, void* extra,
                  PF_LayerDef* output);
+  PF_Err sendParams(PF_Cmd cmd, EffectInstance* instance, void* extra, PF_LayerDef* output);
+  // Sends a command with *record standing in for the instance's sequence data; the record the
+  // effect hands back replaces *record.
+  PF_Err sendWithRecord(PF_Cmd cmd, EffectInstance& instance, PF_Handle* record, void* extra);
+  PF_Err refreshRenderCopy(EffectInstance& instance);
+  void dropRenderCopy(EffectInstance& instance);
+  void dropCachedFrames(const EffectInstance* instance);
+  std::string cacheKey(const EffectInstance& instance, const FrameRequest& request) const;
   EffectInstance* adopt(std::unique_ptr<EffectInstance> instance, PF_Err err, PF_Err* out_err);
 
   HostOptions options_;
   Faults faults_;
+  Violations violations_;
   SuiteRegistry suites_;
   HandleStore handles_;
   PreferenceStore preferences_;
@@ -178,6 +208,9 @@ class Host {
 
   std::shared_ptr<FrameServices> frames_;  // made on first use
   PF_Quality quality_ = PF_Quality_HI;
+  int pre_render_records_[2] = {0, 0};
+  // Rendered frames by cacheKey(); the instance is the key's first bytes.
+  std::map<std::string, Frame> frame_cache_;
 
   std::vector<MessageRecord> messages_;
   std::unique_ptr<Composition> composition_;

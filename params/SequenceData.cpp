@@ -72,6 +72,20 @@ void FreeBuffers(SequenceData* seq) {
   seq->alpha_prefix = seq->diffuse_prefix = seq->specular_prefix = nullptr;
 }
 
+// A whole live record with its three buffers.
+bool IsLive(PF_Handle handle, A_HandleSize size) {
+  if (size < sizeof(SequenceData)) return false;
+  const auto* seq = static_cast<const SequenceData*>(*handle);
+  return !seq->flattened && HasBuffers(seq);
+}
+
+// The process-wide copies follow the record the host last set up, as they do for a stored one.
+void KeepLive(PF_InData* in_data, const SequenceData* seq) {
+  in_data->utils->ansi.strcpy(g_alpha_prefix, seq->alpha_prefix);
+  in_data->utils->ansi.strcpy(g_specular_prefix, seq->specular_prefix);
+  in_data->utils->ansi.strcpy(g_diffuse_prefix, seq->diffuse_prefix);
+}
+
 }  // namespace
 
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data) {
@@ -132,6 +146,14 @@ PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data) {
   const auto* handles = HandleSuite(suites);
   const A_HandleSize old_size = handles->host_get_handle_size(old_handle);
   if (old_size == 0) return PF_Err_NONE;
+  if (IsLive(old_handle, old_size)) {
+    // The host may resetup an instance whose record was never flattened (the original after a
+    // duplicate, an undo): the record is this instance's own and is kept as it is. Rebuilding
+    // it would leave its buffers with nobody to free them.
+    KeepLive(in_data, static_cast<const SequenceData*>(*old_handle));
+    out_data->sequence_data = old_handle;
+    return PF_Err_NONE;
+  }
 
   SequenceData* seq = nullptr;
   PF_Handle handle = NewLiveRecord(handles, &seq);
@@ -182,7 +204,6 @@ PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data) {
 
   seq->version = kSequenceVersion;
   out_data->sequence_data = handle;
-  // A duplicated live record's buffers still belong to the instance it was copied from.
   handles->host_dispose_handle(old_handle);
   handles->host_unlock_handle(handle);
   return PF_Err_NONE;

@@ -3,9 +3,10 @@
 // adjustments of the chosen render mode already made. Each control's field carries the control's
 // identifier; the fields keep the order in which pre-render reads the controls.
 //
-// The record lives in a host handle made by pre-render (extra->output->pre_render_data); the
-// render locks it from extra->input->pre_render_data and only reads it. Neither disposes of it:
-// the handle is handed to the host, which disposes of it once the frame's render has returned.
+// Pre-render allocates the record with the plug-in's own allocator and hands it to the host in
+// extra->output->pre_render_data together with the function that releases it; the render reads it
+// from extra->input->pre_render_data. Neither disposes of it: the host may send pre-render several
+// times before one render, or with no render at all, and releases each record it was handed.
 #pragma once
 
 #include <cstdint>

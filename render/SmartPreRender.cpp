@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "AE_EffectSuites.h"
 #include "entry/SuiteHandler.h"
@@ -313,6 +314,12 @@ void AdjustForRenderMode(PreRenderData* r) {
   if (m == 2 || m == 7 || m == 8) r->PIXEL_SIZE = 1;
 }
 
+// The record is the plug-in's own allocation, so the plug-in's own allocator releases it: the
+// host may call this any number of frames later, from any thread.
+void DeletePreRenderData(void* data) {
+  delete static_cast<PreRenderData*>(data);
+}
+
 bool IsEmpty(const PF_LRect& r) {
   return r.left >= r.right || r.top >= r.bottom;
 }
@@ -335,18 +342,11 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra)
     return PF_Err_BAD_CALLBACK_PARAM;
   const PF_RenderRequest request = extra->input->output_request;
 
-  SuiteHandler suites(in_data->pica_basicP);
-  const auto* handles = suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion);
-  PF_Handle handle = handles->host_new_handle(sizeof(PreRenderData));
-  if (!handle) return PF_Err_OUT_OF_MEMORY;
-  auto* record = static_cast<PreRenderData*>(handles->host_lock_handle(handle));
-  if (!record) {
-    // No record for the render; the handle would otherwise be lost with nobody to dispose of it.
-    handles->host_dispose_handle(handle);
-    return PF_Err_NONE;
-  }
-  std::memset(record, 0, sizeof(*record));
-  extra->output->pre_render_data = handle;
+  auto* record = new (std::nothrow) PreRenderData{};
+  if (!record) return PF_Err_OUT_OF_MEMORY;
+  // From here the host owns the record, whatever this call returns.
+  extra->output->pre_render_data = record;
+  extra->output->delete_pre_render_data_func = DeletePreRenderData;
 
   ControlValues values;
   PF_Err err = ReadControls(in_data, &values);
@@ -369,7 +369,6 @@ PF_Err SmartPreRender(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra)
       UnionRect(result.max_result_rect, &extra->output->max_result_rect);
     }
   }
-  handles->host_unlock_handle(handle);
   return err;
 }
 

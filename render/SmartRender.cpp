@@ -56,10 +56,7 @@ class SmartRenderCall {
   }
 
   PF_Err run() {
-    if (!lockRecords()) {
-      unlockPreRender();
-      return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    }
+    if (!lockRecords()) return PF_Err_INTERNAL_STRUCT_DAMAGED;
     // A suite the SuiteHandler cannot supply throws; everything checked out so far is still
     // handed back before the error goes on to the dispatcher.
     bool thrown = false;
@@ -70,7 +67,6 @@ class SmartRenderCall {
       if (!err_) err_ = e;
     }
     release();
-    unlockPreRender();
     if (thrown) throw PF_Err(err_);
     return err_;
   }
@@ -83,11 +79,8 @@ class SmartRenderCall {
 
   // Steps 1 and 2: the pre-render record, the plug-in ID and the light prefixes.
   bool lockRecords() {
-    handles_ = suites_.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion);
-    if (extra_ && extra_->input && extra_->input->pre_render_data) {
-      pre_handle_ = static_cast<PF_Handle>(extra_->input->pre_render_data);
-      ctx_.pre = static_cast<const PreRenderData*>(handles_->host_lock_handle(pre_handle_));
-    }
+    if (extra_ && extra_->input)
+      ctx_.pre = static_cast<const PreRenderData*>(extra_->input->pre_render_data);
     if (in_->global_data && *in_->global_data) {
       ctx_.plugin_id = static_cast<const GlobalData*>(*in_->global_data)->plugin_id;
     }
@@ -107,11 +100,6 @@ class SmartRenderCall {
     CopyPrefix(ctx_.specular_prefix, seq->specular_prefix);
     CopyPrefix(ctx_.diffuse_prefix, seq->diffuse_prefix);
     return true;
-  }
-
-  void unlockPreRender() {
-    if (ctx_.pre) handles_->host_unlock_handle(pre_handle_);
-    ctx_.pre = nullptr;
   }
 
   // Step 4.
@@ -446,8 +434,6 @@ class SmartRenderCall {
   PF_OutData* out_;
   PF_SmartRenderExtra* extra_;
   SuiteHandler& suites_;
-  const PF_HandleSuite1* handles_ = nullptr;
-  PF_Handle pre_handle_ = nullptr;
   RenderContext ctx_{};
   PF_Err err_ = PF_Err_NONE;
   bool input_checked_out_ = false;

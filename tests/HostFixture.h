@@ -28,6 +28,10 @@ class HostTest : public ::testing::Test {
     host_ = std::make_unique<mf::host::Host>(options_);
   }
   void TearDown() override {
+    // Whatever the real host would not have allowed fails the test that did it.
+    if (host_) {
+      for (const std::string& v : host_->violations().list()) ADD_FAILURE() << "host rule: " << v;
+    }
     host_.reset();
     std::filesystem::remove_all(dir_);
   }

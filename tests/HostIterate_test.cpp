@@ -1,6 +1,10 @@
 // The host's iterate suites and in_data->utils->iterate.
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "AE_EffectCB.h"
@@ -80,6 +84,45 @@ TEST(HostIterate, VisitsTheAreaInRowOrderWritingTheSamePlace) {
   EXPECT_EQ(log.visits.size(), 4u);
   EXPECT_EQ(At<PF_PixelFloat>(df, 1, 0).green, 10.0f);
   for (PF_EffectWorld* w : {&src, &dst, &d16, &df}) h.world->PF_DisposeWorld(nullptr, w);
+}
+
+// Records which thread ran each row, under a lock: the callback of an effect that shares state
+// must guard it the same way.
+struct ThreadLog {
+  std::mutex mutex;
+  std::vector<std::pair<std::thread::id, int>> rows;  // x = 0 of each row
+};
+
+PF_Err RecordThread(void* refcon, A_long x, A_long y, PF_PixelFloat*, PF_PixelFloat* out) {
+  out->red += 1.0f;
+  if (x == 0) {
+    auto* log = static_cast<ThreadLog*>(refcon);
+    std::lock_guard<std::mutex> lock(log->mutex);
+    log->rows.emplace_back(std::this_thread::get_id(), (int)y);
+  }
+  return PF_Err_NONE;
+}
+
+TEST(HostIterate, LargeAreasRunOnTwoThreadsInNoParticularRowOrder) {
+  ImageHost h;
+  PF_EffectWorld w = h.Make(64, 48, PF_PixelFormat_ARGB128);
+  ThreadLog log;
+  ASSERT_EQ(h.itf->iterate(&h.in, 0, 48, nullptr, nullptr, &log, RecordThread, &w), PF_Err_NONE);
+  ASSERT_EQ(log.rows.size(), 48u);
+  std::set<std::thread::id> threads;
+  std::set<int> rows;
+  bool in_order = true;
+  for (size_t i = 0; i < log.rows.size(); ++i) {
+    threads.insert(log.rows[i].first);
+    rows.insert(log.rows[i].second);
+    in_order = in_order && log.rows[i].second == (int)i;
+  }
+  EXPECT_EQ(threads.size(), 2u);
+  EXPECT_EQ(rows.size(), 48u);
+  EXPECT_FALSE(in_order);
+  for (int y = 0; y < 48; y += 7)
+    for (int x = 0; x < 64; x += 9) EXPECT_EQ(At<PF_PixelFloat>(w, x, y).red, 1.0f);  // once each
+  h.world->PF_DisposeWorld(nullptr, &w);
 }
 
 TEST(HostIterate, StopsAtTheFirstErrorAbortOrRefusal) {

@@ -109,6 +109,28 @@ TEST_F(SequenceDataTest, DuplicateOwnsItsPrefixesAfterTheOriginalIsRemoved) {
   EXPECT_EQ(Flatten(second), stored);
 }
 
+TEST_F(SequenceDataTest, ResetupOfALiveRecordKeepsIt) {
+  // After an undo the host may set up again a record that was never flattened; it stays this
+  // instance's own and nothing of it is lost or left behind.
+  host::EffectInstance* fx = host().restoreInstance(StoredRecord(1, "Rim", "Key", "Spec"));
+  ASSERT_NE(fx, nullptr);
+  const size_t handles = host().handles().live();
+  EXPECT_EQ(fx->send(PF_Cmd_SEQUENCE_RESETUP), PF_Err_NONE);
+  EXPECT_EQ(host().handles().live(), handles);
+  EXPECT_EQ(Flatten(fx), StoredRecord(1, "Rim", "Key", "Spec"));
+  EXPECT_EQ(host().removeInstance(fx), PF_Err_NONE);
+  EXPECT_EQ(host().handles().live(), 1u);
+}
+
+TEST_F(SequenceDataTest, AHandleDisposedOfTwiceIsReported) {
+  PF_Handle h = host().handles().create(8);
+  host().handles().dispose(h);
+  EXPECT_TRUE(host().violations().list().empty());
+  host().handles().dispose(h);
+  EXPECT_EQ(host().violations().list().size(), 1u);
+  host().violations().clear();
+}
+
 TEST_F(SequenceDataTest, FlatteningAFlatRecordChangesNothing) {
   host::EffectInstance* fx = host().newInstance();
   ASSERT_NE(fx, nullptr);

@@ -5,25 +5,31 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 #include "HostFixture.h"
 #include "host/Composition.h"
 #include "host/Frame.h"
 #include "host/FrameRender.h"
+#include "host/ScriptedPerson.h"
 #include "host/Worlds.h"
 #include "params/ParamIndex.h"
 #include "raster/PixelFormat.h"
+#include "resources/resource.h"
 
 namespace mf::test {
 namespace {
 
 class ImageSource final : public host::LayerSource {
  public:
-  std::shared_ptr<const host::LayerImage> image(int layer, int) override {
+  std::shared_ptr<const host::LayerImage> image(int layer, int frame) override {
+    if (log_frames) frames.insert(frame);
     auto it = images.find(layer);
     return it == images.end() ? nullptr : it->second;
   }
   std::map<int, std::shared_ptr<host::LayerImage>> images;
+  bool log_frames = false;
+  std::set<int> frames;  // composition frames asked for, once log_frames is set
 };
 
 std::shared_ptr<host::LayerImage> Blank(int w, int h) {
@@ -104,6 +110,7 @@ class SmartRenderTest : public HostTest {
     check(ENABLE_GRID, false);
   }
 
+  void lightOneSample();
   void chooseLayer(int param, int layer) {
     instance_->params[param].u.ld.reserved0 = reinterpret_cast<void*>((intptr_t)layer + 1);
   }
@@ -145,7 +152,7 @@ class SmartRenderTest : public HostTest {
 
 TEST_F(SmartRenderTest, PointsLandOnTheirPixelsNearestLastAtEveryDepth) {
   const int worlds = host::LiveWorldCount();
-  const size_t handles = host().handles().live();
+  const size_t handles = host().handles().live() + 1;  // and the render's copy of the record
   const int suites = host().suites().outstanding();
   for (int depth : {8, 16, 32}) {
     SCOPED_TRACE(depth);
@@ -221,10 +228,10 @@ TEST_F(SmartRenderTest, IdenticalSeedsGiveIdenticalFrames) {
     }
 }
 
-TEST_F(SmartRenderTest, AKnownLightGivesAKnownDiffuseValue) {
-  // One sample facing the camera (normal (0, 0, −1)) at the origin, lit by a point light 100
-  // away at 60° from the normal: N·L = cos 60° = 0.5 of a white light at full intensity, so the
-  // white point's red, green and blue become 0.5.
+// One sample facing the camera (normal (0, 0, −1)) at the origin, lit by a point light "Key"
+// 100 away at 60° from the normal: N·L = cos 60° = 0.5 of a white light at full intensity, so
+// the white point's red, green and blue become 0.5 where the light counts as diffuse.
+void SmartRenderTest::lightOneSample() {
   host::CompLayer light;
   light.name = "Key";
   light.kind = host::LayerKind::kLight;
@@ -252,12 +259,55 @@ TEST_F(SmartRenderTest, AKnownLightGivesAKnownDiffuseValue) {
   chooseLayer(NORMAL_PASS, normal_layer);
   check(DIFFUSE_LIGHTS, true);
   check(REMAP_VALUES, true);
+}
+
+TEST_F(SmartRenderTest, AKnownLightGivesAKnownDiffuseValue) {
+  lightOneSample();
   ASSERT_EQ(render(32), PF_Err_NONE);
   const ColorF c = at(20, 20);
   EXPECT_EQ(c.alpha, 1.0f);
   EXPECT_NEAR(c.red, 0.5f, 1e-4);
   EXPECT_NEAR(c.green, 0.5f, 1e-4);
   EXPECT_NEAR(c.blue, 0.5f, 1e-4);
+}
+
+TEST_F(SmartRenderTest, NewPrefixesReachTheNextRenderOfTheSameFrame) {
+  // A host that renders through its own copy of the record and keeps the frames it made.
+  options_.cache_frames = true;
+  RestartHost();
+  build();
+  lightOneSample();
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  EXPECT_NEAR(at(20, 20).red, 0.5f, 1e-4);
+  // "Key" becomes the specular prefix: the light is specular only, and specular lighting is
+  // off, so nothing lights the sample.
+  host::ScriptedPerson person;
+  platform::ScopedUser user(person);
+  person.actOnDialog([](platform::DialogSession& d) {
+    d.type(IDC_SPECULAR_PREFIX, "Key");
+    d.click(IDOK);
+  });
+  ASSERT_EQ(instance_->send(PF_Cmd_DO_DIALOG), PF_Err_NONE);
+  ASSERT_EQ(render(32), PF_Err_NONE);
+  EXPECT_EQ(at(20, 20).alpha, 1.0f);
+  EXPECT_NEAR(at(20, 20).red, 0.0f, 1e-4);
+}
+
+TEST_F(SmartRenderTest, ALayerThatStartsLaterRendersItsOwnTime) {
+  // The effect's layer starts two seconds in: composition frame 60 is 0.5 s of layer time, where
+  // the keyframed gain is 100 (it falls to 0 at 2.5 s); the passes are the composition's frame 60.
+  host().composition()->layer(kSolid)->offset = 2.0;
+  instance_->keyframes[GAIN_X] = {{0.5, 100.0}, {2.5, 0.0}};
+  source_.log_frames = true;
+  host::FrameRequest request;
+  request.layer = kSolid;
+  request.width = request.height = 40;
+  request.bit_depth = 32;
+  request.frame = 60;
+  ASSERT_EQ(host().renderFrame(*instance_, request, &frame_), PF_Err_NONE);
+  EXPECT_EQ(at(30, 25).red, 1.0f);
+  EXPECT_EQ(at(25, 35).blue, 1.0f);
+  EXPECT_EQ(source_.frames, std::set<int>{60});
 }
 
 TEST_F(SmartRenderTest, TextureFollowsTheLifeLayerInTheFullModeOnly) {
@@ -364,9 +414,11 @@ TEST_F(SmartRenderTest, FailuresReportAndHandEverythingBack) {
 
   // Without its record the render stops at once.
   PF_Handle seq = instance_->sequence_data;
-  instance_->sequence_data = nullptr;
+  PF_Handle copy = instance_->render_sequence_data;
+  instance_->sequence_data = instance_->render_sequence_data = nullptr;
   EXPECT_EQ(render(8), PF_Err_INTERNAL_STRUCT_DAMAGED);
   instance_->sequence_data = seq;
+  instance_->render_sequence_data = copy;
 }
 
 class InteractiveRenderTest : public SmartRenderTest {

@@ -67,7 +67,7 @@ int FieldLength(HWND dialog, int id) {
 
 }  // namespace
 
-PF_Err DoDialog(PF_InData* in_data) {
+PF_Err DoDialog(PF_InData* in_data, PF_OutData* out_data) {
   SuiteHandler suites(in_data->pica_basicP);
   HWND owner = nullptr;
   if (PF_Err err = GetMainWindow(suites, &owner)) return err;
@@ -90,6 +90,8 @@ PF_Err DoDialog(PF_InData* in_data) {
   copy(record.alpha, g_alpha_prefix);
   copy(record.specular, g_specular_prefix);
   copy(record.diffuse, g_diffuse_prefix);
+  // Frames made with the old prefixes gave lights the old roles.
+  out_data->out_flags |= PF_OutFlag_FORCE_RERENDER;
   return PF_Err_NONE;
 }
 

@@ -1,6 +1,7 @@
 // PF_Cmd_DO_DIALOG: the options dialog (resource 101). The user edits this instance's three
 // light-name prefixes and may reset or disable all three alerts at once. Confirmed prefixes are
-// checked for duplicates and stored in the instance's sequence record.
+// checked for duplicates and stored in the instance's sequence record. The render works on its own
+// copy of that record, so a stored change asks the host for a new copy and a new render.
 #pragma once
 
 #include "AE_EffectCB.h"
@@ -8,7 +9,7 @@
 
 namespace mf {
 
-PF_Err DoDialog(PF_InData* in_data);
+PF_Err DoDialog(PF_InData* in_data, PF_OutData* out_data);
 
 // Dialog procedure; the long parameter at creation is in_data.
 INT_PTR OptionsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
