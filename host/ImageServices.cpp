@@ -228,6 +228,8 @@ void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallback
 }
 
 void DetachImageServices() {
+  ReleaseSpareWorlds();
+  ReleaseSpareMemory();
   g_faults = nullptr;
   MemorySuiteTable(nullptr);
 }

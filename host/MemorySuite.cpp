@@ -26,6 +26,30 @@ std::mutex g_mutex;
 Faults* g_faults = nullptr;
 std::set<Block*>* g_blocks = new std::set<Block*>;  // never destroyed: see OutstandingMemHandles
 
+// The last large block freed, kept for a block of the same size (the next frame's point cache)
+// until the host goes away.
+constexpr AEGP_MemSize kSpareBlockBytes = AEGP_MemSize{16} << 20;
+void* g_spare = nullptr;
+AEGP_MemSize g_spare_size = 0;
+
+void* TakeSpareBlock(AEGP_MemSize size, bool clear) {
+  if (!g_spare || g_spare_size != size) return nullptr;
+  void* bytes = g_spare;
+  g_spare = nullptr;
+  if (clear) std::memset(bytes, 0, size);
+  return bytes;
+}
+
+void FreeBytes(void* bytes, AEGP_MemSize size) {
+  if (size < kSpareBlockBytes) {
+    std::free(bytes);
+    return;
+  }
+  std::free(g_spare);
+  g_spare = bytes;
+  g_spare_size = size;
+}
+
 bool Trips(const char* point) {
   return g_faults && g_faults->trip(point);
 }
@@ -42,8 +66,9 @@ A_Err NewMemHandle(AEGP_PluginID, const A_char* whatZ, AEGP_MemSize size, AEGP_M
   *memPH = nullptr;
   if (Trips("aegp.NewMemHandle")) return PF_Err_OUT_OF_MEMORY;
   // malloc(0) may return null; one byte keeps "made" and "refused" apart.
-  void* bytes =
-      (flags & AEGP_MemFlag_CLEAR) ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
+  const bool clear = (flags & AEGP_MemFlag_CLEAR) != 0;
+  void* bytes = TakeSpareBlock(size, clear);
+  if (!bytes) bytes = clear ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
   if (!bytes) return PF_Err_OUT_OF_MEMORY;
   Block* block = nullptr;
   try {
@@ -64,7 +89,7 @@ A_Err FreeMemHandle(AEGP_MemHandle memH) {
   if (!block) return PF_Err_BAD_CALLBACK_PARAM;
   if (Trips("aegp.FreeMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   g_blocks->erase(block);
-  std::free(block->bytes);
+  FreeBytes(block->bytes, block->size);
   delete block;
   return PF_Err_NONE;
 }
@@ -133,6 +158,12 @@ const AEGP_MemorySuite1 kMemorySuite = {NewMemHandle,      FreeMemHandle,    Loc
                                         SetMemReportingOn, GetMemStats};
 
 }  // namespace
+
+void ReleaseSpareMemory() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::free(g_spare);
+  g_spare = nullptr;
+}
 
 const AEGP_MemorySuite1* MemorySuiteTable(Faults* faults) {
   std::lock_guard<std::mutex> lock(g_mutex);

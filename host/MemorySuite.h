@@ -14,5 +14,8 @@ const AEGP_MemorySuite1* MemorySuiteTable(Faults* faults);
 // Blocks made and not yet freed, over the process: a handler that returns with this above its
 // starting value leaked a block.
 int OutstandingMemHandles();
+// The last large block freed is kept for the next block of its size (the next frame's point
+// cache); this hands it back to the system (the host does when it goes away).
+void ReleaseSpareMemory();
 
 }  // namespace mf::host

@@ -1,6 +1,9 @@
 #include "Worlds.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <new>
 #include <set>
@@ -23,8 +26,9 @@ constexpr std::size_t kRecordBytes = 64;  // the pixels start one cache line aft
 // Sits in front of every buffer the host makes.
 struct alignas(64) BufferRecord {
   uint32_t magic;
-  int32_t size_class;  // -1: not pooled
+  int32_t size_class;  // -1: not pooled, mapped from the system on its own
   uint32_t live;
+  uint32_t untouched;  // fresh from the system: every byte still zero
   int64_t capacity;
 };
 static_assert(sizeof(BufferRecord) == kRecordBytes);
@@ -36,9 +40,13 @@ struct Pool {
   // a record is only read after it is found here, so a stale or foreign world cannot make the
   // host read freed memory.
   std::set<const BufferRecord*> known;
+  // Large buffers disposed of, kept for the next frame's worlds of the same size until the host
+  // goes away (ReleaseSpareWorlds); the oldest go back to the system beyond kSpareLimit.
+  std::deque<BufferRecord*> spares;
   int live_worlds = 0;
   WorldPoolStats stats{0, 0};
 };
+constexpr std::size_t kSpareLimit = 8;
 
 Pool& ThePool() {
   static Pool* pool = new Pool;  // never destroyed: worlds may be freed during static teardown
@@ -51,17 +59,39 @@ int SizeClassOf(int64_t bytes) {
   return k < kClassCount ? k : -1;
 }
 
+// Large buffers are mapped from the system directly: their pages arrive zeroed and are only
+// made resident when written, so a cleared world that nothing draws into costs no memory.
 BufferRecord* AllocateRecord(int64_t capacity, int size_class) {
-  void* raw =
-      ::operator new (kRecordBytes + (std::size_t)capacity, std::align_val_t{64}, std::nothrow);
-  if (!raw) return nullptr;
-  auto* record = new (raw) BufferRecord{kRecordMagic, size_class, 0, capacity};
-  return record;
+  const std::size_t bytes = kRecordBytes + (std::size_t)capacity;
+  void* raw = nullptr;
+  if (size_class < 0) {
+    raw = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+  } else {
+    raw = ::operator new (bytes, std::align_val_t{64}, std::nothrow);
+    if (!raw) return nullptr;
+  }
+  return new (raw) BufferRecord{kRecordMagic, size_class, 0, size_class < 0 ? 1u : 0u, capacity};
 }
 
 void ReleaseRecord(BufferRecord* record) {
   record->magic = 0;
-  ::operator delete (record, std::align_val_t{64});
+  if (record->size_class < 0) {
+    ::munmap(record, kRecordBytes + (std::size_t)record->capacity);
+  } else {
+    ::operator delete (record, std::align_val_t{64});
+  }
+}
+
+// A kept large buffer of exactly this capacity, taken out of the spares; null when none.
+BufferRecord* TakeSpare(Pool& pool, int64_t capacity) {
+  for (auto it = pool.spares.begin(); it != pool.spares.end(); ++it) {
+    if ((*it)->capacity != capacity) continue;
+    BufferRecord* record = *it;
+    pool.spares.erase(it);
+    return record;
+  }
+  return nullptr;
 }
 
 char* PixelsOf(BufferRecord* record) {
@@ -95,22 +125,26 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
       pool.free_lists[size_class].pop_back();
       ++pool.stats.pool_reuses;
     } else {
-      const int64_t capacity = size_class >= 0 ? kSmallestClassBytes << size_class : bytes;
-      record = AllocateRecord(capacity, size_class);
-      if (!record) return PF_Err_OUT_OF_MEMORY;
+      if (size_class < 0) record = TakeSpare(pool, bytes);
+      if (!record) {
+        const int64_t capacity = size_class >= 0 ? kSmallestClassBytes << size_class : bytes;
+        record = AllocateRecord(capacity, size_class);
+        if (!record) return PF_Err_OUT_OF_MEMORY;
+        ++pool.stats.heap_allocations;
+      }
       try {
         pool.known.insert(record);
       } catch (const std::bad_alloc&) {
         ReleaseRecord(record);
         return PF_Err_OUT_OF_MEMORY;
       }
-      ++pool.stats.heap_allocations;
     }
     record->live = 1;
     ++pool.live_worlds;
   }
 
-  if (clear) std::memset(PixelsOf(record), 0, (std::size_t)bytes);
+  if (clear && !record->untouched) std::memset(PixelsOf(record), 0, (std::size_t)bytes);
+  record->untouched = 0;
   world->world_flags =
       PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);
   world->data = reinterpret_cast<PF_PixelPtr>(PixelsOf(record));
@@ -146,11 +180,26 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
       }
     } else {
       pool.known.erase(record);
-      ReleaseRecord(record);
+      try {
+        pool.spares.push_back(record);
+      } catch (const std::bad_alloc&) {
+        ReleaseRecord(record);
+      }
+      if (pool.spares.size() > kSpareLimit) {
+        ReleaseRecord(pool.spares.front());
+        pool.spares.pop_front();
+      }
     }
   }
   std::memset(world, 0, sizeof(*world));
   return PF_Err_NONE;
+}
+
+void ReleaseSpareWorlds() {
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.mutex);
+  for (BufferRecord* record : pool.spares) ReleaseRecord(record);
+  pool.spares.clear();
 }
 
 void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_PixelFormat format,

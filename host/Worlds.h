@@ -37,6 +37,9 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
 // record is refused. A world the host did not make (or already disposed) gives
 // PF_Err_BAD_CALLBACK_PARAM and is left as it is.
 PF_Err FreeWorld(PF_EffectWorld* world);
+// Large buffers are kept after FreeWorld for the next frame's worlds of the same size; this hands
+// them back to the system (the host does when it goes away).
+void ReleaseSpareWorlds();
 
 // Describes memory owned elsewhere as a world of the given format (rowbytes as given), so the
 // image services accept it; FreeWorld refuses such a world.
