@@ -229,18 +229,25 @@ std::optional<ProjectedPoint> ProjectPoint(const RenderCamera& camera, const Pro
   return p;
 }
 
-void SortCloudByDepth(CloudPoint* points, A_long count) {
-  if (!points || count < 2) return;
-  if (count >= 100) {
-    SortByDepthDescending(points, 0, count - 1);
+void CloudDrawOrder(const CloudPoint* points, A_long count, std::vector<uint32_t>& order) {
+  if (!points || count < 1) {
+    order.clear();
     return;
   }
+  if (count >= 100) {
+    DepthOrder(
+        points, (std::size_t)count, [](const CloudPoint& p) { return p.depth; }, order);
+    return;
+  }
+  // Neighbour swaps, as few clouds are this small: a NaN depth stays where it was stored.
+  order.resize((std::size_t)count);
+  for (A_long i = 0; i < count; ++i) order[i] = (uint32_t)i;
   bool swapped = true;
   while (swapped) {
     swapped = false;
     for (A_long i = 0; i + 1 < count; ++i) {
-      if (points[i + 1].depth > points[i].depth) {
-        std::swap(points[i], points[i + 1]);
+      if (points[order[i + 1]].depth > points[order[i]].depth) {
+        std::swap(order[i], order[i + 1]);
         swapped = true;
       }
     }

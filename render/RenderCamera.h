@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "AE_CompSuites.h"
 #include "AE_Effect.h"
@@ -73,8 +74,8 @@ std::optional<ProjectedPoint> ProjectPoint(const RenderCamera& camera,
                                            const PreRenderData& pre, bool two_d, Vec3 world,
                                            Vec3 reference);
 
-// Orders the first count records farthest first (larger depth first); equal depths keep their
-// storage order below 100 points.
-void SortCloudByDepth(CloudPoint* points, A_long count);
+// The drawing order of the first count records, farthest first (larger depth first), as indices;
+// equal depths keep their storage order. The records stay where they are.
+void CloudDrawOrder(const CloudPoint* points, A_long count, std::vector<uint32_t>& order);
 
 }  // namespace mf

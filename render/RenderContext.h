@@ -194,6 +194,7 @@ struct RenderContext {
 
   CloudPoint* cache;  // locked pixel cache: grid width × grid height records
   A_long point_count;
+  const uint32_t* order;  // drawing order of the cache's records; null: the cache's own order
 
   const PF_ParamDef& layerDef(RenderLayer which) const { return layers[which].def; }
   PF_EffectWorld* layerWorld(RenderLayer which) {

@@ -2,6 +2,7 @@
 // in the comments from the camera's position, rotation and zoom.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -242,7 +243,7 @@ TEST(RenderCameraChoice, ModesPickTheCompositionAffectOrReferenceCamera) {
   }
 }
 
-TEST(RenderCameraSort, SmallCloudsKeepEqualDepthsInOrderLargeOnesAreSortedFarthestFirst) {
+TEST(RenderCameraSort, FarthestFirstWithEqualDepthsInStorageOrderAndRecordsUnmoved) {
   for (A_long n : {0, 1, 2, 99, 100, 257}) {
     std::vector<CloudPoint> points(n);
     for (A_long i = 0; i < n; ++i) {
@@ -250,15 +251,23 @@ TEST(RenderCameraSort, SmallCloudsKeepEqualDepthsInOrderLargeOnesAreSortedFarthe
       points[i].depth = (float)((i * 37) % 11);  // many equal depths
       points[i].source_x = i;
     }
-    SortCloudByDepth(points.data(), n);
-    for (A_long i = 1; i < n; ++i) {
-      ASSERT_GE(points[i - 1].depth, points[i].depth) << n;
-      if (n < 100 && points[i - 1].depth == points[i].depth) {
-        EXPECT_LT(points[i - 1].source_x, points[i].source_x) << "equal depths reordered";
-      }
+    std::vector<uint32_t> order;
+    CloudDrawOrder(points.data(), n, order);
+    ASSERT_EQ(order.size(), (size_t)n);
+    std::vector<bool> seen(n, false);
+    for (A_long i = 0; i < n; ++i) {
+      ASSERT_EQ(points[i].source_x, i) << "a record moved";
+      seen[order[i]] = true;
+      if (i == 0) continue;
+      const CloudPoint &a = points[order[i - 1]], &b = points[order[i]];
+      ASSERT_GE(a.depth, b.depth) << n;
+      if (a.depth == b.depth) EXPECT_LT(a.source_x, b.source_x) << "equal depths reordered";
     }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), n);
   }
-  SortCloudByDepth(nullptr, 5);  // nothing to sort, nothing touched
+  std::vector<uint32_t> order{7};
+  CloudDrawOrder(nullptr, 5, order);  // nothing to sort, nothing touched
+  EXPECT_TRUE(order.empty());
 }
 
 // The camera choice through the host's composition suites.
