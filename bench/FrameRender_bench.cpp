@@ -36,9 +36,9 @@ namespace {
 constexpr double kEye[3] = {0.5, 0.5, -1.0};
 constexpr double kTarget[3] = {0.5, 0.5, 0.5};
 
-// Colour and position passes of the displaced plane, w × h, every pixel opaque.
+// Colour, position and normal passes of the displaced plane, w × h, every pixel opaque.
 struct Passes {
-  std::shared_ptr<mf::host::LayerImage> color, position;
+  std::shared_ptr<mf::host::LayerImage> color, position, normal;
 };
 
 Passes MakePasses(int w, int h) {
@@ -67,6 +67,13 @@ Passes MakePasses(int w, int h) {
       c[2] = pos[2] / 0.15f;
       c[3] = 1;
     }
+  }
+  p.normal = std::make_shared<mf::host::LayerImage>(*p.position);
+  for (size_t i = 0; i < p.normal->rgba.size(); i += 4) {
+    float* n = &p.normal->rgba[i];  // tilted by the displacement, never away from the camera
+    const float x = n[2] - 0.075f, y = 0.5f * (n[0] - 0.5f), z = -1.0f;
+    const float k = 1.0f / std::sqrt(x * x + y * y + z * z);
+    n[0] = x * k, n[1] = y * k, n[2] = z * k, n[3] = 1;
   }
   return p;
 }
@@ -118,13 +125,13 @@ class PassSource final : public mf::host::LayerSource {
   std::map<int, std::shared_ptr<const mf::host::LayerImage>> images;
 };
 
-// Layers: 0 camera, 1 the solid carrying the effect, 2 colour, 3 position pass.
-constexpr int kSolid = 1, kColor = 2, kPositions = 3;
-
 // A host with the effect applied at its defaults, the two passes chosen in its layer controls.
+// Lit: a normal pass and two point lights, a diffuse and a specular one, with normal blending,
+// anti-aliasing and softened stamps. Layers: the camera, the lights, the solid carrying the
+// effect, colour, position, normal.
 class Rig {
  public:
-  Rig(int w, int h, const Passes& passes) : w_(w), h_(h) {
+  Rig(int w, int h, const Passes& passes, bool lit = false) : w_(w), h_(h) {
     dir_ =
         std::filesystem::temp_directory_path() / ("motefield-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
@@ -145,12 +152,26 @@ class Rig {
         mf::host::Animated::Constant({kTarget[0], kTarget[1], kTarget[2], 0});
     camera.streams[AEGP_LayerStream_ZOOM] = mf::host::Animated::Constant({(double)w, 0, 0, 0});
     comp->addLayer(camera);
+    if (lit) {
+      const char* names[2] = {"Diffuse key", "Specular key"};
+      const double at[2][3] = {{0.2, 0.2, -0.6}, {0.8, 0.3, -0.5}};
+      for (int i = 0; i < 2; ++i) {
+        mf::host::CompLayer light;
+        light.name = names[i];
+        light.kind = mf::host::LayerKind::kLight;
+        light.light_type = AEGP_LightType_POINT;
+        light.streams[AEGP_LayerStream_POSITION] =
+            mf::host::Animated::Constant({at[i][0], at[i][1], at[i][2], 0});
+        comp->addLayer(light);
+      }
+    }
+    solid_ = comp->numLayers();
     mf::host::CompLayer solid;
     solid.name = "Cloud";
     solid.width = w;
     solid.height = h;
     comp->addLayer(solid);
-    for (const char* name : {"beauty", "P"}) {
+    for (const char* name : {"beauty", "P", "N"}) {
       mf::host::CompLayer footage;
       footage.name = name;
       footage.kind = mf::host::LayerKind::kFootage;
@@ -158,17 +179,26 @@ class Rig {
       footage.height = h;
       comp->addLayer(footage);
     }
-    source_.images[kColor] = passes.color;
-    source_.images[kPositions] = passes.position;
+    const int color = solid_ + 1, positions = solid_ + 2, normals = solid_ + 3;
+    source_.images[color] = passes.color;
+    source_.images[positions] = passes.position;
+    source_.images[normals] = passes.normal;
     host_->setComposition(std::move(comp));
     host_->setLayerSource(&source_);
     if (host_->globalSetup() != PF_Err_NONE) return;
     instance_ = host_->newInstance();
     if (!instance_) return;
-    host_->composition()->attachEffect(kSolid, instance_);
-    instance_->params[SOURCE_LAYER].u.ld.reserved0 = reinterpret_cast<void*>((intptr_t)kColor + 1);
-    instance_->params[POSITION_PASS].u.ld.reserved0 =
-        reinterpret_cast<void*>((intptr_t)kPositions + 1);
+    host_->composition()->attachEffect(solid_, instance_);
+    auto choose = [&](int param, int layer) {
+      instance_->params[param].u.ld.reserved0 = reinterpret_cast<void*>((intptr_t)layer + 1);
+    };
+    choose(SOURCE_LAYER, color);
+    choose(POSITION_PASS, positions);
+    if (!lit) return;
+    choose(NORMAL_PASS, normals);
+    instance_->params[PIXEL_BLEND_MODE].u.pd.value = 2;  // normal
+    instance_->params[ENABLE_PIXEL_ANTIALIAS].u.bd.value = 1;
+    instance_->params[SOFTEN_PIXELS].u.bd.value = 1;
   }
   ~Rig() {
     frame_.reset();
@@ -181,7 +211,7 @@ class Rig {
 
   PF_Err render(int bit_depth) {
     mf::host::FrameRequest request;
-    request.layer = kSolid;
+    request.layer = solid_;
     request.width = w_;
     request.height = h_;
     request.bit_depth = bit_depth;
@@ -193,6 +223,7 @@ class Rig {
 
  private:
   int w_, h_;
+  int solid_ = 0;
   std::filesystem::path dir_;
   std::unique_ptr<mf::host::Host> host_;
   PassSource source_;
@@ -223,10 +254,10 @@ void SetPointCounters(benchmark::State& state, double points, double peak_mb) {
 }
 
 // Args: bit depth, width, height.
-void BM_FrameRender(benchmark::State& state) {
+void FrameRender(benchmark::State& state, bool lit) {
   const int depth = (int)state.range(0), w = (int)state.range(1), h = (int)state.range(2);
   const Passes passes = MakePasses(w, h);
-  Rig rig(w, h, passes);
+  Rig rig(w, h, passes, lit);
   if (!rig.ready()) {
     state.SkipWithError("the effect could not be set up in the host");
     return;
@@ -250,6 +281,18 @@ void BM_FrameRender(benchmark::State& state) {
   SetPointCounters(state, (double)w * h, peak);
   state.counters["covered"] = (double)CoveredPixels(rig.frame());
 }
+void BM_FrameRender(benchmark::State& state) {
+  FrameRender(state, false);
+}
+// Normal blend, anti-aliasing, soften and two lights.
+void BM_FrameRenderLit(benchmark::State& state) {
+  FrameRender(state, true);
+}
+BENCHMARK(BM_FrameRenderLit)
+    ->ArgNames({"bits", "w", "h"})
+    ->Args({32, 1920, 1080})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrameRender)
     ->ArgNames({"bits", "w", "h"})
     ->Args({8, 1920, 1080})
