@@ -24,6 +24,8 @@ struct RenderOptions {
   int bit_depth = 0;   // 0: the scene's
   int downsample = 0;  // 0: the scene's
   bool skip_existing = false;
+  int jobs = 0;             // frames rendered at once, each in its own process; 0: one per core
+  std::string compression;  // EXR compression; empty: the writer's default
 };
 int RunRender(const CommonOptions& common, const RenderOptions& options);
 // Renders the built-in scene (no files needed) to output, by default demo.png.

@@ -101,6 +101,7 @@ void FrameOutput::write(const host::Frame& frame, int frame_number) const {
   // No time stamp: a frame renders to the same bytes wherever and whenever it is rendered, so
   // frames from a farm's nodes or a re-run match a local render exactly.
   spec.attribute("DateTime", "");
+  if (extension_ == ".exr" && !compression_.empty()) spec.attribute("compression", compression_);
 
   auto out = OIIO::ImageOutput::create(target.string());
   if (!out)
@@ -122,6 +123,19 @@ void FrameOutput::write(const host::Frame& frame, int frame_number) const {
     fs::remove(temp, ec);
     throw OutputError(target.string() + ": cannot write here: " + why);
   }
+}
+
+void FrameOutput::setCompression(const std::string& name) {
+  static const char* const kNames[] = {"none",  "rle", "zips", "zip",  "piz",
+                                       "pxr24", "b44", "b44a", "dwaa", "dwab"};
+  for (const char* known : kNames) {
+    if (name == known) {
+      compression_ = name;
+      return;
+    }
+  }
+  throw OutputError("unknown EXR compression \"" + name +
+                    "\"; use none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa or dwab");
 }
 
 }  // namespace mf::cli

@@ -33,8 +33,12 @@ class FrameOutput {
   void checkWritable() const;
   // Writes one frame; throws OutputError naming the file.
   void write(const host::Frame& frame, int frame_number) const;
+  // EXR compression by its OpenEXR name (none, rle, zips, zip, piz, pxr24, b44, b44a, dwaa,
+  // dwab); empty keeps the writer's default, zip. Throws OutputError for another name.
+  void setCompression(const std::string& name);
 
  private:
+  std::string compression_;
   host::FramePattern pattern_;
   std::string extension_;
   int bit_depth_;

@@ -9,6 +9,7 @@
 #include "cli/CompleteFrame.h"
 #include "cli/FrameOutput.h"
 #include "cli/FrameRange.h"
+#include "cli/FrameScheduler.h"
 #include "cli/RenderJob.h"
 #include "host/Composition.h"
 #include "host/Expressions.h"
@@ -269,6 +270,10 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
         downsample,       true,  &footage};
     job.high_quality = job.scene.render.quality != "draft";
     job.skip_existing = options.skip_existing;
+    if (!options.compression.empty()) job.output.setCompression(options.compression);
+    const int jobs = options.jobs > 0 ? options.jobs : AvailableCores();
+    if (jobs > 1 && job.frames.size() > 1 && job.output.hasPattern())
+      return RunFramesInParallel(std::move(job), jobs, common, std::cout, std::cerr);
     return job.run(common, std::cout, std::cerr);
   } catch (const host::SceneError& e) {
     std::cerr << "motefield: " << e.what() << "\n";

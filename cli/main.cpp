@@ -39,6 +39,13 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 64));
   render->add_flag("--skip-existing", render_options.skip_existing,
                    "leave frames whose file is already there and complete");
+  render
+      ->add_option("--jobs", render_options.jobs,
+                   "frames rendered at once, each in its own process (default: one per core)")
+      ->check(CLI::Range(1, 256));
+  render->add_option("--compression", render_options.compression,
+                     "EXR compression: none, rle, zips, zip (default), piz, pxr24, b44, b44a, "
+                     "dwaa or dwab");
 
   std::string demo_output = "demo.png";
   auto* demo = app.add_subcommand("demo", "render a built-in scene; no files needed");

@@ -1,0 +1,78 @@
+// `motefield render --jobs N` and `--compression`, as a person runs them.
+#include <gtest/gtest.h>
+
+#include <OpenImageIO/imageio.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "HostFixture.h"
+
+namespace mf::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenderJobs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ScratchDir(std::string("jobs-") +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // A 2 × 2 position pass; every frame of the scene reads it.
+    const float p[4][4] = {{10, 20, 30, 1}, {11, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}};
+    OIIO::ImageSpec spec(2, 2, 4, OIIO::TypeDesc::FLOAT);
+    auto out = OIIO::ImageOutput::create((dir_ / "p.exr").string());
+    out->open((dir_ / "p.exr").string(), spec);
+    out->write_image(OIIO::TypeDesc::FLOAT, p);
+    out->close();
+    std::ofstream(dir_ / "scene.json")
+        << R"({"composition": {"width": 6, "height": 4, "duration": 5},
+      "layers": [
+        {"name": "P", "type": "footage", "source": "p.exr"},
+        {"name": "Cloud", "type": "solid", "color": [0, 0, 0, 0],
+         "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P"}}}]})";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  int motefield(const std::string& args, std::string* out) {
+    const fs::path o = dir_ / "stdout.txt";
+    const std::string cmd = "cd " + dir_.string() + " && " + MOTEFIELD_CLI_PATH +
+                            " --preferences prefs.json " + args + " >" + o.string() + " 2>&1";
+    const int status = std::system(cmd.c_str());
+    std::ifstream in(o);
+    std::stringstream s;
+    s << in.rdbuf();
+    *out = s.str();
+    return WEXITSTATUS(status);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(RenderJobs, FramesSharedAmongProcessesAreAllWrittenAndCountedOnce) {
+  std::string out;
+  ASSERT_EQ(motefield("render scene.json --frames 0-4 --jobs 3 -o out/c.####.exr", &out), 0) << out;
+  for (int f = 0; f <= 4; ++f) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "out/c.%04d.exr", f);
+    EXPECT_TRUE(fs::exists(dir_ / name)) << name;
+  }
+  EXPECT_NE(out.find("rendered 5 frames,"), std::string::npos) << out;
+  for (const auto& e : fs::recursive_directory_iterator(dir_))
+    EXPECT_EQ(e.path().filename().string().find("partial"), std::string::npos) << e.path();
+}
+
+TEST_F(RenderJobs, CompressionIsChosenByNameAndAnUnknownNameRefused) {
+  std::string out;
+  ASSERT_EQ(motefield("render scene.json --frames 0 --compression piz -o c.exr", &out), 0) << out;
+  auto in = OIIO::ImageInput::open((dir_ / "c.exr").string());
+  ASSERT_TRUE(in);
+  EXPECT_EQ(in->spec().get_string_attribute("compression"), "piz");
+  in.reset();
+  EXPECT_EQ(motefield("render scene.json --frames 0 --compression zap -o d.exr", &out), 2);
+  EXPECT_NE(out.find("unknown EXR compression \"zap\""), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(dir_ / "d.exr"));
+}
+
+}  // namespace
+}  // namespace mf::test
