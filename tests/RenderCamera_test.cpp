@@ -261,7 +261,9 @@ TEST(RenderCameraSort, FarthestFirstWithEqualDepthsInStorageOrderAndRecordsUnmov
       if (i == 0) continue;
       const CloudPoint &a = points[order[i - 1]], &b = points[order[i]];
       ASSERT_GE(a.depth, b.depth) << n;
-      if (a.depth == b.depth) EXPECT_LT(a.source_x, b.source_x) << "equal depths reordered";
+      if (a.depth == b.depth) {
+        EXPECT_LT(a.source_x, b.source_x) << "equal depths reordered";
+      }
     }
     EXPECT_EQ(std::count(seen.begin(), seen.end(), true), n);
   }
