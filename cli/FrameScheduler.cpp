@@ -138,14 +138,16 @@ int RunFramesInParallel(RenderJob job, int workers, const CommonOptions& common,
   std::map<size_t, std::string> lines;
   size_t next_line = 0;
   long long points = 0;
-  int rendered = 0;
+  int rendered = 0, complete = 0;
   const std::regex count(R"(\(\d+ of \d+\))");
-  const std::regex summary(R"(^rendered (\d+) frames?, (\d+) points)");
+  const std::regex summary(
+      R"(^rendered (\d+) frames?, (\d+) points.*?(; (\d+) already complete)?$)");
   auto take = [&](Worker& w, const std::string& line) {
     std::smatch m;
     if (std::regex_search(line, m, summary)) {
       rendered += std::stoi(m[1]);
       points += std::stoll(m[2]);
+      if (m[4].matched) complete += std::stoi(m[4]);
     } else if (line.rfind("frame ", 0) == 0 && w.lines < w.frames.size()) {
       const size_t at = w.frames[w.lines++];
       lines[at] = std::regex_replace(
@@ -205,7 +207,9 @@ int RunFramesInParallel(RenderJob job, int workers, const CommonOptions& common,
   char text[200];
   std::snprintf(text, sizeof(text), "rendered %d frame%s, %lld points, %.2f s (%d processes)",
                 rendered, rendered == 1 ? "" : "s", points, seconds, workers);
-  out << text << std::endl;
+  out << text;
+  if (job.skip_existing) out << "; " << complete << " already complete";
+  out << std::endl;
   return 0;
 }
 
