@@ -32,16 +32,96 @@ std::string Clean(std::string message) {
   return message;
 }
 
+const char* DepthName(OIIO::TypeDesc type) {
+  return type == OIIO::TypeDesc::UINT8    ? "8"
+         : type == OIIO::TypeDesc::UINT16 ? "16"
+         : type == OIIO::TypeDesc::HALF   ? "half"
+                                          : "float";
+}
+
+// The file's channel type: the one asked for when the format holds it, else the render's depth
+// as near as the format allows.
+OIIO::TypeDesc FileType(const fs::path& path, const std::string& extension, int bit_depth,
+                        std::optional<FileDepth> asked) {
+  if (!asked) {
+    if (extension == ".exr") return bit_depth == 32 ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::HALF;
+    if (bit_depth == 8) return OIIO::TypeDesc::UINT8;
+    if (bit_depth == 16 || extension == ".png") return OIIO::TypeDesc::UINT16;
+    return OIIO::TypeDesc::FLOAT;
+  }
+  const OIIO::TypeDesc type = *asked == FileDepth::k8      ? OIIO::TypeDesc::UINT8
+                              : *asked == FileDepth::k16   ? OIIO::TypeDesc::UINT16
+                              : *asked == FileDepth::kHalf ? OIIO::TypeDesc::HALF
+                                                           : OIIO::TypeDesc::FLOAT;
+  const bool is_float = type == OIIO::TypeDesc::HALF || type == OIIO::TypeDesc::FLOAT;
+  if (extension == ".png" && is_float)
+    throw OutputError(path.string() + ": PNG holds 8 or 16 bits, not " + DepthName(type) +
+                      "; write .exr or .tif for float values");
+  if (extension == ".exr" && !is_float)
+    throw OutputError(path.string() + ": EXR holds half or float, not " + DepthName(type) +
+                      " bits; write .png or .tif for 8 or 16 bits");
+  return type;
+}
+
+// One colour configuration for the process: reading $OCIO's is slow.
+OIIO::ColorConfig& Colour() {
+  static OIIO::ColorConfig config;
+  config.geterror();  // a missing $OCIO is not a fault: the built-in spaces serve
+  return config;
+}
+
+bool IsLinear(const std::string& name) {
+  return Lower(name) == "linear";
+}
+
+// Linear to the named colour space; throws OutputError naming the spaces known.
+OIIO::ColorProcessorHandle Encoder(const std::string& name) {
+  OIIO::ColorConfig& config = Colour();
+  const char* linear = config.getColorSpaceNameByRole("scene_linear");
+  auto processor = config.createColorProcessor(linear ? linear : "linear", name);
+  config.geterror();
+  if (processor) return processor;
+  std::string known;
+  const std::vector<std::string> names = config.getColorSpaceNames();
+  for (size_t i = 0; i < names.size() && i < 16; ++i)
+    known += (known.empty() ? "" : ", ") + names[i];
+  if (names.size() > 16) known += ", ...";
+  throw OutputError("unknown colour space \"" + name + "\" (known: " + known + ")");
+}
+
+// Colour divided by alpha, where alpha leaves any colour to recover.
+void Unpremultiply(std::vector<float>& rgba) {
+  for (size_t i = 0; i < rgba.size(); i += 4) {
+    const float a = rgba[i + 3];
+    for (int c = 0; c < 3; ++c) rgba[i + c] = a > 0 ? rgba[i + c] / a : 0.0f;
+  }
+}
+
 }  // namespace
 
-FrameOutput::FrameOutput(const fs::path& path, int bit_depth)
-    : pattern_(host::FramePattern::Parse(path)), bit_depth_(bit_depth) {
+std::optional<FileDepth> ParseFileDepth(const std::string& text) {
+  if (text == "8") return FileDepth::k8;
+  if (text == "16") return FileDepth::k16;
+  if (text == "half") return FileDepth::kHalf;
+  if (text == "float" || text == "32") return FileDepth::kFloat;
+  return std::nullopt;
+}
+
+FrameOutput::FrameOutput(const fs::path& path, int bit_depth, const OutputSettings& settings)
+    : pattern_(host::FramePattern::Parse(path)) {
   extension_ = Lower(path.extension().string());
   if (extension_ != ".exr" && extension_ != ".tif" && extension_ != ".tiff" && extension_ != ".png")
     throw OutputError(path.string() + ": unknown output format \"" + path.extension().string() +
                       "\" (use .exr, .tif, .tiff or .png)");
   if (bit_depth != 8 && bit_depth != 16 && bit_depth != 32)
     throw OutputError("bit depth must be 8, 16 or 32");
+  type_ = FileType(path, extension_, bit_depth, settings.depth);
+  colorspace_ = settings.colorspace;
+  if (!IsLinear(colorspace_)) {
+    // Checked for every format, so that a misspelt name is caught before a long render.
+    auto encode = Encoder(colorspace_);
+    if (type_ == OIIO::TypeDesc::UINT8 || type_ == OIIO::TypeDesc::UINT16) encode_ = encode;
+  }
 }
 
 void FrameOutput::checkWritable() const {
@@ -83,21 +163,20 @@ void FrameOutput::write(const host::Frame& frame, int frame_number) const {
   });
   if (err) throw OutputError(target.string() + ": the frame's pixel format is unknown");
 
-  OIIO::TypeDesc type = OIIO::TypeDesc::UINT8;
-  if (extension_ == ".exr") {
-    type = bit_depth_ == 32 ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::HALF;
-  } else if (extension_ == ".png") {
-    type = bit_depth_ == 8 ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16;
-  } else {
-    type = bit_depth_ == 8    ? OIIO::TypeDesc::UINT8
-           : bit_depth_ == 16 ? OIIO::TypeDesc::UINT16
-                              : OIIO::TypeDesc::FLOAT;
-  }
-  OIIO::ImageSpec spec(w, h, 4, type);
+  OIIO::ImageSpec spec(w, h, 4, type_);
   spec.channelnames = {"R", "G", "B", "A"};
   spec.alpha_channel = 3;
-  // The values are written as they are, without dividing colour by alpha.
-  spec.attribute("oiio:UnassociatedAlpha", 1);
+  if (type_ == OIIO::TypeDesc::UINT8 || type_ == OIIO::TypeDesc::UINT16) {
+    Unpremultiply(rgba);
+    if (encode_)
+      encode_->apply(rgba.data(), w, h, 4, sizeof(float), 4 * sizeof(float),
+                     static_cast<OIIO::stride_t>(w) * 4 * sizeof(float));
+    // Straight already: the writer must not divide again.
+    spec.attribute("oiio:UnassociatedAlpha", 1);
+    spec.attribute("oiio:ColorSpace", encode_ ? colorspace_ : std::string("linear"));
+  } else {
+    spec.attribute("oiio:ColorSpace", "linear");
+  }
   // No time stamp: a frame renders to the same bytes wherever and whenever it is rendered, so
   // frames from a farm's nodes or a re-run match a local render exactly.
   spec.attribute("DateTime", "");

@@ -1,13 +1,22 @@
 // Writing rendered frames to image files. The format follows the extension (.exr, .tif/.tiff,
-// .png); the file keeps the render's depth where the format can: EXR float for 32-bit and half
-// otherwise, TIFF 8, 16 or 32-bit float, PNG 8 or 16-bit (a 32-bit render is written as 16-bit,
-// clamped to 0 to 1). Channels are written red, green, blue, alpha, with the render's full scale
-// (255, 32768 or 1.0) mapped to the file's. Every file is written under a temporary name beside
-// its target and renamed over it when complete, so a failure or an interruption never leaves a
-// half-written file.
+// .png). The file's depth is asked for (8, 16, half, float) or else follows the render's where
+// the format can hold it: EXR float for 32-bit and half otherwise, TIFF 8, 16 or 32-bit float,
+// PNG 8 or 16-bit (a 32-bit render is written as 16-bit). Channels are written red, green, blue,
+// alpha, with the render's full scale (255, 32768 or 1.0) mapped to the file's.
+//
+// Float files (EXR, half or float TIFF) keep the values as the host hands them over: linear,
+// colour premultiplied by alpha, nothing clamped. 8- and 16-bit files are what image viewers
+// expect: colour divided by alpha (straight) and encoded for display in a colour space that
+// OpenImageIO's colour management knows ($OCIO's configuration when set, else its built-in
+// linear, sRGB and Rec709), clamped to 0 to 1; the colour space "linear" leaves values as they
+// are. Every file is written under a temporary name beside its target and renamed over it when
+// complete, so a failure or an interruption never leaves a half-written file.
 #pragma once
 
+#include <OpenImageIO/color.h>
+
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -21,10 +30,20 @@ class OutputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+enum class FileDepth { k8, k16, kHalf, kFloat };
+// "8", "16", "half" or "float"; absent for anything else.
+std::optional<FileDepth> ParseFileDepth(const std::string& text);
+
+struct OutputSettings {
+  std::optional<FileDepth> depth;   // absent: the render's, where the format can hold it
+  std::string colorspace = "sRGB";  // of 8- and 16-bit files
+};
+
 class FrameOutput {
  public:
-  // Throws OutputError for an unknown extension.
-  FrameOutput(const std::filesystem::path& path, int bit_depth);
+  // Throws OutputError for an unknown extension, a depth the format cannot hold or a colour space
+  // that colour management does not know.
+  FrameOutput(const std::filesystem::path& path, int bit_depth, const OutputSettings& settings = {});
 
   bool hasPattern() const { return pattern_.sequence; }
   std::filesystem::path fileFor(int frame) const { return pattern_.fileFor(frame); }
@@ -41,7 +60,9 @@ class FrameOutput {
   std::string compression_;
   host::FramePattern pattern_;
   std::string extension_;
-  int bit_depth_;
+  OIIO::TypeDesc type_;
+  std::string colorspace_;            // of integer files
+  OIIO::ColorProcessorHandle encode_;  // linear to colorspace_; null for linear
 };
 
 }  // namespace mf::cli

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Commands.h"
+#include "cli/ControlNames.h"
 #include "host/Text.h"
 #include "params/ParamTable.h"
 
@@ -109,6 +110,23 @@ std::string Pad(const std::string& utf8, int width) {
   return utf8 + std::string(columns < width ? width - columns : 1, ' ');
 }
 
+// Every popup's values with both of their names; a scene may give any of the three.
+void PrintPopupChoices(size_t count, std::ostream& out) {
+  out << "\nPopup choices (a scene may give the number, the menu's text or the English name):\n";
+  for (size_t i = 0; i < count; ++i) {
+    const std::vector<PopupChoice> choices = PopupChoices(static_cast<int>(i));
+    if (choices.empty()) continue;
+    out << "\n" << ParamIdentifier(static_cast<int>(i)) << "\n";
+    for (const PopupChoice& c : choices) {
+      out << "  " << std::right << std::setw(2) << c.value << "  " << std::left;
+      if (c.menu.empty())
+        out << "(separator)\n";
+      else
+        out << Pad(c.menu, 18) << c.english << "\n";
+    }
+  }
+}
+
 }  // namespace
 
 int RunInfo(const CommonOptions& common, std::ostream& out) {
@@ -153,6 +171,7 @@ int RunInfo(const CommonOptions& common, std::ostream& out) {
         << std::setw(10) << TypeName(p.param_type) << Pad(DefaultOf(p), 16) << std::setw(20)
         << valid << std::setw(16) << slider << FlagsOf(p) << "\n";
   }
+  PrintPopupChoices(params.size(), out);
   return 0;
 }
 

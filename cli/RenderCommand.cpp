@@ -1,12 +1,15 @@
 // `motefield render`: renders a scene's frames through the effect and writes them to image files.
-#include <unistd.h>
-
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/CompleteFrame.h"
+#include "cli/ControlNames.h"
+#include "cli/DroppedSamples.h"
 #include "cli/FrameOutput.h"
 #include "cli/FrameRange.h"
 #include "cli/FrameScheduler.h"
@@ -63,21 +66,106 @@ host::EffectInstance* SetUpInstance(host::Host& host, const host::Scene& scene, 
     instance = host.newInstance(err);
   }
   if (!instance || *err) return nullptr;
-  host::ApplyControls(scene, layer, *instance,
-                      [](const std::string& id) { return ParamIndexFromIdentifier(id); });
+  host::ApplyControls(
+      scene, layer, *instance, [](const std::string& id) { return ParamIndexFromIdentifier(id); },
+      ControlWords());
   return instance;
 }
 
-std::string PointCount(const std::vector<std::string>& info, long long* points) {
-  if (info.size() < 2 || info[0].rfind("Number of pixels", 0) != 0) return "";
+// The point count of the effect's Info line ("Number of pixels : ", N); absent without one.
+std::optional<long long> PointCount(const std::vector<std::string>& info) {
+  if (info.size() < 2 || info[0].rfind("Number of pixels", 0) != 0) return std::nullopt;
   try {
-    *points += std::stoll(info[1]);
+    return std::stoll(info[1]);
   } catch (...) {
+    return std::nullopt;
   }
-  return info[0] + info[1];
+}
+
+// The layer a layer control names; absent when none is chosen.
+std::optional<int> ChosenLayer(const host::EffectInstance& instance, int index) {
+  if (index >= static_cast<int>(instance.params.size())) return std::nullopt;
+  const intptr_t chosen = reinterpret_cast<intptr_t>(instance.params[index].u.ld.reserved0);
+  return chosen > 0 ? std::optional<int>(static_cast<int>(chosen - 1)) : std::nullopt;
+}
+
+// Whether the frame is seen through the composition's camera: every 3D mode, and the 2D
+// position and normal modes relative to the camera.
+bool NeedsCompCamera(const host::EffectInstance& instance) {
+  const int mode = instance.params[RENDER_MODE].u.pd.value;
+  if (mode == 2) return false;
+  if (mode == 7 || mode == 8) return instance.params[RELATIVE_CAMERA].u.bd.value != 0;
+  return true;
+}
+
+// "3" or "0-47" or "0-2, 5 and 9 more".
+std::string FrameList(const std::vector<int>& frames) {
+  std::string out;
+  size_t runs = 0;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    size_t j = i;
+    while (j + 1 < frames.size() && frames[j + 1] == frames[j] + 1) ++j;
+    if (++runs > 4) return out + " and more";
+    out += (out.empty() ? "" : ", ") + std::to_string(frames[i]) +
+           (j > i ? "-" + std::to_string(frames[j]) : "");
+    i = j;
+  }
+  return out;
+}
+
+std::string FrameLine(int frame, size_t done, size_t total, const fs::path& file,
+                      std::optional<long long> points, long long non_finite, double seconds) {
+  char time[32];
+  std::snprintf(time, sizeof(time), "%.2f s", seconds);
+  std::string line = "frame " + std::to_string(frame) + " (" + std::to_string(done) + " of " +
+                     std::to_string(total) + "): " + file.string();
+  if (points) line += ", " + std::to_string(*points) + " points";
+  if (non_finite)
+    line += ", " + std::to_string(non_finite) + (non_finite == 1 ? " sample" : " samples") +
+            " dropped (position not finite)";
+  return line + ", " + time;
 }
 
 }  // namespace
+
+void RenderJob::warnOfDefaultCamera(host::Host& host, const host::EffectInstance& instance,
+                                    std::ostream& err) const {
+  if (!NeedsCompCamera(instance)) return;
+  std::vector<int> without;
+  for (int frame : frames)
+    if (!host.composition()->activeCamera(frame / scene.composition.frame_rate))
+      without.push_back(frame);
+  if (without.empty()) return;
+  const auto& p = instance.params;
+  std::ostringstream camera;
+  camera << "position (" << p[CAMERA_POSITION_X].u.fs_d.value << ", "
+         << p[CAMERA_POSITION_Y].u.fs_d.value << ", " << p[CAMERA_POSITION_Z].u.fs_d.value
+         << "), rotation (" << p[CAMERA_ROTATION_X].u.ad.value / 65536.0 << "°, "
+         << p[CAMERA_ROTATION_Y].u.ad.value / 65536.0 << "°, "
+         << p[CAMERA_ROTATION_Z].u.ad.value / 65536.0 << "°), zoom " << p[CAMERA_ZOOM].u.fs_d.value;
+  err << "motefield: warning: " << scene.file.string() << ": no camera layer is active at "
+      << (without.size() == 1 ? "frame " : "frames ") << FrameList(without)
+      << "; the effect's own default camera is used there: " << camera.str()
+      << " (its controls CAMERA_POSITION_X to CAMERA_ZOOM); add a layer of type \"camera\" to "
+         "see the points through the composition's camera\n";
+}
+
+long long RenderJob::nonFinitePositions(const host::EffectInstance& instance, int frame) const {
+  // Only float worlds carry a value that is not a number to the effect.
+  const std::optional<int> position = ChosenLayer(instance, POSITION_PASS);
+  if (bit_depth != 32 || !position || !source) return 0;
+  const int colour = ChosenLayer(instance, SOURCE_LAYER).value_or(layer);
+  try {
+    auto src = source->image(colour, frame);
+    auto pos = source->image(*position, frame);
+    if (!src || !pos) return 0;
+    const auto& p = instance.params;
+    return NonFiniteSamples(*src, *pos, downsample,
+                            SampledFraction(p[RESOLUTION].u.fs_d.value, p[RENDER_MODE].u.pd.value));
+  } catch (const std::exception&) {
+    return 0;  // the render itself reports a layer it cannot read
+  }
+}
 
 int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream& err_out) {
   if (frames.empty()) {
@@ -127,7 +215,9 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
   // Controls the scene drives by expressions (a linked reference camera) follow them per frame.
   host::InstallExpressionCheckout(host);
 
-  const bool terminal = ::isatty(::fileno(stdout));
+  warnOfDefaultCamera(host, *instance, err_out);
+  const std::optional<int> position_layer = ChosenLayer(*instance, POSITION_PASS);
+
   host::ClearAbort();
   host::InstallInterruptHandler();
   const auto start = std::chrono::steady_clock::now();
@@ -137,9 +227,12 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
     if (host::AbortRequested()) break;
     if (skip_existing && IsCompleteImage(output.fileFor(frame))) {
       ++skipped;
-      if (terminal) out << "frame " << frame << " is already complete, left as it is" << std::endl;
+      if (!quiet)
+        out << "frame " << frame << ": " << output.fileFor(frame).string()
+            << " is already complete, left as it is" << std::endl;
       continue;
     }
+    const auto frame_start = std::chrono::steady_clock::now();
     host::FrameRequest request;
     request.layer = layer;
     request.width = scene.composition.width;
@@ -165,6 +258,16 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
               << Meaning(e) << ")" << (message.empty() ? "" : ": " + message) << "\n";
       return kExitFailed;
     }
+    if (position_layer && host.frames().clampedLayers().count(*position_layer) && !allow_clamped) {
+      err_out << "motefield: layer \"" << scene.layers[*position_layer].name
+              << "\" is the position pass and holds values outside 0 to 1, which "
+              << (bit_depth == 8 ? "an 8" : "a 16")
+              << "-bit render clamps, so the points would land in the wrong places; render at 32 "
+                 "bits (--bit-depth 32, or render.bit_depth 32 in "
+              << scene.file.string()
+              << ") and choose the file's depth with --output-depth, or give --allow-clamped\n";
+      return kExitBadInput;
+    }
     try {
       output.write(result, frame);
     } catch (const OutputError& oe) {
@@ -172,12 +275,14 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
       return kExitFailed;
     }
     ++done;
-    const std::string info = PointCount(host.infoLines(), &points);
-    if (terminal) {
-      out << "frame " << frame << " (" << done << " of " << frames.size() << ") -> "
-          << output.fileFor(frame).string();
-      if (!info.empty()) out << "  " << info;
-      out << std::endl;
+    const std::optional<long long> count = PointCount(host.infoLines());
+    points += count.value_or(0);
+    if (!quiet) {
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - frame_start).count();
+      out << FrameLine(frame, done, frames.size(), output.fileFor(frame), count,
+                       nonFinitePositions(*instance, frame), seconds)
+          << std::endl;
     }
   }
   if (host::AbortRequested()) {
@@ -200,6 +305,49 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
   out << "\n";
   return 0;
 }
+
+namespace {
+
+// The frames of a composition run from 0 to its duration; a frame past them would render with
+// none of its layers. Returns the message for the first frame outside, or empty.
+std::string OutsideComposition(const host::Scene& scene, const std::vector<int>& frames) {
+  const double duration = scene.composition.duration;
+  const int count = static_cast<int>(std::ceil(std::min(duration, 1e9)));
+  for (int frame : frames) {
+    if (frame >= 0 && frame < count) continue;
+    std::string valid = count > 0 ? "its frames are 0 to " + std::to_string(count - 1)
+                                  : "it has no frames (its duration is 0)";
+    std::ostringstream message;
+    message << scene.file.string() << ": frame " << frame
+            << " is outside the composition: " << valid << " (composition.duration " << duration
+            << ")";
+    return message.str();
+  }
+  return "";
+}
+
+// The file's depth and colour from the command line, else the scene; throws OutputError naming
+// the option or the key.
+OutputSettings OutputSettingsOf(const host::Scene& scene, const RenderOptions& options) {
+  OutputSettings settings;
+  const bool own_depth = !options.output_depth.empty();
+  const std::string depth = own_depth ? options.output_depth : scene.render.output_depth;
+  if (!depth.empty()) {
+    settings.depth = ParseFileDepth(depth);
+    if (!settings.depth)
+      throw OutputError(
+          (own_depth ? "--output-depth" : scene.file.string() + ": render.output_depth") +
+          std::string(": expected 8, 16, half or float, found \"") + depth + "\"");
+  }
+  const bool own_colour = !options.colorspace.empty();
+  if (own_colour)
+    settings.colorspace = options.colorspace;
+  else if (!scene.render.colorspace.empty())
+    settings.colorspace = scene.render.colorspace;
+  return settings;
+}
+
+}  // namespace
 
 int RunRender(const CommonOptions& common, const RenderOptions& options) {
   host::Scene scene;
@@ -236,7 +384,8 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
   std::string range = options.frames;
   if (range.empty()) range = scene.render.frames;
   if (range.empty()) {
-    const int last = std::max(0, static_cast<int>(scene.composition.duration) - 1);
+    const int last =
+        std::max(0, static_cast<int>(std::ceil(std::min(scene.composition.duration, 1e9))) - 1);
     range = "0-" + std::to_string(last);
   }
   std::vector<int> frames;
@@ -244,6 +393,11 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
     frames = ParseFrameRange(range);
   } catch (const FrameRangeError& e) {
     std::cerr << "motefield: " << e.what() << "\n";
+    return kExitBadInput;
+  }
+
+  if (std::string outside = OutsideComposition(scene, frames); !outside.empty()) {
+    std::cerr << "motefield: " << outside << "\n";
     return kExitBadInput;
   }
 
@@ -263,22 +417,38 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
     return kExitBadInput;
   }
 
+  std::optional<FrameOutput> output;
+  try {
+    OutputSettings settings = OutputSettingsOf(scene, options);
+    try {
+      output.emplace(output_path, bit_depth, settings);
+    } catch (const OutputError& e) {
+      // Name where a colour space that is not known was asked for.
+      const std::string what = e.what();
+      if (what.rfind("unknown colour space", 0) != 0) throw;
+      throw OutputError((options.colorspace.empty() ? scene.file.string() + ": render.colorspace"
+                                                    : std::string("--colorspace")) +
+                        ": " + what);
+    }
+  } catch (const OutputError& e) {
+    std::cerr << "motefield: " << e.what() << "\n";
+    return kExitBadInput;
+  }
+
   try {
     host::FootageSource footage(scene);
-    RenderJob job{
-        std::move(scene), layer, std::move(frames), FrameOutput(output_path, bit_depth), bit_depth,
-        downsample,       true,  &footage};
+    RenderJob job{std::move(scene), layer, std::move(frames), std::move(*output), bit_depth,
+                  downsample,       true,  &footage};
     job.high_quality = job.scene.render.quality != "draft";
     job.skip_existing = options.skip_existing;
+    job.quiet = options.quiet;
+    job.allow_clamped = options.allow_clamped;
     if (!options.compression.empty()) job.output.setCompression(options.compression);
     const int jobs = options.jobs > 0 ? options.jobs : AvailableCores();
     if (jobs > 1 && job.frames.size() > 1 && job.output.hasPattern())
       return RunFramesInParallel(std::move(job), jobs, common, std::cout, std::cerr);
     return job.run(common, std::cout, std::cerr);
   } catch (const host::SceneError& e) {
-    std::cerr << "motefield: " << e.what() << "\n";
-    return kExitBadInput;
-  } catch (const OutputError& e) {
     std::cerr << "motefield: " << e.what() << "\n";
     return kExitBadInput;
   }

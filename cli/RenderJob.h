@@ -22,11 +22,18 @@ struct RenderJob {
   bool high_quality;
   host::LayerSource* source;   // pixels of the scene's layers (not owned)
   bool skip_existing = false;  // leave frames whose file is already complete
+  bool quiet = false;          // no line per frame
+  bool allow_clamped = false;  // render a position pass an 8- or 16-bit world clamps
 
-  // Renders every frame and writes it; progress lines on a terminal, then a summary on out;
+  // Renders every frame and writes it; a line per frame (unless quiet), then a summary on out;
   // problems on err in plain words. Returns the exit status: 0, 1 (failed), 2 (bad input) or
   // 130 (interrupted with Ctrl-C).
   int run(const CommonOptions& common, std::ostream& out, std::ostream& err);
+
+ private:
+  void warnOfDefaultCamera(host::Host& host, const host::EffectInstance& instance,
+                           std::ostream& err) const;
+  long long nonFinitePositions(const host::EffectInstance& instance, int frame) const;
 };
 
 }  // namespace mf::cli

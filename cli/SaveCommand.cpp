@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/ControlNames.h"
 #include "host/Scene.h"
 #include "params/ParamTable.h"
 
@@ -54,7 +55,7 @@ int RunSave(const CommonOptions& common, const std::string& scene_path, const st
       return 1;
     }
     try {
-      host::ApplyControls(scene, layer, *instance, ControlsByIdentifier());
+      host::ApplyControls(scene, layer, *instance, ControlsByIdentifier(), ControlWords());
     } catch (const host::SceneError& e) {
       std::cerr << "motefield: " << e.what() << "\n";
       return 2;

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/ControlNames.h"
 #include "host/Composition.h"
 #include "host/Text.h"
 #include "params/ParamTable.h"
@@ -47,7 +48,8 @@ int SetUpSceneEffect(host::Host& host, const std::string& scene_path, SceneEffec
   }
   try {
     host::ApplyControls(out->scene, out->layer, *out->instance,
-                        [](const std::string& id) { return ParamIndexFromIdentifier(id); });
+                        [](const std::string& id) { return ParamIndexFromIdentifier(id); },
+                        ControlWords());
     auto comp = host::Composition::FromScene(out->scene);
     comp->attachEffect(out->layer, out->instance);
     host.setComposition(std::move(comp));

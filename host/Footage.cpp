@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
 #include <system_error>
 
@@ -76,6 +77,43 @@ std::string ChannelList(const OIIO::ImageSpec& spec) {
 std::string Clean(std::string message) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   return message;
+}
+
+// The layer's start in composition frames: "start_time" in seconds, as the composition reads it.
+int StartFrame(const Scene& scene, const json& layer) {
+  if (!layer.contains("start_time")) return 0;
+  const json& t = layer["start_time"];
+  const json& seconds = t.is_array() && t.size() == 1 ? t[0] : t;
+  if (!seconds.is_number()) return 0;  // the composition refuses it in plain words
+  const double frames = seconds.get<double>() * scene.composition.frame_rate;
+  return static_cast<int>(std::lround(std::clamp(frames, -1e9, 1e9)));
+}
+
+// Which file of a sequence the layer's first frame shows: "first_frame" when given (it must
+// exist), else the lowest number on disk; absent when the sequence has no file yet, which the
+// render reports as missing footage.
+std::optional<int> FirstFile(const Scene& scene, const std::string& k, const json& layer,
+                             const FramePattern& pattern) {
+  const std::vector<int> on_disk = pattern.framesOnDisk();
+  if (!layer.contains("first_frame"))
+    return on_disk.empty() ? std::nullopt : std::optional<int>(on_disk.front());
+  const json& v = layer["first_frame"];
+  if (!pattern.sequence)
+    Fail(scene, k + ".first_frame",
+         pattern.text() + " is one file, not a numbered sequence (#### or %04d)");
+  if (!v.is_number_integer() || std::llabs(v.get<long long>()) > 999999999)
+    Fail(scene, k + ".first_frame", "expected a whole file number, found " + v.dump());
+  const int first = v.get<int>();
+  std::error_code ec;
+  if (!fs::exists(pattern.fileFor(first), ec)) {
+    std::string have = on_disk.empty() ? "no file matches " + pattern.text()
+                                       : "the files on disk are numbered " +
+                                             std::to_string(on_disk.front()) + " to " +
+                                             std::to_string(on_disk.back());
+    Fail(scene, k + ".first_frame",
+         "there is no file " + pattern.fileFor(first).string() + " (" + have + ")");
+  }
+  return first;
 }
 
 std::string FrameNumber(int frame, int digits) {
@@ -214,6 +252,8 @@ FootageSource::FootageSource(const Scene& scene, int64_t cache_bytes) : cache_bu
           j["source"].get<std::string>().empty())
         Fail(scene, k + ".source", "footage needs a \"source\" file name");
       entry.pattern = FramePattern::Parse(scene.resolve(j["source"].get<std::string>()));
+      entry.start_frame = StartFrame(scene, j);
+      entry.first_file = FirstFile(scene, k, j, entry.pattern);
       if (j.contains("channels")) {
         if (!j["channels"].is_string() || j["channels"].get<std::string>().empty())
           Fail(scene, k + ".channels", "expected the name of a channel set, e.g. \"P\"");
@@ -273,8 +313,6 @@ std::shared_ptr<const LayerImage> FootageSource::image(int layer, int frame) {
   if (layer < 0 || layer >= static_cast<int>(layers_.size()))
     throw LayerError("there is no layer " + std::to_string(layer));
   const LayerEntry& entry = layers_[layer];
-  const std::string who = "layer \"" + entry.name + "\": ";
-
   if (entry.kind == LayerEntry::Kind::kSolid) {
     std::string key = "solid:" + std::to_string(layer);
     if (auto hit = cached(key)) return hit;
@@ -288,22 +326,35 @@ std::shared_ptr<const LayerImage> FootageSource::image(int layer, int frame) {
     return image;
   }
   if (entry.kind != LayerEntry::Kind::kFootage) return nullptr;
+  return footage(entry, frame);
+}
 
-  const fs::path file = entry.pattern.fileFor(frame);
+std::shared_ptr<const LayerImage> FootageSource::footage(const LayerEntry& entry, int frame) {
+  const std::string who = "layer \"" + entry.name + "\": ";
+  const FramePattern& pattern = entry.pattern;
+  if (pattern.sequence && !entry.first_file)
+    throw LayerError(who + "missing footage: no file matches " + pattern.text());
+  if (pattern.sequence && frame < entry.start_frame)
+    throw LayerError(who + "frame " + std::to_string(frame) + " is before the layer starts (frame " +
+                     std::to_string(entry.start_frame) + ", which shows " +
+                     pattern.fileFor(*entry.first_file).filename().string() + ")");
+  const int number = pattern.sequence ? *entry.first_file + (frame - entry.start_frame) : 0;
+  const fs::path file = pattern.fileFor(number);
   const std::string key = file.string() + "\n" + entry.channels;
   if (auto hit = cached(key)) return hit;
 
   std::error_code ec;
   if (!fs::exists(file, ec)) {
-    if (!entry.pattern.sequence)
+    if (!pattern.sequence)
       throw LayerError(who + "missing footage: " + file.string() + " does not exist");
-    std::vector<int> frames = entry.pattern.framesOnDisk();
-    if (frames.empty())
-      throw LayerError(who + "missing footage: no file matches " + entry.pattern.text());
+    std::vector<int> files = pattern.framesOnDisk();
+    if (files.empty()) throw LayerError(who + "missing footage: no file matches " + pattern.text());
     throw LayerError(who + "frame " + std::to_string(frame) + " is outside the sequence " +
-                     entry.pattern.text() + " (frames on disk: " + std::to_string(frames.front()) +
-                     " to " + std::to_string(frames.back()) + "; " + file.filename().string() +
-                     " is missing)");
+                     pattern.text() + ": it would read " + file.filename().string() +
+                     ", which is missing (files on disk: " + std::to_string(files.front()) +
+                     " to " + std::to_string(files.back()) + "; file " +
+                     std::to_string(*entry.first_file) + " is frame " +
+                     std::to_string(entry.start_frame) + ")");
   }
   std::shared_ptr<LayerImage> image;
   try {

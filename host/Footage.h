@@ -2,9 +2,10 @@
 //
 // Footage is read with OpenImageIO, values as stored: no colour conversion and no change of
 // alpha association (a position pass must keep its values); 8 and 16-bit files give 0 to 1. A
-// source is one image, used for every frame, or a numbered sequence whose frame number is the
-// composition frame: "beauty.####.exr" (the run of # is the zero-padded width) or
-// "beauty.%04d.exr" ("%d" for no padding). "channels": "P" picks a channel set of a multi-layer
+// source is one image, used for every frame, or a numbered sequence: "beauty.####.exr" (the run
+// of # is the zero-padded width) or "beauty.%04d.exr" ("%d" for no padding). A sequence starts
+// at its layer's start, as footage does in a compositor: the lowest-numbered file on disk (or the
+// file numbered "first_frame") is the layer's first frame, whatever number the renderer began at. "channels": "P" picks a channel set of a multi-layer
 // file by name: P.R/G/B, else P.X/Y/Z, else P.x/y/z (a part named P may also hold them
 // unprefixed), alpha from P.A or else A of the same part, else 1. Without "channels" the
 // channels are R, G, B (a single Y channel gives grey) and A when present.
@@ -65,10 +66,13 @@ class FootageSource final : public LayerSource {
     enum class Kind { kNone, kFootage, kSolid } kind = Kind::kNone;
     FramePattern pattern;
     std::string channels;
+    int start_frame = 0;            // composition frame of the layer's first frame
+    std::optional<int> first_file;  // file number shown at start_frame; absent: none on disk
     float color[4] = {0, 0, 0, 1};
     int width = 0, height = 0;
   };
   std::shared_ptr<const LayerImage> cached(const std::string& key);
+  std::shared_ptr<const LayerImage> footage(const LayerEntry& entry, int frame);
   void remember(const std::string& key, std::shared_ptr<const LayerImage> image);
 
   std::vector<LayerEntry> layers_;

@@ -43,6 +43,8 @@ struct RenderSettings {
   int downsample = 1;
   std::string quality = "high";
   std::string output;
+  std::string output_depth;  // empty: the file follows bit_depth where its format can
+  std::string colorspace;    // of 8- and 16-bit files; empty: sRGB
 };
 
 struct Scene {
@@ -67,15 +69,23 @@ void SaveScene(const Scene& scene, const std::filesystem::path& file);
 // How the host learns what the effect calls each control: identifier -> params[] index.
 using ControlLookup = std::function<std::optional<int>(const std::string&)>;
 
+// What people may call controls and popup choices besides identifiers and numbers.
+struct ControlVocabulary {
+  std::vector<std::string> identifiers;  // every control, to suggest one for a slip
+  // The names of a popup's values: [value - 1] holds the names of that value, e.g. {"均值",
+  // "average"}; empty for a control that is not a popup.
+  std::function<std::vector<std::vector<std::string>>(int index)> choices;
+};
+
 // Sets the instance's controls from a layer's "effect.params", checking names, types and layer
 // references. Throws SceneError naming the file and key.
 void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
-                   const ControlLookup& lookup);
+                   const ControlLookup& lookup, const ControlVocabulary& words = {});
 
 // Puts the expressions of a layer's "effect.expressions" ({"IDENTIFIER": "text", ...}) on the
 // instance's controls, switched on; ApplyControls does this too. Throws SceneError.
 void ApplyExpressions(const Scene& scene, int layer, EffectInstance& instance,
-                      const ControlLookup& lookup);
+                      const ControlLookup& lookup, const ControlVocabulary& words = {});
 
 std::string Base64Encode(const std::vector<uint8_t>& bytes);
 // Absent when the text is not valid base64.

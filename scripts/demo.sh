@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs the main job: renders the built-in scene to demo.png.
+# Builds the command line and the plug-in (not the tests) and runs the main job: renders the
+# built-in scene to demo.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --command-line
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default --target motefield
 ./build/motefield demo -o demo.png "$@"

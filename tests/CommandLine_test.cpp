@@ -100,6 +100,43 @@ TEST_F(CommandLine, InfoListsEveryParameterAsTheHostReceivedIt) {
   EXPECT_EQ(rows, 170);
 }
 
+TEST_F(CommandLine, PopupsTakeTheirChoicesByNameAndSlipsGetSuggestions) {
+  // A popup's value by the menu's text, by its English name (any case, "color" too) or number.
+  fs::path scene = write("named.json", R"({"composition": {"width": 8, "height": 8},
+    "layers": [{"name": "Cloud", "type": "solid", "effect": {"params": {
+      "PIXEL_BLEND_MODE": "normal", "RENDER_MODE": "1/2", "LIFE_MAP": "Alpha",
+      "TEXTURE_BLEND_MODE": "Color", "MAP_RGB_TO": "红Z 投影"}}}]})");
+  CliResult r = motefield("panel " + scene.string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* row : {"PIXEL_BLEND_MODE              像素混合模式        2 (正常)",
+                          "RENDER_MODE                   渲染模式            3 (1/2)",
+                          "LIFE_MAP                    映射生命值          5 (Alpha)",
+                          "TEXTURE_BLEND_MODE          材质混合模式        9 (颜色)",
+                          "MAP_RGB_TO                  贴图RGB到           14 (红Z 投影)"})
+    EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
+
+  // info lists both names of every choice.
+  r = motefield("info");
+  const size_t menu = r.out.find("\nPIXEL_BLEND_MODE\n");
+  ASSERT_NE(menu, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("   2  正常              normal\n", menu), std::string::npos);
+  EXPECT_NE(r.out.find("  13  均值添加Alpha     average add alpha\n", menu), std::string::npos);
+
+  r = motefield("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "motefield 1.0\n");
+  r = motefield("rendr scene.json");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("unknown command \"rendr\" (did you mean \"render\"?)"),
+            std::string::npos)
+      << r.err;
+  r = motefield("render scene.json --bitdepth 8");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("unknown option \"--bitdepth\" for render (did you mean \"--bit-depth\"?)"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(CommandLine, SaveStoresTheRecordOfEachInstance) {
   fs::path scene = write("scene.json", SceneWith(""));
   fs::path out = dir_ / "saved.json";
@@ -149,7 +186,12 @@ TEST_F(CommandLine, BadScenesAreRefusedWithTheKeyAndNoOutput) {
   };
   const Case cases[] = {
       {"{ not json", "not valid JSON"},
-      {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZ\": 2"), "effect.params.PIXEL_SIZ: unknown control"},
+      {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZ\": 2"),
+       "effect.params.PIXEL_SIZ: unknown control \"PIXEL_SIZ\" (did you mean \"PIXEL_SIZE\"?)"},
+      {with("\"frames\": \"0-3\"", "\"frame\": \"0-3\""),
+       "render.frame: unknown key (did you mean \"frames\"?)"},
+      {with("\"RENDER_MODE\": 3", "\"RENDER_MODE\": \"halve\""),
+       "RENDER_MODE: no choice named \"halve\" (did you mean \"half\"?)"},
       {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZE\": \"big\""),
        "effect.params.PIXEL_SIZE: expected a number"},
       {with("\"PIXEL_SIZE\": 2", "\"PIXEL_SIZE\": 0.5"), "effect.params.PIXEL_SIZE: out of range"},

@@ -174,21 +174,49 @@ TEST_F(FootageTest, SixteenAndEightBitFilesReachEachDepthByHand) {
   EXPECT_FLOAT_EQ(pf[0].red, 200.0f / 255.0f);
 }
 
-TEST_F(FootageTest, SequencesFollowTheCompositionFrame) {
-  for (int f : {1, 2}) {
-    const uint8_t grey[1][3] = {{static_cast<uint8_t>(10 * f), 0, 0}};
-    char name[32];
-    std::snprintf(name, sizeof(name), "seq.%04d.png", f);
-    WriteImage(dir_ / name, 1, 1, {"R", "G", "B"}, OIIO::TypeDesc::UINT8, grey);
+TEST_F(FootageTest, SequencesStartAtTheLayersStartWhateverTheirFirstNumber) {
+  // Three renders of three frames each, numbered from 0, 1 and 1001; each file's red is its own
+  // number's last two digits, so the file read is seen in the pixel.
+  for (int first : {0, 1, 1001}) {
+    for (int f = first; f < first + 3; ++f) {
+      const uint8_t red[1][3] = {{static_cast<uint8_t>(f % 100), 0, 0}};
+      char name[32];
+      std::snprintf(name, sizeof(name), "s%d.%04d.png", first, f);
+      WriteImage(dir_ / name, 1, 1, {"R", "G", "B"}, OIIO::TypeDesc::UINT8, red);
+    }
   }
   FootageSource source(scene(R"([
-      {"name": "hashes", "type": "footage", "source": "seq.####.png"},
-      {"name": "printf", "type": "footage", "source": "seq.%04d.png"},
+      {"name": "zero", "type": "footage", "source": "s0.####.png"},
+      {"name": "one", "type": "footage", "source": "s1.%04d.png"},
+      {"name": "film", "type": "footage", "source": "s1001.####.png"},
+      {"name": "chosen", "type": "footage", "source": "s1001.####.png", "first_frame": 1002},
+      {"name": "late", "type": "footage", "source": "s1.####.png", "start_time": 0.5},
       {"name": "gone", "type": "footage", "source": "nope.exr"},
       {"name": "none", "type": "footage", "source": "other.####.exr"}])"));
-  EXPECT_EQ(pixels<PF_Pixel8>(source, 0, 1, 8)[0].red, 10);
-  EXPECT_EQ(pixels<PF_Pixel8>(source, 0, 2, 8)[0].red, 20);
-  EXPECT_EQ(pixels<PF_Pixel8>(source, 1, 2, 8)[0].red, 20);
+  auto red = [&](int layer, int frame) { return pixels<PF_Pixel8>(source, layer, frame, 8)[0].red; };
+  // The first file is the layer's first frame; the frames follow one file each.
+  EXPECT_EQ(red(0, 0), 0);
+  EXPECT_EQ(red(0, 2), 2);
+  EXPECT_EQ(red(1, 0), 1);
+  EXPECT_EQ(red(1, 2), 3);
+  EXPECT_EQ(red(2, 0), 1);  // 1001
+  EXPECT_EQ(red(2, 1), 2);
+  EXPECT_EQ(red(3, 0), 2);  // first_frame 1002
+  EXPECT_EQ(red(4, 12), 1);  // starts half a second (12 frames at 24) into the composition
+  EXPECT_EQ(red(4, 13), 2);
+
+  // A first_frame the sequence does not have is refused before anything renders, by key.
+  try {
+    FootageSource bad(scene(R"([{"name": "x", "type": "footage", "source": "s1.####.png",
+                                  "first_frame": 1001}])"));
+    ADD_FAILURE() << "first_frame 1001 of s1.####.png was accepted";
+  } catch (const host::SceneError& e) {
+    const std::string m = e.what();
+    EXPECT_NE(m.find("scene.json: layers[0].first_frame: there is no file"), std::string::npos)
+        << m;
+    EXPECT_NE(m.find("s1.1001.png"), std::string::npos) << m;
+    EXPECT_NE(m.find("numbered 1 to 3"), std::string::npos) << m;
+  }
 
   auto message = [&](int layer, int frame) {
     try {
@@ -198,30 +226,30 @@ TEST_F(FootageTest, SequencesFollowTheCompositionFrame) {
     }
     return std::string("(no error)");
   };
-  const std::string outside = message(0, 3);
+  const std::string outside = message(1, 3);
   EXPECT_NE(outside.find("frame 3 is outside the sequence"), std::string::npos) << outside;
-  EXPECT_NE(outside.find("seq.####.png"), std::string::npos) << outside;
-  EXPECT_NE(outside.find("1 to 2"), std::string::npos) << outside;
-  EXPECT_NE(outside.find("seq.0003.png"), std::string::npos) << outside;
-  const std::string gone = message(2, 0);
+  EXPECT_NE(outside.find("s1.####.png"), std::string::npos) << outside;
+  EXPECT_NE(outside.find("s1.0004.png, which is missing"), std::string::npos) << outside;
+  EXPECT_NE(outside.find("files on disk: 1 to 3"), std::string::npos) << outside;
+  const std::string gone = message(5, 0);
   EXPECT_NE(gone.find("missing footage"), std::string::npos) << gone;
   EXPECT_NE(gone.find((dir_ / "nope.exr").string()), std::string::npos) << gone;
-  const std::string none = message(3, 0);
+  const std::string none = message(6, 0);
   EXPECT_NE(none.find("no file matches"), std::string::npos) << none;
 
   // The host turns a layer it cannot read into a failure named for the person, never a crash.
   host().setLayerSource(&source);
   host::FrameRequest request;
   host().frames().begin(request);
-  EXPECT_EQ(host().frames().layerWorld(2, 0), nullptr);
+  EXPECT_EQ(host().frames().layerWorld(5, 0), nullptr);
   EXPECT_NE(host().frames().failure().find("nope.exr"), std::string::npos);
   host().frames().end();
   host().setLayerSource(nullptr);
 
-  // Decoded frames are cached: reading frame 1 again decodes nothing.
+  // Decoded frames are cached: reading frame 2 again decodes nothing.
   const auto before = source.decodes();
-  source.image(0, 1);
-  source.image(0, 1);
+  source.image(0, 2);
+  source.image(0, 2);
   EXPECT_EQ(source.decodes(), before);
 }
 

@@ -4,7 +4,9 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "HostFixture.h"
@@ -28,11 +30,16 @@ class RenderCommand : public ::testing::Test {
   void SetUp() override {
     dir_ = ScratchDir(std::string("render-") +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    // A 2 × 2 position pass the scene below reads.
+    // A 2 × 2 position pass the scene below reads; the camera sees its four points at
+    // (1.5, 0.5), (4.5, 0.5), (1.5, 3.5) and (4.5, 3.5): 0.5 units off its axis at a distance of
+    // 100, with a zoom of 300 pixels, from the frame's centre (3, 2).
     const float p[4][4] = {{10, 20, 30, 1}, {11, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}};
+    WritePass("p.exr", p);
+  }
+  void WritePass(const std::string& name, const float (&p)[4][4]) {
     OIIO::ImageSpec spec(2, 2, 4, OIIO::TypeDesc::FLOAT);
-    auto out = OIIO::ImageOutput::create((dir_ / "p.exr").string());
-    out->open((dir_ / "p.exr").string(), spec);
+    auto out = OIIO::ImageOutput::create((dir_ / name).string());
+    out->open((dir_ / name).string(), spec);
     out->write_image(OIIO::TypeDesc::FLOAT, p);
     out->close();
   }
@@ -52,14 +59,17 @@ class RenderCommand : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
-  fs::path scene(const std::string& position_source, const std::string& extra = "") {
+  fs::path scene(const std::string& position_source, const std::string& extra = "",
+               bool camera = true) {
     fs::path p = dir_ / "scene.json";
     std::ofstream(p) << R"({"composition": {"width": 6, "height": 4, "duration": 3},
-      "layers": [
-        {"name": "P", "type": "footage", "source": ")"
+      "layers": [)" << (camera ? R"({"name": "Camera", "type": "camera", "zoom": 300,
+         "position": [10.5, 20.5, -70], "point_of_interest": [10.5, 20.5, 30]},)"
+                               : "")
+                     << R"({"name": "P", "type": "footage", "source": ")"
                      << position_source << R"("},
         {"name": "Cloud", "type": "solid", "color": [0, 0, 0, 0],
-         "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P"}}}]
+         "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P", "ENABLE_GRID": false}}}]
       )" << extra << "}";
     return p;
   }
@@ -68,6 +78,17 @@ class RenderCommand : public ::testing::Test {
     int n = 0;
     for (const auto& e : fs::recursive_directory_iterator(dir_))
       if (e.path().filename().string().find("partial") != std::string::npos) ++n;
+    return n;
+  }
+  // Pixels of a file with any alpha at all.
+  static int Covered(const fs::path& file) {
+    auto in = OIIO::ImageInput::open(file.string());
+    EXPECT_TRUE(in) << file;
+    if (!in) return -1;
+    std::vector<float> v(static_cast<size_t>(in->spec().image_pixels()) * 4);
+    in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, v.data());
+    int n = 0;
+    for (size_t i = 3; i < v.size(); i += 4) n += v[i] > 0;
     return n;
   }
   static OIIO::ImageSpec SpecOf(const fs::path& file) {
@@ -94,10 +115,31 @@ TEST_F(RenderCommand, WritesEachFrameInTheFormatAndDepthAsked) {
   EXPECT_EQ(exr.nchannels, 4);
   EXPECT_EQ(exr.format, OIIO::TypeDesc::FLOAT);
 
-  // Half resolution, 16-bit: a 3 × 2 PNG of 16-bit channels; EXR from a 16-bit render is half.
-  r = motefield("render scene.json --frames 1 -o one.png --bit-depth 16 --downsample 2");
+  // A line per frame, also without a terminal: frame, file, points, time. The effect samples
+  // a grid of at least 4 × 4, four samples to each of the pass's pixels.
+  EXPECT_NE(r.out.find("frame 0 (1 of 2): out/cloud.0000.exr, 16 points, "), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("frame 2 (2 of 2): out/cloud.0002.exr, 16 points, "), std::string::npos)
+      << r.out;
+  EXPECT_EQ(Covered(dir_ / "out/cloud.0000.exr"), 4);
+
+  // The float render written as an 8-bit PNG keeps its points; --quiet drops the frame lines.
+  r = motefield("render scene.json --frames 1 -o eight.png --bit-depth 32 --output-depth 8 -q");
   ASSERT_EQ(r.status, 0) << r.err;
-  // The pass holds positions 10 to 30, which a 16-bit world cannot: the person is told, once.
+  EXPECT_EQ(r.out.find("frame 1"), std::string::npos) << r.out;
+  EXPECT_EQ(SpecOf(dir_ / "eight.png").format, OIIO::TypeDesc::UINT8);
+  EXPECT_EQ(Covered(dir_ / "eight.png"), 4);
+
+  // Half resolution, 16-bit: a 3 × 2 PNG of 16-bit channels; EXR from a 16-bit render is half.
+  // The pass holds positions 10 to 30, which a 16-bit world clamps: refused unless allowed.
+  r = motefield("render scene.json --frames 1 -o one.png --bit-depth 16 --downsample 2");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("layer \"P\" is the position pass"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("render at 32 bits"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "one.png"));
+  r = motefield(
+      "render scene.json --frames 1 -o one.png --bit-depth 16 --downsample 2 --allow-clamped");
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("warning: layer \"P\" holds values outside 0 to 1, clamped at 16 bits"),
             std::string::npos)
       << r.err;
@@ -105,10 +147,10 @@ TEST_F(RenderCommand, WritesEachFrameInTheFormatAndDepthAsked) {
   EXPECT_EQ(png.width, 3);
   EXPECT_EQ(png.height, 2);
   EXPECT_EQ(png.format, OIIO::TypeDesc::UINT16);
-  r = motefield("render scene.json --frames 1 -o half.exr --bit-depth 16");
+  r = motefield("render scene.json --frames 1 -o half.exr --bit-depth 16 --allow-clamped");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(SpecOf(dir_ / "half.exr").format, OIIO::TypeDesc::HALF);
-  r = motefield("render scene.json --frames 1 -o eight.tif --bit-depth 8");
+  r = motefield("render scene.json --frames 1 -o eight.tif --bit-depth 8 --allow-clamped");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(SpecOf(dir_ / "eight.tif").format, OIIO::TypeDesc::UINT8);
   EXPECT_EQ(partialFiles(), 0);
@@ -126,7 +168,7 @@ TEST_F(RenderCommand, ReportsBadInputInPlainWordsAndWritesNothing) {
   // A frame the sequence does not have.
   fs::copy_file(dir_ / "p.exr", dir_ / "seq.0000.exr");
   scene("seq.####.exr");
-  r = motefield("render scene.json --frames 0-1 -o f.####.png");
+  r = motefield("render scene.json --frames 0-1 -o f.####.png --bit-depth 32");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("frame 1 is outside the sequence"), std::string::npos) << r.err;
   EXPECT_TRUE(fs::exists(dir_ / "f.0000.png"));  // the frame before was complete
@@ -163,10 +205,57 @@ TEST_F(RenderCommand, ReportsBadInputInPlainWordsAndWritesNothing) {
   }
   r = motefield("render scene.json --frames 0");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("layers[1].color[0]"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("layers[2].color[0]"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "o.png"));
+
+  // Frames the composition does not have, a depth the format cannot hold, a colour space that
+  // does not exist: each named, nothing written.
+  scene("p.exr", R"(, "render": {"output": "o.png", "colorspace": "sRBG"})");
+  r = motefield("render scene.json --frames 2-3 -o x.png");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("frame 3 is outside the composition: its frames are 0 to 2"),
+            std::string::npos)
+      << r.err;
+  r = motefield("render scene.json --frames 0 -o x.png --output-depth half --colorspace linear");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("x.png: PNG holds 8 or 16 bits, not half"), std::string::npos) << r.err;
+  r = motefield("render scene.json --frames 0 -o x.png --colorspace rec.709");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--colorspace: unknown colour space \"rec.709\""), std::string::npos)
+      << r.err;
+  r = motefield("render scene.json --frames 0");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("scene.json: render.colorspace: unknown colour space \"sRBG\""),
+            std::string::npos)
+      << r.err;
   EXPECT_FALSE(fs::exists(dir_ / "o.png"));
   EXPECT_FALSE(fs::exists(dir_ / "x.png"));
   EXPECT_EQ(partialFiles(), 0);
+}
+
+TEST_F(RenderCommand, FrameLinesTellTheDefaultCameraAndDroppedSamples) {
+  // One position sample that is not a number.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float p[4][4] = {{10, 20, 30, 1}, {nan, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}};
+  WritePass("nan.exr", p);
+  scene("nan.exr");
+  CliResult r = motefield("render scene.json --frames 0-1 -o n.####.exr --bit-depth 32");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("frame 1 (2 of 2): n.0001.exr, 12 points, 4 samples dropped (position not "
+                       "finite), "),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.err, "");
+
+  // No camera layer: the camera the effect falls back on is named.
+  scene("p.exr", "", false);
+  r = motefield("render scene.json --frames 0-1 -o n.####.exr --bit-depth 32");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: scene.json: no camera layer is active at frames 0-1; the "
+                       "effect's own default camera is used there: position (0, 0, 0), "
+                       "rotation (0°, 0°, 0°), zoom 622.2"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST_F(RenderCommand, OutputsKeepTheRendersValuesPerFormat) {
@@ -187,31 +276,58 @@ TEST_F(RenderCommand, OutputsKeepTheRendersValuesPerFormat) {
     if (in) in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, v.data());
     return v;
   };
-  // EXR float keeps everything, out-of-range values too.
+  // EXR float keeps everything as handed over: linear, premultiplied, out-of-range values too.
   cli::FrameOutput(dir_ / "f.exr", 32).write(frame, 0);
   EXPECT_EQ(read(dir_ / "f.exr"), std::vector<float>({0.5f, 1.5f, -0.25f, 1, 0.25f, 0, 1, 0.5f}));
-  // PNG 16-bit: clamped to 0-1, colour not divided by alpha: 0.25 → 16384 / 65535 = 0.250004.
+  // So does float TIFF, also when the file's depth is asked for.
+  cli::FrameOutput(dir_ / "f.tif", 8, {cli::FileDepth::kFloat, "sRGB"}).write(frame, 0);
+  EXPECT_EQ(read(dir_ / "f.tif"), std::vector<float>({0.5f, 1.5f, -0.25f, 1, 0.25f, 0, 1, 0.5f}));
+
+  // 16-bit PNG: straight colour (0.25 / 0.5 = 0.5 linear), encoded as sRGB by its own formula,
+  // 1.055 · 0.5^(1/2.4) − 0.055; clamped to 0-1.
+  const float srgb_half = 1.055f * std::pow(0.5f, 1 / 2.4f) - 0.055f;  // 0.735357
   cli::FrameOutput(dir_ / "f.png", 32).write(frame, 0);
   std::vector<float> png = read(dir_ / "f.png");
   EXPECT_FLOAT_EQ(png[1], 1.0f);
   EXPECT_FLOAT_EQ(png[2], 0.0f);
-  EXPECT_NEAR(png[4], 0.25f, 1.0f / 65535);
+  EXPECT_NEAR(png[4], srgb_half, 2.0f / 65535);
+  EXPECT_FLOAT_EQ(png[6], 1.0f);  // 1 / 0.5 = 2, clamped
   EXPECT_NEAR(png[7], 0.5f, 1.0f / 65535);
+  // "linear": straight but not encoded.
+  cli::FrameOutput(dir_ / "l.png", 32, {std::nullopt, "linear"}).write(frame, 0);
+  EXPECT_NEAR(read(dir_ / "l.png")[4], 0.5f, 1.0f / 65535);
+  // The file's depth is chosen apart from the render's.
+  cli::FrameOutput(dir_ / "e.png", 32, {cli::FileDepth::k8, "sRGB"}).write(frame, 0);
+  EXPECT_EQ(SpecOf(dir_ / "e.png").format, OIIO::TypeDesc::UINT8);
+  EXPECT_NEAR(read(dir_ / "e.png")[4], srgb_half, 0.5f / 255);
+  EXPECT_THROW(cli::FrameOutput(dir_ / "x.exr", 32, {cli::FileDepth::k16, "sRGB"}),
+               cli::OutputError);
+  EXPECT_THROW(cli::FrameOutput(dir_ / "x.png", 32, {std::nullopt, "no such space"}),
+               cli::OutputError);
 
-  // An 8-bit frame reaches an 8-bit TIFF channel for channel.
+  // An 8-bit frame reaches an 8-bit linear TIFF channel for channel.
   host::Frame eight;
-  ASSERT_EQ(host::MakeWorld(1, 1, PF_PixelFormat_ARGB32, true, &eight.world), PF_Err_NONE);
+  ASSERT_EQ(host::MakeWorld(2, 1, PF_PixelFormat_ARGB32, true, &eight.world), PF_Err_NONE);
   eight.format = PF_PixelFormat_ARGB32;
-  *static_cast<PF_Pixel8*>(static_cast<void*>(eight.world.data)) = PF_Pixel8{7, 200, 100, 3};
-  cli::FrameOutput(dir_ / "e.tif", 8).write(eight, 0);
-  uint8_t rgba[4] = {};
+  auto* e8 = static_cast<PF_Pixel8*>(static_cast<void*>(eight.world.data));
+  e8[0] = PF_Pixel8{255, 200, 100, 3};
+  e8[1] = PF_Pixel8{0, 200, 100, 3};  // transparent: no colour left to recover
+  cli::FrameOutput(dir_ / "e.tif", 8, {std::nullopt, "linear"}).write(eight, 0);
+  uint8_t rgba[8] = {};
   auto in = OIIO::ImageInput::open((dir_ / "e.tif").string(), &as_stored);
   ASSERT_TRUE(in);
   in->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, rgba);
-  EXPECT_EQ(rgba[0], 200);
-  EXPECT_EQ(rgba[1], 100);
-  EXPECT_EQ(rgba[2], 3);
-  EXPECT_EQ(rgba[3], 7);
+  EXPECT_EQ(std::vector<int>(rgba, rgba + 8), std::vector<int>({200, 100, 3, 255, 0, 0, 0, 0}));
+  cli::FrameOutput(dir_ / "s.tif", 8).write(eight, 0);
+  in = OIIO::ImageInput::open((dir_ / "s.tif").string(), &as_stored);
+  ASSERT_TRUE(in);
+  in->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, rgba);
+  // sRGB by default: 200 → 229, 100 → 168, 3 → 28.
+  auto encoded = [](int v) {
+    return static_cast<int>(std::lround(255 * (1.055 * std::pow(v / 255.0, 1 / 2.4) - 0.055)));
+  };
+  EXPECT_EQ(std::vector<int>(rgba, rgba + 4),
+            std::vector<int>({encoded(200), encoded(100), encoded(3), 255}));
   EXPECT_EQ(partialFiles(), 0);
 }
 
