@@ -43,7 +43,8 @@ class FrameOutput {
  public:
   // Throws OutputError for an unknown extension, a depth the format cannot hold or a colour space
   // that colour management does not know.
-  FrameOutput(const std::filesystem::path& path, int bit_depth, const OutputSettings& settings = {});
+  FrameOutput(const std::filesystem::path& path, int bit_depth,
+              const OutputSettings& settings = {});
 
   bool hasPattern() const { return pattern_.sequence; }
   std::filesystem::path fileFor(int frame) const { return pattern_.fileFor(frame); }
@@ -61,7 +62,7 @@ class FrameOutput {
   host::FramePattern pattern_;
   std::string extension_;
   OIIO::TypeDesc type_;
-  std::string colorspace_;            // of integer files
+  std::string colorspace_;             // of integer files
   OIIO::ColorProcessorHandle encode_;  // linear to colorspace_; null for linear
 };
 

@@ -47,9 +47,9 @@ int SetUpSceneEffect(host::Host& host, const std::string& scene_path, SceneEffec
     return 1;
   }
   try {
-    host::ApplyControls(out->scene, out->layer, *out->instance,
-                        [](const std::string& id) { return ParamIndexFromIdentifier(id); },
-                        ControlWords());
+    host::ApplyControls(
+        out->scene, out->layer, *out->instance,
+        [](const std::string& id) { return ParamIndexFromIdentifier(id); }, ControlWords());
     auto comp = host::Composition::FromScene(out->scene);
     comp->attachEffect(out->layer, out->instance);
     host.setComposition(std::move(comp));

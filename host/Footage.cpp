@@ -106,10 +106,10 @@ std::optional<int> FirstFile(const Scene& scene, const std::string& k, const jso
   const int first = v.get<int>();
   std::error_code ec;
   if (!fs::exists(pattern.fileFor(first), ec)) {
-    std::string have = on_disk.empty() ? "no file matches " + pattern.text()
-                                       : "the files on disk are numbered " +
-                                             std::to_string(on_disk.front()) + " to " +
-                                             std::to_string(on_disk.back());
+    std::string have = on_disk.empty()
+                           ? "no file matches " + pattern.text()
+                           : "the files on disk are numbered " + std::to_string(on_disk.front()) +
+                                 " to " + std::to_string(on_disk.back());
     Fail(scene, k + ".first_frame",
          "there is no file " + pattern.fileFor(first).string() + " (" + have + ")");
   }
@@ -335,9 +335,10 @@ std::shared_ptr<const LayerImage> FootageSource::footage(const LayerEntry& entry
   if (pattern.sequence && !entry.first_file)
     throw LayerError(who + "missing footage: no file matches " + pattern.text());
   if (pattern.sequence && frame < entry.start_frame)
-    throw LayerError(who + "frame " + std::to_string(frame) + " is before the layer starts (frame " +
-                     std::to_string(entry.start_frame) + ", which shows " +
-                     pattern.fileFor(*entry.first_file).filename().string() + ")");
+    throw LayerError(who + "frame " + std::to_string(frame) +
+                     " is before the layer starts (frame " + std::to_string(entry.start_frame) +
+                     ", which shows " + pattern.fileFor(*entry.first_file).filename().string() +
+                     ")");
   const int number = pattern.sequence ? *entry.first_file + (frame - entry.start_frame) : 0;
   const fs::path file = pattern.fileFor(number);
   const std::string key = file.string() + "\n" + entry.channels;

@@ -5,10 +5,11 @@
 // source is one image, used for every frame, or a numbered sequence: "beauty.####.exr" (the run
 // of # is the zero-padded width) or "beauty.%04d.exr" ("%d" for no padding). A sequence starts
 // at its layer's start, as footage does in a compositor: the lowest-numbered file on disk (or the
-// file numbered "first_frame") is the layer's first frame, whatever number the renderer began at. "channels": "P" picks a channel set of a multi-layer
-// file by name: P.R/G/B, else P.X/Y/Z, else P.x/y/z (a part named P may also hold them
-// unprefixed), alpha from P.A or else A of the same part, else 1. Without "channels" the
-// channels are R, G, B (a single Y channel gives grey) and A when present.
+// file numbered "first_frame") is the layer's first frame, whatever number the renderer began at.
+// "channels": "P" picks a channel set of a multi-layer file by name: P.R/G/B, else P.X/Y/Z, else
+// P.x/y/z (a part named P may also hold them unprefixed), alpha from P.A or else A of the same
+// part, else 1. Without "channels" the channels are R, G, B (a single Y channel gives grey) and A
+// when present.
 //
 // A solid is the composition's size (or its own "width" and "height") in one "color":
 // [r, g, b] or [r, g, b, a], each from 0 to 1 like light colours (alpha 1 when not given).

@@ -156,11 +156,10 @@ Scene LoadScene(const fs::path& file) {
       if (!l.contains("type")) Fail(file, k + ".type", "missing");
       SceneLayer layer{Text(file, l["name"], k + ".name"), Text(file, l["type"], k + ".type"), l};
       if (!kLayerTypes.count(layer.type))
-        Fail(
-            file, k + ".type",
-            "unknown layer type \"" + layer.type + "\"" +
-                DidYouMean(layer.type, {"footage", "solid", "camera", "light"}) +
-                " (expected footage, solid, camera or light)");
+        Fail(file, k + ".type",
+             "unknown layer type \"" + layer.type + "\"" +
+                 DidYouMean(layer.type, {"footage", "solid", "camera", "light"}) +
+                 " (expected footage, solid, camera or light)");
       if (!names.insert(layer.name).second)
         Fail(file, k + ".name", "a second layer named \"" + layer.name + "\"");
       if (l.contains("effect")) {
@@ -217,9 +216,9 @@ Scene LoadScene(const fs::path& file) {
         s.colorspace = Text(file, value, k);
         if (s.colorspace.empty()) Fail(file, k, "expected the name of a colour space, e.g. sRGB");
       } else {
-        static const std::vector<std::string> kKeys = {
-            "layer",  "frames",       "bit_depth", "downsample", "quality",
-            "output", "output_depth", "colorspace"};
+        static const std::vector<std::string> kKeys = {"layer",        "frames",    "bit_depth",
+                                                       "downsample",   "quality",   "output",
+                                                       "output_depth", "colorspace"};
         Fail(file, k, "unknown key" + DidYouMean(key, kKeys));
       }
     }
@@ -289,9 +288,9 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
         p.u.bd.value = value.get<bool>() ? 1 : 0;
         break;
       case PF_Param_POPUP:
-        p.u.pd.value = PopupValue(file, value, k, p,
-                                  words.choices ? words.choices(*index)
-                                                : std::vector<std::vector<std::string>>{});
+        p.u.pd.value = PopupValue(
+            file, value, k, p,
+            words.choices ? words.choices(*index) : std::vector<std::vector<std::string>>{});
         break;
       case PF_Param_FLOAT_SLIDER: {
         double v = Number(file, value, k);

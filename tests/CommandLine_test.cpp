@@ -127,8 +127,7 @@ TEST_F(CommandLine, PopupsTakeTheirChoicesByNameAndSlipsGetSuggestions) {
   EXPECT_EQ(r.out, "motefield 1.0\n");
   r = motefield("rendr scene.json");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("unknown command \"rendr\" (did you mean \"render\"?)"),
-            std::string::npos)
+  EXPECT_NE(r.err.find("unknown command \"rendr\" (did you mean \"render\"?)"), std::string::npos)
       << r.err;
   r = motefield("render scene.json --bitdepth 8");
   EXPECT_EQ(r.status, 2);

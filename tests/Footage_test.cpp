@@ -193,7 +193,9 @@ TEST_F(FootageTest, SequencesStartAtTheLayersStartWhateverTheirFirstNumber) {
       {"name": "late", "type": "footage", "source": "s1.####.png", "start_time": 0.5},
       {"name": "gone", "type": "footage", "source": "nope.exr"},
       {"name": "none", "type": "footage", "source": "other.####.exr"}])"));
-  auto red = [&](int layer, int frame) { return pixels<PF_Pixel8>(source, layer, frame, 8)[0].red; };
+  auto red = [&](int layer, int frame) {
+    return pixels<PF_Pixel8>(source, layer, frame, 8)[0].red;
+  };
   // The first file is the layer's first frame; the frames follow one file each.
   EXPECT_EQ(red(0, 0), 0);
   EXPECT_EQ(red(0, 2), 2);
@@ -201,7 +203,7 @@ TEST_F(FootageTest, SequencesStartAtTheLayersStartWhateverTheirFirstNumber) {
   EXPECT_EQ(red(1, 2), 3);
   EXPECT_EQ(red(2, 0), 1);  // 1001
   EXPECT_EQ(red(2, 1), 2);
-  EXPECT_EQ(red(3, 0), 2);  // first_frame 1002
+  EXPECT_EQ(red(3, 0), 2);   // first_frame 1002
   EXPECT_EQ(red(4, 12), 1);  // starts half a second (12 frames at 24) into the composition
   EXPECT_EQ(red(4, 13), 2);
 

@@ -60,14 +60,15 @@ class RenderCommand : public ::testing::Test {
     return s.str();
   }
   fs::path scene(const std::string& position_source, const std::string& extra = "",
-               bool camera = true) {
+                 bool camera = true) {
     fs::path p = dir_ / "scene.json";
     std::ofstream(p) << R"({"composition": {"width": 6, "height": 4, "duration": 3},
-      "layers": [)" << (camera ? R"({"name": "Camera", "type": "camera", "zoom": 300,
+      "layers": [)"
+                     << (camera ? R"({"name": "Camera", "type": "camera", "zoom": 300,
          "position": [10.5, 20.5, -70], "point_of_interest": [10.5, 20.5, 30]},)"
-                               : "")
-                     << R"({"name": "P", "type": "footage", "source": ")"
-                     << position_source << R"("},
+                                : "")
+                     << R"({"name": "P", "type": "footage", "source": ")" << position_source
+                     << R"("},
         {"name": "Cloud", "type": "solid", "color": [0, 0, 0, 0],
          "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P", "ENABLE_GRID": false}}}]
       )" << extra << "}";
