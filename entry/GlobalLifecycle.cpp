@@ -111,10 +111,18 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_
 }
 
 PF_Err GlobalSetdown(PF_InData* in_data) {
-  SuiteHandler suites(in_data->pica_basicP);
-  if (in_data->global_data) {
+  if (!in_data->global_data) return PF_Err_NONE;
+  try {
+    SuiteHandler suites(in_data->pica_basicP);
     suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion)
         ->host_dispose_handle(in_data->global_data);
+  } catch (PF_Err&) {
+    // Nothing hands this record back after setdown: without the handle suite it goes through
+    // the utility callbacks, and the failure is still reported.
+    if (in_data->utils && in_data->utils->host_dispose_handle) {
+      in_data->utils->host_dispose_handle(in_data->global_data);
+    }
+    throw;
   }
   return PF_Err_NONE;
 }

@@ -88,6 +88,12 @@ void KeepLive(PF_InData* in_data, const SequenceData* seq) {
 
 }  // namespace
 
+bool HoldsWholeRecord(PF_Handle handle, A_HandleSize size) {
+  if (!handle || !*handle || size == 0) return false;
+  const bool flat = *static_cast<const A_u_char*>(*handle) != 0;
+  return size >= (flat ? sizeof(FlatSequenceData) : sizeof(SequenceData));
+}
+
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data) {
   SuiteHandler suites(in_data->pica_basicP);
   const auto* handles = HandleSuite(suites);
@@ -209,16 +215,36 @@ PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data) {
   return PF_Err_NONE;
 }
 
-PF_Err SequenceSetdown(PF_InData* in_data, PF_OutData*) {
-  PF_Handle handle = in_data->sequence_data;
-  if (!handle) return PF_Err_NONE;
-  SuiteHandler suites(in_data->pica_basicP);
-  const auto* handles = HandleSuite(suites);
-  if (*handle && handles->host_get_handle_size(handle) >= sizeof(SequenceData)) {
+namespace {
+
+// Frees a live record's buffers and disposes of its handle, whichever form it is in.
+template <typename SizeOf, typename Dispose>
+void ReleaseRecord(PF_Handle handle, SizeOf size_of, Dispose dispose) {
+  if (*handle && size_of(handle) >= sizeof(SequenceData)) {
     auto* seq = static_cast<SequenceData*>(*handle);
     if (!seq->flattened) FreeBuffers(seq);
   }
-  handles->host_dispose_handle(handle);
+  dispose(handle);
+}
+
+}  // namespace
+
+PF_Err SequenceSetdown(PF_InData* in_data, PF_OutData*) {
+  PF_Handle handle = in_data->sequence_data;
+  if (!handle) return PF_Err_NONE;
+  try {
+    SuiteHandler suites(in_data->pica_basicP);
+    const auto* handles = HandleSuite(suites);
+    ReleaseRecord(handle, handles->host_get_handle_size, handles->host_dispose_handle);
+  } catch (PF_Err&) {
+    // Nothing hands the record back after setdown: without the handle suite it goes through the
+    // utility callbacks, and the failure is still reported.
+    const PF_UtilCallbacks* utils = in_data->utils;
+    if (utils && utils->host_get_handle_size && utils->host_dispose_handle) {
+      ReleaseRecord(handle, utils->host_get_handle_size, utils->host_dispose_handle);
+    }
+    throw;
+  }
   return PF_Err_NONE;
 }
 

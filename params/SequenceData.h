@@ -39,6 +39,11 @@ constexpr const char* kDefaultAlphaPrefix = "Alpha";
 constexpr const char* kDefaultDiffusePrefix = "Diffuse";
 constexpr const char* kDefaultSpecularPrefix = "Specular";
 
+// Whether a handle of this size holds a whole record in the form its first byte names. Resetup
+// leaves an empty record as it is, and a host may hand over one cut short, so every reader asks
+// before it reads.
+bool HoldsWholeRecord(PF_Handle handle, A_HandleSize size);
+
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data);
 PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data);
 PF_Err SequenceFlatten(PF_InData* in_data, PF_OutData* out_data);

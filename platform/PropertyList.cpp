@@ -56,7 +56,7 @@ std::optional<std::string> PropertyList::pascalString(std::string_view key) cons
 
 std::optional<std::string> PropertyList::cString(std::string_view key) const {
   const Property* p = find(key);
-  if (!p) return std::nullopt;
+  if (!p || p->data.empty()) return std::nullopt;  // memchr must not see an empty vector's null
   const void* end = std::memchr(p->data.data(), 0, p->data.size());
   if (!end) return std::nullopt;
   return std::string(reinterpret_cast<const char*>(p->data.data()),

@@ -85,7 +85,10 @@ class SmartRenderCall {
       ctx_.plugin_id = static_cast<const GlobalData*>(*in_->global_data)->plugin_id;
     }
     PF_Handle seq_handle = in_->sequence_data;
-    if (!seq_handle || !*seq_handle || !ctx_.pre) return false;
+    if (!ctx_.pre || !seq_handle ||
+        !HoldsWholeRecord(seq_handle, in_->utils->host_get_handle_size(seq_handle))) {
+      return false;
+    }
     const auto* seq = static_cast<const SequenceData*>(*seq_handle);
     if (seq->flattened) {
       // A record still in its stored form carries its prefixes inline.
@@ -247,12 +250,8 @@ class SmartRenderCall {
     cache_locked_ = true;
     ctx_.cache = static_cast<CloudPoint*>(locked);
     err_ = BuildPointCloud(ctx_);
-    if (!err_) {
-      CloudDrawOrder(ctx_.cache, ctx_.point_count, order_);
-      ctx_.order = order_.data();
-      err_ = DrawCloudPoints(ctx_);
-      ctx_.order = nullptr;
-    }
+    if (!err_) SortCloudByDepth(ctx_.cache, ctx_.point_count);
+    if (!err_) err_ = DrawCloudPoints(ctx_);
     freeCache();
   }
 
@@ -443,7 +442,6 @@ class SmartRenderCall {
   bool input_checked_out_ = false;
   std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
   AEGP_MemHandle cache_block_ = nullptr;
-  std::vector<uint32_t> order_;
   bool cache_locked_ = false;
 };
 

@@ -117,6 +117,10 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
 
   if (!in_data->global_data || !*in_data->global_data) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   const AEGP_PluginID plugin_id = static_cast<GlobalData*>(*in_data->global_data)->plugin_id;
+  // Both suites are had before the effect reference: a suite that cannot be had throws, and
+  // would leave the reference with the host.
+  const auto* streams = suites.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
+  const auto* effects = suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
   AEGP_EffectRefH effect = nullptr;
   err = pf_interface->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref, &effect);
 
@@ -126,7 +130,6 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
                                  kLinkedSliders[i].suffix);
   }
 
-  const auto* streams = suites.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
   AEGP_StreamRefH stream[kLinkedCount] = {};
   if (effect) {
     for (int i = 0; i < kLinkedCount && !err; ++i) {
@@ -141,7 +144,6 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
   }
 
   if (effect) {
-    const auto* effects = suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
     PF_Err dispose = effects->AEGP_DisposeEffect(effect);
     if (!err) err = dispose;
   }

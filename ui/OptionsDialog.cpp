@@ -28,7 +28,7 @@ struct RecordPrefixes {
 RecordPrefixes PrefixesOf(PF_InData* in_data) {
   RecordPrefixes p;
   PF_Handle handle = in_data->sequence_data;
-  if (!handle || !*handle) return p;
+  if (!handle || !HoldsWholeRecord(handle, in_data->utils->host_get_handle_size(handle))) return p;
   auto* bytes = static_cast<A_u_char*>(*handle);
   if (bytes[0] != 0) {
     auto* flat = reinterpret_cast<FlatSequenceData*>(bytes);
