@@ -12,71 +12,138 @@
 //   "inter.<name>"            an in_data->inter callback, e.g. "inter.add_param"
 //   "abort"                   PF_ABORT reports an abort
 //
-// Besides the named points, every call at any point is counted in one running total, and
-// failNthCall(k) fails whichever call comes k-th, whatever its point: a sweep over k reaches every
-// failure a command can meet without knowing which services it uses.
+// Every host call of a render passes through trip(), millions of times a frame, so a call with
+// nothing armed only counts: the point is found by the address of its name (the services name
+// their points with literals) and no string is built or compared.
 #pragma once
 
-#include <map>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace mf::host {
 
 class Faults {
  public:
-  // Fails every call from now on.
-  void failAlways(const std::string& point) { rules_[point] = Rule{0, true}; }
-  // Fails only the n-th call (1-based) counted from now.
+  // Fails every call at the point from now on.
+  void failAlways(const std::string& point) { arm(point, 0, true); }
+  // Fails only the n-th call (1-based) at the point, counted from now.
   void failOnCall(const std::string& point, int n) {
-    rules_[point] = Rule{n, false};
-    calls_[point] = 0;
+    arm(point, n, false);
+    points_[idOf(point)].calls = 0;
   }
-  void clear(const std::string& point) { rules_.erase(point); }
-  // Fails only the k-th call of any kind (1-based) counted from now; 0 switches it off.
+  // Fails only the k-th host call of any kind (1-based), counted from now; 0 switches it off.
+  // A sweep over k reaches every failure a command can meet without knowing which services it
+  // uses.
   void failNthCall(long k) {
-    nth_any_ = k;
+    nth_call_ = k;
     total_ = 0;
-    failed_point_.clear();
+    refresh();
   }
-  // The point of the call failNthCall failed; empty when the run never got that far.
-  const std::string& failedPoint() const { return failed_point_; }
-  // Calls at every point since the last failNthCall, resetTotal or clearAll.
-  long totalCalls() const { return total_; }
-  void resetTotal() { total_ = 0; }
+  void clear(const std::string& point) {
+    auto it = by_name_.find(point);
+    if (it != by_name_.end()) points_[it->second].armed = false;
+    refresh();
+  }
+  // Disarms everything and starts every count again at zero.
   void clearAll() {
-    rules_.clear();
-    calls_.clear();
-    nth_any_ = 0;
+    for (Point& p : points_) p = Point{};
+    nth_call_ = 0;
     total_ = 0;
-    failed_point_.clear();
+    refresh();
   }
 
-  // Counts one call at the point and says whether it fails.
-  bool trip(const std::string& point) {
-    int n = ++calls_[point];
-    if (++total_ == nth_any_) {
-      failed_point_ = point;
-      return true;
-    }
-    auto it = rules_.find(point);
-    if (it == rules_.end()) return false;
-    return it->second.always || it->second.nth == n;
-  }
+  // Counts one call at the point and says whether it fails. The name must outlive the Faults
+  // (a string literal): its address is remembered.
+  bool trip(const char* point) { return count(idOf(point)); }
+  bool trip(const std::string& point) { return count(idOf(point)); }
+
   int calls(const std::string& point) const {
-    auto it = calls_.find(point);
-    return it == calls_.end() ? 0 : it->second;
+    auto it = by_name_.find(point);
+    return it == by_name_.end() ? 0 : points_[it->second].calls;
+  }
+  // Host calls at every point since the last failNthCall, resetTotal or clearAll.
+  long totalCalls() const { return total_; }
+  void resetTotal() {
+    total_ = 0;
+    refresh();
   }
 
  private:
-  struct Rule {
-    int nth;
-    bool always;
+  struct Point {
+    int calls = 0;
+    int nth = 0;
+    bool always = false;
+    bool armed = false;
   };
-  std::map<std::string, Rule> rules_;
-  std::map<std::string, int> calls_;
-  long nth_any_ = 0;
+
+  bool count(int id) {
+    Point& p = points_[id];
+    ++p.calls;
+    ++total_;
+    if (!any_armed_) return false;
+    if (total_ == nth_call_) return true;
+    return p.armed && (p.always || p.nth == p.calls);
+  }
+
+  void arm(const std::string& point, int nth, bool always) {
+    Point& p = points_[idOf(point)];
+    p.nth = nth;
+    p.always = always;
+    p.armed = true;
+    refresh();
+  }
+  void refresh() {
+    any_armed_ = nth_call_ > 0;
+    for (const Point& p : points_) any_armed_ = any_armed_ || p.armed;
+  }
+
+  int idOf(const std::string& name) {
+    auto [it, added] = by_name_.emplace(name, (int)points_.size());
+    if (added) points_.emplace_back();
+    return it->second;
+  }
+
+  // Open addressing on the name's address; the table is kept at most half full.
+  int idOf(const char* name) {
+    if (2 * (addresses_ + 1) > by_address_.size()) grow();
+    size_t i = home(name);
+    for (; by_address_[i].name; i = (i + 1) & (by_address_.size() - 1)) {
+      if (by_address_[i].name == name) return by_address_[i].id;
+    }
+    const int id = idOf(std::string(name));
+    by_address_[i] = Slot{name, id};
+    ++addresses_;
+    return id;
+  }
+  size_t home(const char* name) const {
+    const uint64_t h = (uint64_t) reinterpret_cast<uintptr_t>(name) * 0x9E3779B97F4A7C15ull;
+    return (size_t)(h >> 32) & (by_address_.size() - 1);
+  }
+  void grow() {
+    std::vector<Slot> old(by_address_.empty() ? 256 : by_address_.size() * 2);
+    old.swap(by_address_);
+    for (const Slot& s : old) {
+      if (!s.name) continue;
+      size_t i = home(s.name);
+      while (by_address_[i].name) i = (i + 1) & (by_address_.size() - 1);
+      by_address_[i] = s;
+    }
+  }
+
+  struct Slot {
+    const char* name = nullptr;
+    int id = 0;
+  };
+  std::vector<Point> points_;
+  std::unordered_map<std::string, int> by_name_;
+  std::vector<Slot> by_address_;
+  size_t addresses_ = 0;
   long total_ = 0;
-  std::string failed_point_;
+  long nth_call_ = 0;
+  bool any_armed_ = false;
 };
 
 }  // namespace mf::host

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "host/Host.h"
+#include "host/NearestName.h"
 #include "host/RenderedCamera.h"
 #include "host/Text.h"
 
@@ -43,6 +44,44 @@ std::string Text(const fs::path& file, const json& j, const std::string& key) {
 
 const std::set<std::string> kLayerTypes = {"footage", "solid", "camera", "light"};
 
+// Names match whatever their case, with spaces, hyphens and underscores alike.
+std::string Plain(const std::string& name) {
+  std::string out;
+  for (char c : name) {
+    if (c == ' ' || c == '-' || c == '_') continue;
+    out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+// A popup's value from its number or one of its names.
+int PopupValue(const fs::path& file, const json& value, const std::string& key,
+               const PF_ParamDef& p, const std::vector<std::vector<std::string>>& names) {
+  if (!value.is_string() || names.empty()) return Integer(file, value, key, 1, p.u.pd.num_choices);
+  const std::string wanted = Plain(value.get<std::string>());
+  std::vector<std::string> all;
+  for (size_t v = 0; v < names.size(); ++v) {
+    for (const std::string& n : names[v]) {
+      if (n.empty()) continue;
+      if (Plain(n) == wanted) return static_cast<int>(v + 1);
+      all.push_back(n);
+    }
+  }
+  std::string listed;
+  for (size_t v = 0; v < names.size(); ++v) {
+    if (names[v].empty() || names[v].back().empty()) continue;
+    listed += (listed.empty() ? "" : ", ") + std::to_string(v + 1) + " " + names[v].back();
+  }
+  Fail(file, key,
+       "no choice named " + value.dump() + DidYouMean(value.get<std::string>(), all) +
+           " (choices: " + listed + "; or the number)");
+}
+
+[[noreturn]] void UnknownControl(const fs::path& file, const std::string& key,
+                                 const std::string& id, const ControlVocabulary& words) {
+  Fail(file, key, "unknown control \"" + id + "\"" + DidYouMean(id, words.identifiers));
+}
+
 }  // namespace
 
 std::optional<int> Scene::layerIndex(const std::string& name) const {
@@ -77,7 +116,9 @@ Scene LoadScene(const fs::path& file) {
   if (!doc.is_object()) Fail(file, "(top level)", "expected an object");
   for (auto& [key, value] : doc.items()) {
     if (key != "composition" && key != "layers" && key != "render")
-      Fail(file, key, "unknown key (expected composition, layers, render)");
+      Fail(file, key,
+           "unknown key" + DidYouMean(key, {"composition", "layers", "render"}) +
+               " (expected composition, layers, render)");
   }
 
   if (doc.contains("composition")) {
@@ -96,7 +137,9 @@ Scene LoadScene(const fs::path& file) {
         scene.composition.duration = Number(file, value, k);
         if (scene.composition.duration < 0) Fail(file, k, "must not be negative");
       } else {
-        Fail(file, k, "unknown key");
+        Fail(file, k,
+             "unknown key" + DidYouMean(key, {"width", "height", "frame_rate", "duration"}) +
+                 " (expected width, height, frame_rate, duration)");
       }
     }
   }
@@ -113,9 +156,10 @@ Scene LoadScene(const fs::path& file) {
       if (!l.contains("type")) Fail(file, k + ".type", "missing");
       SceneLayer layer{Text(file, l["name"], k + ".name"), Text(file, l["type"], k + ".type"), l};
       if (!kLayerTypes.count(layer.type))
-        Fail(
-            file, k + ".type",
-            "unknown layer type \"" + layer.type + "\" (expected footage, solid, camera or light)");
+        Fail(file, k + ".type",
+             "unknown layer type \"" + layer.type + "\"" +
+                 DidYouMean(layer.type, {"footage", "solid", "camera", "light"}) +
+                 " (expected footage, solid, camera or light)");
       if (!names.insert(layer.name).second)
         Fail(file, k + ".name", "a second layer named \"" + layer.name + "\"");
       if (l.contains("effect")) {
@@ -130,7 +174,8 @@ Scene LoadScene(const fs::path& file) {
             if (!value.is_object()) Fail(file, k + ".effect.expressions", "expected an object");
           } else {
             Fail(file, k + ".effect." + key,
-                 "unknown key (expected params, sequence_data, expressions)");
+                 "unknown key" + DidYouMean(key, {"params", "sequence_data", "expressions"}) +
+                     " (expected params, sequence_data, expressions)");
           }
         }
       }
@@ -161,8 +206,20 @@ Scene LoadScene(const fs::path& file) {
         if (s.quality != "high" && s.quality != "draft") Fail(file, k, "expected high or draft");
       } else if (key == "output") {
         s.output = Text(file, value, k);
+      } else if (key == "output_depth") {
+        s.output_depth = value.is_number() ? std::to_string(Integer(file, value, k, 8, 32))
+                                           : Text(file, value, k);
+        if (s.output_depth != "8" && s.output_depth != "16" && s.output_depth != "half" &&
+            s.output_depth != "float")
+          Fail(file, k, "expected 8, 16, \"half\" or \"float\"");
+      } else if (key == "colorspace") {
+        s.colorspace = Text(file, value, k);
+        if (s.colorspace.empty()) Fail(file, k, "expected the name of a colour space, e.g. sRGB");
       } else {
-        Fail(file, k, "unknown key");
+        static const std::vector<std::string> kKeys = {"layer",        "frames",    "bit_depth",
+                                                       "downsample",   "quality",   "output",
+                                                       "output_depth", "colorspace"};
+        Fail(file, k, "unknown key" + DidYouMean(key, kKeys));
       }
     }
   }
@@ -192,8 +249,8 @@ void SaveScene(const Scene& scene, const fs::path& file) {
 }
 
 void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
-                   const ControlLookup& lookup) {
-  ApplyExpressions(scene, layer, instance, lookup);
+                   const ControlLookup& lookup, const ControlVocabulary& words) {
+  ApplyExpressions(scene, layer, instance, lookup, words);
   const json& l = scene.layers.at(layer).json;
   const std::string base = "layers[" + std::to_string(layer) + "].effect.params.";
   if (!l.contains("effect") || !l["effect"].contains("params")) return;
@@ -202,7 +259,7 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
     const std::string k = base + id;
     std::optional<int> index = lookup(id);
     if (!index || *index <= 0 || *index >= (int)instance.params.size())
-      Fail(file, k, "unknown control \"" + id + "\"");
+      UnknownControl(file, k, id, words);
     PF_ParamDef& p = instance.params[*index];
 
     if (value.is_array() && !value.empty() && value[0].is_array()) {
@@ -231,7 +288,9 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
         p.u.bd.value = value.get<bool>() ? 1 : 0;
         break;
       case PF_Param_POPUP:
-        p.u.pd.value = Integer(file, value, k, 1, p.u.pd.num_choices);
+        p.u.pd.value = PopupValue(
+            file, value, k, p,
+            words.choices ? words.choices(*index) : std::vector<std::vector<std::string>>{});
         break;
       case PF_Param_FLOAT_SLIDER: {
         double v = Number(file, value, k);
@@ -279,7 +338,7 @@ void ApplyControls(const Scene& scene, int layer, EffectInstance& instance,
 
 // Expressions are kept as the plug-in writes them, in its 8-bit code page.
 void ApplyExpressions(const Scene& scene, int layer, EffectInstance& instance,
-                      const ControlLookup& lookup) {
+                      const ControlLookup& lookup, const ControlVocabulary& words) {
   const json& l = scene.layers.at(layer).json;
   if (!l.contains("effect") || !l["effect"].contains("expressions")) return;
   const std::string base = "layers[" + std::to_string(layer) + "].effect.expressions.";
@@ -287,7 +346,7 @@ void ApplyExpressions(const Scene& scene, int layer, EffectInstance& instance,
     const std::string k = base + id;
     std::optional<int> index = lookup(id);
     if (!index || *index <= 0 || *index >= (int)instance.params.size())
-      Fail(scene.file, k, "unknown control \"" + id + "\"");
+      UnknownControl(scene.file, k, id, words);
     instance.expressions[*index] = Expression{Utf8ToGbk(Text(scene.file, value, k)), true};
   }
 }

@@ -250,8 +250,12 @@ class SmartRenderCall {
     cache_locked_ = true;
     ctx_.cache = static_cast<CloudPoint*>(locked);
     err_ = BuildPointCloud(ctx_);
-    if (!err_) SortCloudByDepth(ctx_.cache, ctx_.point_count);
-    if (!err_) err_ = DrawCloudPoints(ctx_);
+    if (!err_) {
+      CloudDrawOrder(ctx_.cache, ctx_.point_count, order_);
+      ctx_.order = order_.data();
+      err_ = DrawCloudPoints(ctx_);
+      ctx_.order = nullptr;
+    }
     freeCache();
   }
 
@@ -442,6 +446,7 @@ class SmartRenderCall {
   bool input_checked_out_ = false;
   std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
   AEGP_MemHandle cache_block_ = nullptr;
+  std::vector<uint32_t> order_;
   bool cache_locked_ = false;
 };
 
