@@ -18,6 +18,7 @@ add_library(motefield_plugin SHARED entry/EntryPoint.cpp resources/motefield.rc)
 set_target_properties(motefield_plugin PROPERTIES OUTPUT_NAME Motefield PREFIX "" SUFFIX ".aex")
 target_compile_options(motefield_plugin PRIVATE -fexec-charset=GBK)
 target_link_libraries(motefield_plugin PRIVATE motefield_effect user32 gdi32)
+add_dependencies(motefield_plugin motefield_abi_check)
 target_link_options(motefield_plugin PRIVATE -static -static-libgcc -static-libstdc++
                     -Wl,--kill-at -Wl,--no-undefined)
 

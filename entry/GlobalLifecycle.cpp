@@ -16,13 +16,13 @@ constexpr const char* kDescription =
 
 // Reads one alert switch; a key that is absent leaves the flag false. Only the exact text
 // "TRUE" switches the alert off.
-PF_Err ReadAlertPreference(const AEGP_PersistentDataSuite3* prefs, AEGP_PluginID plugin_id,
-                           AEGP_PersistentBlobH blob, const char* key, bool exists, bool* flag) {
+PF_Err ReadAlertPreference(const AEGP_PersistentDataSuite3* prefs, AEGP_PersistentBlobH blob,
+                           const char* key, bool exists, bool* flag) {
   if (!exists) return PF_Err_NONE;
   char value[256] = {};
   A_u_long actual = 0;
-  PF_Err err = prefs->AEGP_GetString(plugin_id, blob, kPrefSection, key, nullptr, sizeof(value),
-                                     value, &actual);
+  PF_Err err =
+      prefs->AEGP_GetString(blob, kPrefSection, key, nullptr, sizeof(value), value, &actual);
   if (!err) *flag = std::strcmp(value, "TRUE") == 0;
   return err;
 }
@@ -54,7 +54,7 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_
   out_data->out_flags = kOutFlags;
   out_data->out_flags2 = kOutFlags2;
 
-  const auto* handles = suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion);
+  const auto* handles = suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion1);
   PF_Handle global_handle = handles->host_new_handle(sizeof(GlobalData));
   if (!global_handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
 
@@ -66,7 +66,7 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_
     } else {
       global->valid = 1;
       const auto* utility =
-          suites.get<AEGP_UtilitySuite>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7);
+          suites.get<AEGP_UtilitySuite3>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion3);
       err = utility->AEGP_RegisterWithAEGP(nullptr, kEffectName, &global->plugin_id);
     }
     g_basic_suite = in_data->pica_basicP;
@@ -84,14 +84,13 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_
       if (!err)
         err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPixelPerspectiveAlerts,
                                        &has_pixel_perspective);
-      const AEGP_PluginID id = global->plugin_id;
       if (!err)
-        err = ReadAlertPreference(prefs, id, blob, kPrefNoPassAlerts, has_pass, &g_no_pass_alerts);
+        err = ReadAlertPreference(prefs, blob, kPrefNoPassAlerts, has_pass, &g_no_pass_alerts);
       if (!err)
-        err = ReadAlertPreference(prefs, id, blob, kPrefNoPreviewAlerts, has_preview,
+        err = ReadAlertPreference(prefs, blob, kPrefNoPreviewAlerts, has_preview,
                                   &g_no_preview_alerts);
       if (!err)
-        err = ReadAlertPreference(prefs, id, blob, kPrefNoPixelPerspectiveAlerts,
+        err = ReadAlertPreference(prefs, blob, kPrefNoPixelPerspectiveAlerts,
                                   has_pixel_perspective, &g_no_pixel_perspective_alerts);
     }
   } catch (PF_Err&) {
@@ -114,7 +113,7 @@ PF_Err GlobalSetdown(PF_InData* in_data) {
   if (!in_data->global_data) return PF_Err_NONE;
   try {
     SuiteHandler suites(in_data->pica_basicP);
-    suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion)
+    suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion1)
         ->host_dispose_handle(in_data->global_data);
   } catch (PF_Err&) {
     // Nothing hands this record back after setdown: without the handle suite it goes through

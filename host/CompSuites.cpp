@@ -100,7 +100,7 @@ A_Time InMode(const CompLayer& layer, AEGP_LTimeMode mode, double comp_seconds) 
                                                         : comp_seconds);
 }
 
-void Fill(AEGP_StreamType type, const StreamTuple& v, AEGP_StreamVal2* out) {
+void Fill(AEGP_StreamType type, const StreamTuple& v, AEGP_StreamVal* out) {
   std::memset(out, 0, sizeof(*out));
   switch (type) {
     case AEGP_StreamType_ThreeD_SPATIAL:
@@ -339,8 +339,8 @@ A_Err GetLayerFromLayerID(AEGP_CompH compH, AEGP_LayerIDVal id, AEGP_LayerH* lay
   return PF_Err_NONE;
 }
 
-AEGP_LayerSuite11 MakeLayerSuite() {
-  AEGP_LayerSuite11 s{};
+AEGP_LayerSuite5 MakeLayerSuite() {
+  AEGP_LayerSuite5 s{};
   s.AEGP_GetCompNumLayers = GetCompNumLayers;
   s.AEGP_GetCompLayerByIndex = GetCompLayerByIndex;
   s.AEGP_GetLayerIndex = GetLayerIndex;
@@ -357,7 +357,7 @@ AEGP_LayerSuite11 MakeLayerSuite() {
   s.AEGP_GetLayerFromLayerID = GetLayerFromLayerID;
   return s;
 }
-const AEGP_LayerSuite11 kLayerSuite = MakeLayerSuite();
+const AEGP_LayerSuite5 kLayerSuite = MakeLayerSuite();
 
 // ---- "AEGP Camera Suite" 2 and "AEGP Light Suite" 2 ------------------------------------------
 
@@ -373,7 +373,7 @@ A_Err GetCameraType(AEGP_LayerH layerH, AEGP_CameraType* type) {
   if (Trip("aegp.GetCameraType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kCamera ? layer->camera_type : AEGP_CameraType_NONE;
+  *type = layer->kind == LayerKind::kCamera ? layer->camera_type : static_cast<AEGP_CameraType>(AEGP_CameraType_NONE);
   return PF_Err_NONE;
 }
 A_Err GetDefaultCameraDistanceToImagePlane(AEGP_CompH compH, A_FpLong* distance) {
@@ -396,7 +396,7 @@ A_Err GetLightType(AEGP_LayerH layerH, AEGP_LightType* type) {
   if (Trip("aegp.GetLightType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kLight ? layer->light_type : AEGP_LightType_NONE;
+  *type = layer->kind == LayerKind::kLight ? layer->light_type : static_cast<AEGP_LightType>(AEGP_LightType_NONE);
   return PF_Err_NONE;
 }
 AEGP_LightSuite2 MakeLightSuite() {
@@ -454,7 +454,7 @@ A_Err GetStreamType(AEGP_StreamRefH streamH, AEGP_StreamType* type) {
   return PF_Err_NONE;
 }
 A_Err GetNewStreamValue(AEGP_PluginID, AEGP_StreamRefH streamH, AEGP_LTimeMode mode,
-                        const A_Time* time, A_Boolean pre_expression, AEGP_StreamValue2* value) {
+                        const A_Time* time, A_Boolean pre_expression, AEGP_StreamValue* value) {
   if (value) std::memset(value, 0, sizeof(*value));
   if (Trip("aegp.GetNewStreamValue")) return kBad;
   StreamRefRecord* s = Stream(streamH);
@@ -478,7 +478,7 @@ A_Err GetNewStreamValue(AEGP_PluginID, AEGP_StreamRefH streamH, AEGP_LTimeMode m
   ++Refs().values;
   return PF_Err_NONE;
 }
-A_Err DisposeStreamValue(AEGP_StreamValue2* value) {
+A_Err DisposeStreamValue(AEGP_StreamValue* value) {
   if (Trip("aegp.DisposeStreamValue")) return kBad;
   if (!value || !value->streamH) return kBad;
   if (Refs().values > 0) --Refs().values;
@@ -486,7 +486,7 @@ A_Err DisposeStreamValue(AEGP_StreamValue2* value) {
   return PF_Err_NONE;
 }
 A_Err GetLayerStreamValue(AEGP_LayerH layerH, AEGP_LayerStream which, AEGP_LTimeMode mode,
-                          const A_Time* time, A_Boolean pre_expression, AEGP_StreamVal2* value,
+                          const A_Time* time, A_Boolean pre_expression, AEGP_StreamVal* value,
                           AEGP_StreamType* type) {
   if (Trip("aegp.GetLayerStreamValue")) return kBad;
   CompLayer* layer = Layer(layerH);
@@ -547,8 +547,8 @@ A_Err SetExpression(AEGP_PluginID, AEGP_StreamRefH streamH, const A_char* text) 
   return PF_Err_NONE;
 }
 
-AEGP_StreamSuite7 MakeStreamSuite() {
-  AEGP_StreamSuite7 s{};
+AEGP_StreamSuite2 MakeStreamSuite() {
+  AEGP_StreamSuite2 s{};
   s.AEGP_GetNewLayerStream = GetNewLayerStream;
   s.AEGP_GetEffectNumParamStreams = GetEffectNumParamStreams;
   s.AEGP_GetNewEffectStreamByIndex = GetNewEffectStreamByIndex;
@@ -563,7 +563,7 @@ AEGP_StreamSuite7 MakeStreamSuite() {
   s.AEGP_SetExpression = SetExpression;
   return s;
 }
-const AEGP_StreamSuite7 kStreamSuite = MakeStreamSuite();
+const AEGP_StreamSuite2 kStreamSuite = MakeStreamSuite();
 
 // ---- "AEGP Effect Suite" 2 -------------------------------------------------------------------
 
@@ -673,12 +673,12 @@ PF_Err IsRenderEngine(PF_Boolean* render_engine) {
   *render_engine = H().options().interactive ? 0 : 1;
   return PF_Err_NONE;
 }
-PFAppSuite6 MakeAppSuite() {
-  PFAppSuite6 s{};
+PFAppSuite4 MakeAppSuite() {
+  PFAppSuite4 s{};
   s.PF_IsRenderEngine = IsRenderEngine;
   return s;
 }
-const PFAppSuite6 kAppSuite = MakeAppSuite();
+const PFAppSuite4 kAppSuite = MakeAppSuite();
 
 PF_Err InfoDrawText(const A_char* line1, const A_char* line2) {
   if (Trip("pf.PF_InfoDrawText")) return kBad;
@@ -722,13 +722,13 @@ void ForgetEffectReferences(const EffectInstance* instance) {
 void InstallCompositionSuites(Host& host) {
   Refs().clear();
   SuiteRegistry& r = host.suites();
-  r.add(kAEGPLayerSuite, kAEGPLayerSuiteVersion11, &kLayerSuite);
+  r.add(kAEGPLayerSuite, kAEGPLayerSuiteVersion5, &kLayerSuite);
   r.add(kAEGPCameraSuite, kAEGPCameraSuiteVersion2, &kCameraSuite);
   r.add(kAEGPLightSuite, kAEGPLightSuiteVersion2, &kLightSuite);
-  r.add(kAEGPStreamSuite, kAEGPStreamSuiteVersion7, &kStreamSuite);
+  r.add(kAEGPStreamSuite, kAEGPStreamSuiteVersion2, &kStreamSuite);
   r.add(kAEGPEffectSuite, kAEGPEffectSuiteVersion2, &kEffectSuite);
   r.add(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1, &kPFInterfaceSuite);
-  r.add(kPFAppSuite, kPFAppSuiteVersion6, &kAppSuite);
+  r.add(kPFAppSuite, kPFAppSuiteVersion4, &kAppSuite);
   r.add(kPFAdvAppSuite, kPFAdvAppSuiteVersion2, &kAdvAppSuite);
 }
 

@@ -75,7 +75,7 @@ std::optional<AEGP_StreamType> LayerStreamType(LayerKind kind, AEGP_LayerStream 
     case AEGP_LayerStream_SHADOW_DIFFUSION:
     case AEGP_LayerStream_CASTS_SHADOWS:
     case AEGP_LayerStream_LIGHT_FALLOFF_TYPE:
-    case AEGP_LayerStream_LIGHT_FALLOFF_RADIUS:
+    case AEGP_LayerStream_LIGHT_FALLOFF_START:
     case AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE:
       if (kind == LayerKind::kLight) return AEGP_StreamType_OneD;
       return std::nullopt;
@@ -86,6 +86,12 @@ std::optional<AEGP_StreamType> LayerStreamType(LayerKind kind, AEGP_LayerStream 
 
 // ---- matrices --------------------------------------------------------------------------------
 namespace {
+
+// The falloff stream is a popup: it holds the 1-based position of the falloff type, whose own
+// numbering starts at 0.
+double FalloffPopup(A_long type) {
+  return type + 1.0;
+}
 
 constexpr double kDegrees = 3.14159265358979323846 / 180.0;
 using M3 = std::array<std::array<double, 3>, 3>;
@@ -364,7 +370,7 @@ void ParseLayer(const Scene& scene, size_t i, Composition& comp, CompLayer& laye
     }
     animated("cone_angle", AEGP_LayerStream_CONE_ANGLE, 1, Range{0, 180});
     animated("cone_feather", AEGP_LayerStream_CONE_FEATHER, 1, Range{0, 100});
-    animated("radius", AEGP_LayerStream_LIGHT_FALLOFF_RADIUS, 1, kNonNegative);
+    animated("radius", AEGP_LayerStream_LIGHT_FALLOFF_START, 1, kNonNegative);
     animated("falloff_distance", AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, 1, kNonNegative);
     animated("shadow_darkness", AEGP_LayerStream_SHADOW_DARKNESS, 1, Range{0, 100});
     animated("shadow_diffusion", AEGP_LayerStream_SHADOW_DIFFUSION, 1, kNonNegative);
@@ -374,9 +380,9 @@ void ParseLayer(const Scene& scene, size_t i, Composition& comp, CompLayer& laye
     if (has("falloff")) {
       const std::string f = ParseChoice(file, l["falloff"], key("falloff"),
                                         {"none", "smooth", "inverse_square_clamped"});
-      const double popup = f == "none"     ? AEGP_LightFalloff_NONE
-                           : f == "smooth" ? AEGP_LightFalloff_SMOOTH
-                                           : AEGP_LightFalloff_INVERSE_SQUARE_CLAMPED;
+      const double popup = FalloffPopup(f == "none"     ? AEGP_LightFalloff_NONE
+                                        : f == "smooth" ? AEGP_LightFalloff_SMOOTH
+                                                        : AEGP_LightFalloff_INVERSE_SQUARE_CLAMPED);
       layer.streams[AEGP_LayerStream_LIGHT_FALLOFF_TYPE] = Animated::Constant({popup, 0, 0, 0});
     }
   } else {
@@ -426,11 +432,11 @@ void AddDefaults(const Composition& comp, CompLayer& layer) {
     set(AEGP_LayerStream_OPACITY, {100, 0, 0, 0});
   }
   if (layer.kind == LayerKind::kCamera) {
-    if (layer.camera_type == AEGP_CameraType_NONE) layer.camera_type = AEGP_CameraType_PERSPECTIVE;
+    if (layer.camera_type == static_cast<AEGP_CameraType>(AEGP_CameraType_NONE)) layer.camera_type = AEGP_CameraType_PERSPECTIVE;
     set(AEGP_LayerStream_ZOOM, {comp.defaultZoom(), 0, 0, 0});
   }
   if (layer.kind == LayerKind::kLight) {
-    if (layer.light_type == AEGP_LightType_NONE) layer.light_type = AEGP_LightType_POINT;
+    if (layer.light_type == static_cast<AEGP_LightType>(AEGP_LightType_NONE)) layer.light_type = AEGP_LightType_POINT;
     set(AEGP_LayerStream_INTENSITY, {100, 0, 0, 0});
     set(AEGP_LayerStream_COLOR, {1, 1, 1, 1});
     set(AEGP_LayerStream_CONE_ANGLE, {90, 0, 0, 0});
@@ -438,8 +444,8 @@ void AddDefaults(const Composition& comp, CompLayer& layer) {
     set(AEGP_LayerStream_SHADOW_DARKNESS, {100, 0, 0, 0});
     set(AEGP_LayerStream_SHADOW_DIFFUSION, {0, 0, 0, 0});
     set(AEGP_LayerStream_CASTS_SHADOWS, {0, 0, 0, 0});
-    set(AEGP_LayerStream_LIGHT_FALLOFF_TYPE, {AEGP_LightFalloff_NONE, 0, 0, 0});
-    set(AEGP_LayerStream_LIGHT_FALLOFF_RADIUS, {500, 0, 0, 0});
+    set(AEGP_LayerStream_LIGHT_FALLOFF_TYPE, {FalloffPopup(AEGP_LightFalloff_NONE), 0, 0, 0});
+    set(AEGP_LayerStream_LIGHT_FALLOFF_START, {500, 0, 0, 0});
     set(AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, {500, 0, 0, 0});
   }
 }

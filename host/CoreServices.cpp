@@ -142,10 +142,13 @@ PF_Err AddParam(PF_ProgPtr, PF_ParamIndex index, PF_ParamDef* def) {
   if (Trip("inter.add_param")) return PF_Err_OUT_OF_MEMORY;
   std::vector<PF_ParamDef>* defs = H().registration();
   if (!defs || !def) return PF_Err_BAD_CALLBACK_PARAM;
+  PF_ParamDef added = *def;
+  // A new float slider starts at its registered default, which the host holds as a float.
+  if (added.param_type == PF_Param_FLOAT_SLIDER) added.u.fs_d.value = added.u.fs_d.dephault;
   if (index < 0 || index >= (PF_ParamIndex)defs->size()) {
-    defs->push_back(*def);
+    defs->push_back(added);
   } else {
-    defs->insert(defs->begin() + index, *def);
+    defs->insert(defs->begin() + index, added);
   }
   return PF_Err_NONE;
 }
@@ -200,21 +203,18 @@ PF_Err UpdateParamUI(PF_ProgPtr ref, PF_ParamIndex index, const PF_ParamDef* def
   instance->panel_updates.push_back(index);
   return PF_Err_NONE;
 }
-PF_Err GetCurrentState(PF_ProgPtr, PF_ParamIndex, const A_long*, const A_long*, PF_State* s) {
-  if (s) *s = PF_State{};
-  return PF_Err_NONE;
-}
-PF_Err AreStatesIdentical(PF_ProgPtr, const PF_State*, const PF_State*, A_Boolean* same) {
-  if (same) *same = 1;
-  return PF_Err_NONE;
-}
 PF_Err IsIdenticalCheckout(PF_ProgPtr, PF_ParamIndex, A_long, A_long, A_u_long, A_long, A_long,
                            A_u_long, PF_Boolean* identical) {
   if (identical) *identical = 0;
   return PF_Err_NONE;
 }
-const PF_ParamUtilsSuite2 kParamUtilsSuite = {
-    UpdateParamUI, GetCurrentState, AreStatesIdentical, IsIdenticalCheckout, {}};
+PF_ParamUtilsSuite1 MakeParamUtilsSuite() {
+  PF_ParamUtilsSuite1 s{};
+  s.PF_UpdateParamUI = UpdateParamUI;
+  s.PF_IsIdenticalCheckout = IsIdenticalCheckout;
+  return s;
+}
+const PF_ParamUtilsSuite1 kParamUtilsSuite = MakeParamUtilsSuite();
 
 // ---- AEGP Utility suite ----------------------------------------------------------------------
 constexpr AEGP_PluginID kPluginId = 42;
@@ -236,18 +236,15 @@ A_Err ReportInfo(AEGP_PluginID, const A_char* info) {
   H().showMessage(r);
   return PF_Err_NONE;
 }
-A_Err ReportInfoUnicode(AEGP_PluginID, const A_u_short*) {
-  return PF_Err_NONE;
-}
 A_Err DriverVersion(A_short* major, A_short* minor) {
   if (major) *major = H().options().api_version.major;
   if (minor) *minor = H().options().api_version.minor;
   return PF_Err_NONE;
 }
-A_Err StartQuietErrors(void*) {
+A_Err StartQuietErrors(AEGP_ErrReportState*) {
   return PF_Err_NONE;
 }
-A_Err EndQuietErrors(A_Boolean, void*) {
+A_Err EndQuietErrors(A_Boolean, AEGP_ErrReportState*) {
   return PF_Err_NONE;
 }
 A_Err GetLastErrorMessage(A_long size, A_char* text, A_Err* num) {
@@ -276,19 +273,26 @@ A_Err ShowHideAllFloaters(A_Boolean) {
   return PF_Err_NONE;
 }
 
-const AEGP_UtilitySuite kUtilitySuite = {ReportInfo,
-                                         ReportInfoUnicode,
-                                         DriverVersion,
-                                         DriverVersion,
-                                         StartQuietErrors,
-                                         EndQuietErrors,
-                                         GetLastErrorMessage,
-                                         StartUndoGroup,
-                                         EndUndoGroup,
-                                         RegisterWithAEGP,
-                                         GetMainHWND,
-                                         ShowHideAllFloaters,
-                                         {}};
+// Versions 7 and 11 are different tables: 11 inserts GetLastErrorMessage after EndQuietErrors.
+template <class Suite>
+Suite MakeUtilitySuite() {
+  Suite s{};
+  s.AEGP_ReportInfo = ReportInfo;
+  s.AEGP_GetDriverPluginInitFuncVersion = DriverVersion;
+  s.AEGP_GetDriverImplementationVersion = DriverVersion;
+  s.AEGP_StartQuietErrors = StartQuietErrors;
+  s.AEGP_EndQuietErrors = EndQuietErrors;
+  s.AEGP_StartUndoGroup = StartUndoGroup;
+  s.AEGP_EndUndoGroup = EndUndoGroup;
+  s.AEGP_RegisterWithAEGP = RegisterWithAEGP;
+  s.AEGP_GetMainHWND = GetMainHWND;
+  s.AEGP_ShowHideAllFloaters = ShowHideAllFloaters;
+  if constexpr (requires { s.AEGP_GetLastErrorMessage; })
+    s.AEGP_GetLastErrorMessage = GetLastErrorMessage;
+  return s;
+}
+const AEGP_UtilitySuite3 kUtilitySuite7 = MakeUtilitySuite<AEGP_UtilitySuite3>();
+const AEGP_UtilitySuite5 kUtilitySuite11 = MakeUtilitySuite<AEGP_UtilitySuite5>();
 
 // ---- AEGP Persistent Data suite --------------------------------------------------------------
 AEGP_PersistentBlobH AppBlob() {
@@ -311,7 +315,7 @@ A_Err DoesKeyExist(AEGP_PersistentBlobH blob, const A_char* section, const A_cha
   *exists = H().preferences().get(section, key).has_value();
   return PF_Err_NONE;
 }
-A_Err GetString(AEGP_PluginID, AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
+A_Err GetString(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
                 const A_char* fallback, A_u_long size, A_char* buf, A_u_long* actual) {
   if (Trip("aegp.GetString")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!IsAppBlob(blob) || !section || !key) return PF_Err_BAD_CALLBACK_PARAM;
@@ -408,11 +412,11 @@ void InstallCoreServices(Host& host, SPBasicSuite& basic, PF_UtilCallbacks& util
   inter.register_ui = RegisterUi;
 
   SuiteRegistry& r = host.suites();
-  r.add(kPFHandleSuite, kPFHandleSuiteVersion, &kHandleSuite);
-  r.add(kPFEffectUISuite, kPFEffectUISuiteVersion, &kEffectUiSuite);
-  r.add(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion, &kParamUtilsSuite);
-  r.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7, &kUtilitySuite);
-  r.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11, &kUtilitySuite);
+  r.add(kPFHandleSuite, kPFHandleSuiteVersion1, &kHandleSuite);
+  r.add(kPFEffectUISuite, kPFEffectUISuiteVersion1, &kEffectUiSuite);
+  r.add(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1, &kParamUtilsSuite);
+  r.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion3, &kUtilitySuite7);
+  r.add(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion5, &kUtilitySuite11);
   r.add(kAEGPPersistentDataSuite, kAEGPPersistentDataSuiteVersion3, &kPersistentDataSuite);
 }
 

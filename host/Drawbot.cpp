@@ -183,7 +183,7 @@ PF_Err InvalidateRect(const PF_ContextH context, const PF_Rect* rect) {
 
 // The application suite as served with its repaint slot filled; one per host, since the rest
 // of the table is whatever that host registered.
-PFAppSuite6 g_app_suite{};
+PFAppSuite4 g_app_suite{};
 
 constexpr const char* kInstalledMarker = "motefield panel drawing";
 const int kMarker = 1;
@@ -264,18 +264,19 @@ void InstallDrawbotSuites(Host& host) {
   r.add(kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1, &kDrawSuite);
   r.add(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, &kSupplierSuite);
   r.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &kSurfaceSuite);
+  r.add(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version2, &kSurfaceSuite);
   r.add(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &kPathSuite);
   r.add(kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1, &kCustomUiSuite);
 
   const void* app = nullptr;
-  if (r.acquire(kPFAppSuite, kPFAppSuiteVersion6, &app) == kSPNoError && app) {
-    g_app_suite = *static_cast<const PFAppSuite6*>(app);
-    r.release(kPFAppSuite, kPFAppSuiteVersion6);
+  if (r.acquire(kPFAppSuite, kPFAppSuiteVersion4, &app) == kSPNoError && app) {
+    g_app_suite = *static_cast<const PFAppSuite4*>(app);
+    r.release(kPFAppSuite, kPFAppSuiteVersion4);
   } else {
-    g_app_suite = PFAppSuite6{};
+    g_app_suite = PFAppSuite4{};
   }
-  g_app_suite.PF_InvalidateRect = reinterpret_cast<void*>(&InvalidateRect);
-  r.add(kPFAppSuite, kPFAppSuiteVersion6, &g_app_suite);
+  g_app_suite.PF_InvalidateRect = InvalidateRect;
+  r.add(kPFAppSuite, kPFAppSuiteVersion4, &g_app_suite);
 }
 
 }  // namespace mf::host

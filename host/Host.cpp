@@ -137,7 +137,7 @@ PF_Err Host::sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params,
   out_.global_data = global_data_;
   out_.sequence_data = in.sequence_data;
 
-  PF_Err err = plugin_->entry()(cmd, &in, &out_, params, output, extra);
+  PF_Err err = (shim_ ? shim_ : plugin_->entry())(cmd, &in, &out_, params, output, extra);
   if (instance) instance->sequence_data = out_.sequence_data;
   return err;
 }

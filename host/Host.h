@@ -170,6 +170,11 @@ class Host {
   void setCustomUi(const PF_CustomUIInfo& info) { custom_ui_ = info; }
   PF_InData& inData() { return in_; }
 
+  // Every command goes through the shim instead when one is set; it reaches the plug-in through
+  // pluginEntry(). Tests use it to hand the plug-in blocks laid out independently of hostapi/.
+  void setEntryShim(PF_EntryPointFunc shim) { shim_ = shim; }
+  PF_EntryPointFunc pluginEntry() const { return plugin_->entry(); }
+
  private:
   PF_Err sendRaw(PF_Cmd cmd, EffectInstance* instance, PF_ParamDef** params, void* extra,
                  PF_LayerDef* output);
@@ -197,6 +202,7 @@ class Host {
 
   PF_InData in_{};
   PF_OutData out_{};
+  PF_EntryPointFunc shim_ = nullptr;
   bool global_setup_done_ = false;
   PF_Handle global_data_ = nullptr;
   bool registering_ = false;

@@ -109,13 +109,13 @@ PF_Err BlendWorlds(PF_ProgPtr, const PF_EffectWorld*, const PF_EffectWorld*, PF_
                    PF_EffectWorld*) {
   return PF_Err_BAD_CALLBACK_PARAM;
 }
-PF_Err Convolve(PF_ProgPtr, PF_EffectWorld*, const PF_Rect*, A_long, A_long, void*, void*, void*,
-                void*, PF_EffectWorld*) {
+PF_Err Convolve(PF_ProgPtr, PF_EffectWorld*, const PF_Rect*, PF_KernelFlags, A_long, void*, void*,
+                void*, void*, PF_EffectWorld*) {
   return PF_Err_BAD_CALLBACK_PARAM;
 }
 PF_Err TransformWorld(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_Field, const PF_EffectWorld*,
-                      const PF_CompositeMode*, const PF_MaskWorld*, const void*, A_long, PF_Boolean,
-                      const PF_Rect*, PF_EffectWorld*) {
+                      const PF_CompositeMode*, const PF_MaskWorld*, const PF_FloatMatrix*, A_long,
+                      PF_Boolean, const PF_Rect*, PF_EffectWorld*) {
   return PF_Err_BAD_CALLBACK_PARAM;
 }
 
@@ -160,9 +160,16 @@ PF_Err IterateFloat(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Re
   return IterateWorld<PF_PixelFloat>(src, area, refcon, fn, dst);
 }
 
-const PF_Iterate8Suite1 kIterate8Suite = {Iterate8, {}};
-const PF_iterate16Suite1 kIterate16Suite = {Iterate16, {}};
-const PF_iterateFloatSuite1 kIterateFloatSuite = {IterateFloat, {}};
+// Only the plain iterate of each suite is served; the rest of each table stays empty.
+template <class Suite, class Fn>
+Suite IterateOnly(Fn fn) {
+  Suite s{};
+  s.iterate = fn;
+  return s;
+}
+const auto kIterate8Suite = IterateOnly<PF_Iterate8Suite1>(Iterate8);
+const auto kIterate16Suite = IterateOnly<PF_iterate16Suite1>(Iterate16);
+const auto kIterateFloatSuite = IterateOnly<PF_iterateFloatSuite1>(IterateFloat);
 
 // in_data->utils
 

@@ -4,8 +4,8 @@
 // application suites of the effect API that report to the Info panel ("PF AE App Suite" 6,
 // "PF AE Adv App Suite" 2).
 //
-// Slots the effect never calls are kept as untyped pointers so that the tables keep the host's
-// layout; only the functions the effect uses carry their signatures.
+// Each table is named after what the host serves for the (name, version) the effect asks for,
+// and every slot carries its signature, called or not, so that the tables keep the host's layout.
 #pragma once
 
 #include "AE_Effect.h"
@@ -24,15 +24,30 @@ struct _AEGP_EffectRef;
 typedef _AEGP_EffectRef* AEGP_EffectRefH;
 struct _AEGP_RenderLayerContext;
 typedef _AEGP_RenderLayerContext* AEGP_RenderLayerContextH;
+typedef AEGP_RenderLayerContextH PR_RenderContextH;
+struct _AEGP_Item;
+typedef _AEGP_Item* AEGP_ItemH;
+struct _AEGP_Mask;
+typedef _AEGP_Mask* AEGP_MaskRefH;
 
-typedef A_u_long AEGP_LayerIDVal;
+typedef A_long AEGP_LayerIDVal;
 typedef A_long AEGP_EffectIndex;
-
-// A time as a rational number of seconds: value / scale.
-struct A_Time {
-  A_long value;
-  A_u_long scale;
-};
+typedef A_long AEGP_EffectFlags;
+typedef A_long AEGP_InstalledEffectKey;
+typedef A_short AEGP_LayerQuality;
+typedef A_long AEGP_MaskStream;
+typedef A_long AEGP_KeyInterpolationMask;
+typedef A_long AEGP_StreamFlags;
+typedef A_long AEGP_FilmSizeUnits;
+typedef A_long AEGP_MaskIDVal;
+struct AEGP_LayerTransferMode;
+struct A_FloatRect;
+struct _AEGP_MarkerVal;
+typedef _AEGP_MarkerVal* AEGP_MarkerValP;
+struct _AEGP_MaskOutline;
+typedef _AEGP_MaskOutline** AEGP_MaskOutlineValH;
+struct _AEGP_TextDocument;
+typedef _AEGP_TextDocument** AEGP_TextDocumentH;
 
 // 4×4 doubles, mat[row][column]. Row vectors: a point p maps to p·M, so rows 0-2 are the images
 // of the local x, y and z axes and row 3 is the translation (the layer's world position).
@@ -43,7 +58,7 @@ struct A_Matrix4 {
 // Layer names are at most this many bytes; buffers hold one more for the terminator.
 #define AEGP_MAX_LAYER_NAME_SIZE 32
 
-typedef A_long AEGP_LTimeMode;
+typedef A_short AEGP_LTimeMode;
 enum {
   AEGP_LTimeMode_LayerTime = 0,
   AEGP_LTimeMode_CompTime = 1,
@@ -59,7 +74,7 @@ enum {
   AEGP_ObjectType_VECTOR = 4,
 };
 
-typedef A_long AEGP_LightType;
+typedef A_u_long AEGP_LightType;
 enum {
   AEGP_LightType_NONE = -1,
   AEGP_LightType_PARALLEL = 0,
@@ -68,18 +83,19 @@ enum {
   AEGP_LightType_AMBIENT = 3,
 };
 
-typedef A_long AEGP_CameraType;
+typedef A_u_long AEGP_CameraType;
 enum {
   AEGP_CameraType_NONE = -1,
   AEGP_CameraType_PERSPECTIVE = 0,
   AEGP_CameraType_ORTHOGRAPHIC = 1,
 };
 
-// Light falloff popup values (1-based, as the host stores popups).
+// Light falloff types. The falloff stream is a popup and holds the type plus one.
+typedef A_u_long AEGP_LightFalloffType;
 enum {
-  AEGP_LightFalloff_NONE = 1,
-  AEGP_LightFalloff_SMOOTH = 2,
-  AEGP_LightFalloff_INVERSE_SQUARE_CLAMPED = 3,
+  AEGP_LightFalloff_NONE = 0,
+  AEGP_LightFalloff_SMOOTH = 1,
+  AEGP_LightFalloff_INVERSE_SQUARE_CLAMPED = 2,
 };
 
 typedef A_long AEGP_LayerFlags;
@@ -135,15 +151,15 @@ enum {
   AEGP_LayerStream_AMBIENT_COEFF = 24,
   AEGP_LayerStream_DIFFUSE_COEFF = 25,
   AEGP_LayerStream_SPECULAR_INTENSITY = 26,
-  AEGP_LayerStream_SHININESS_COEFF = 27,
+  AEGP_LayerStream_SPECULAR_SHININESS = 27,
   AEGP_LayerStream_CASTS_SHADOWS = 28,
   AEGP_LayerStream_LIGHT_TRANSMISSION = 29,
   AEGP_LayerStream_METAL = 30,
   AEGP_LayerStream_SOURCE_TEXT = 31,
   AEGP_LayerStream_LIGHT_FALLOFF_TYPE = 40,
-  AEGP_LayerStream_LIGHT_FALLOFF_RADIUS = 41,
+  AEGP_LayerStream_LIGHT_FALLOFF_START = 41,
   AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE = 42,
-  AEGP_LayerStream_END = 43,
+  AEGP_LayerStream_END = 59,
 };
 
 typedef A_long AEGP_StreamType;
@@ -170,87 +186,100 @@ struct AEGP_TwoDVal {
 struct AEGP_ThreeDVal {
   A_FpLong x, y, z;
 };
-struct AEGP_FourDVal {
-  A_FpLong v[4];
-};
+typedef A_FpLong AEGP_FourDVal[4];
 struct AEGP_ColorVal {
   A_FpLong alphaF, redF, greenF, blueF;
 };
 
-union AEGP_StreamVal2 {
+typedef void* AEGP_ArbBlockVal;
+struct AEGP_MarkerVal;
+typedef AEGP_MarkerVal** AEGP_MarkerValH;
+
+union AEGP_StreamVal {
   AEGP_FourDVal four_d;
   AEGP_ThreeDVal three_d;
   AEGP_TwoDVal two_d;
   AEGP_OneDVal one_d;
   AEGP_ColorVal color;
+  AEGP_ArbBlockVal arbH;
+  AEGP_MarkerValH markerH;
   AEGP_LayerIDVal layer_id;
-  void* arbH;
+  AEGP_MaskIDVal mask_id;
+  AEGP_MaskOutlineValH mask;
+  AEGP_TextDocumentH text_documentH;
 };
 
-struct AEGP_StreamValue2 {
+struct AEGP_StreamValue {
   AEGP_StreamRefH streamH;
-  AEGP_StreamVal2 val;
+  AEGP_StreamVal val;
 };
 
 // ---------------------------------------------------------------------------------------------
 // "AEGP Layer Suite" 11
 // ---------------------------------------------------------------------------------------------
 #define kAEGPLayerSuite "AEGP Layer Suite"
-#define kAEGPLayerSuiteVersion11 11
+#define kAEGPLayerSuiteVersion5 11
 
-struct AEGP_LayerSuite11 {
+struct AEGP_LayerSuite5 {
   A_Err (*AEGP_GetCompNumLayers)(AEGP_CompH compH, A_long* num_layersPL);
   A_Err (*AEGP_GetCompLayerByIndex)(AEGP_CompH compH, A_long layer_indexL, AEGP_LayerH* layerPH);
-  void* AEGP_GetActiveLayer;
+  A_Err (*AEGP_GetActiveLayer)(AEGP_LayerH* layerPH);
   A_Err (*AEGP_GetLayerIndex)(AEGP_LayerH layerH, A_long* layer_indexPL);
-  void* AEGP_GetLayerSourceItem;
-  void* AEGP_GetLayerSourceItemID;
+  A_Err (*AEGP_GetLayerSourceItem)(AEGP_LayerH layerH, AEGP_ItemH* source_itemPH);
+  A_Err (*AEGP_GetLayerSourceItemID)(AEGP_LayerH layerH, A_long* source_item_idPL);
   A_Err (*AEGP_GetLayerParentComp)(AEGP_LayerH layerH, AEGP_CompH* compPH);
-  // 8-bit names (the system code page), at most AEGP_MAX_LAYER_NAME_SIZE bytes plus the
-  // terminator; either buffer may be null.
   A_Err (*AEGP_GetLayerName)(AEGP_LayerH layerH, A_char* layer_nameZ0, A_char* source_nameZ0);
-  void* AEGP_GetLayerQuality;
-  void* AEGP_SetLayerQuality;
+  A_Err (*AEGP_GetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality* qualityP);
+  A_Err (*AEGP_SetLayerQuality)(AEGP_LayerH layerH, AEGP_LayerQuality quality);
   A_Err (*AEGP_GetLayerFlags)(AEGP_LayerH layerH, AEGP_LayerFlags* layer_flagsP);
-  void* AEGP_SetLayerFlag;
-  void* AEGP_IsLayerVideoReallyOn;
-  void* AEGP_IsLayerAudioReallyOn;
-  void* AEGP_GetLayerCurrentTime;
+  A_Err (*AEGP_SetLayerFlag)(AEGP_LayerH layerH, AEGP_LayerFlags single_flag, A_Boolean valueB);
+  A_Err (*AEGP_IsLayerVideoReallyOn)(AEGP_LayerH layerH, A_Boolean* onPB);
+  A_Err (*AEGP_IsLayerAudioReallyOn)(AEGP_LayerH layerH, A_Boolean* onPB);
+  A_Err (*AEGP_GetLayerCurrentTime)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,
+                                    A_Time* curr_timePT);
   A_Err (*AEGP_GetLayerInPoint)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, A_Time* in_pointPT);
   A_Err (*AEGP_GetLayerDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, A_Time* durationPT);
-  void* AEGP_SetLayerInPointAndDuration;
+  A_Err (*AEGP_SetLayerInPointAndDuration)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,
+                                           const A_Time* in_pointPT, const A_Time* durationPT);
   A_Err (*AEGP_GetLayerOffset)(AEGP_LayerH layerH, A_Time* offsetPT);
-  void* AEGP_SetLayerOffset;
-  void* AEGP_GetLayerStretch;
-  void* AEGP_SetLayerStretch;
-  void* AEGP_GetLayerTransferMode;
-  void* AEGP_SetLayerTransferMode;
-  void* AEGP_IsAddLayerValid;
-  void* AEGP_AddLayer;
-  void* AEGP_ReorderLayer;
-  void* AEGP_GetLayerMaskedBounds;
+  A_Err (*AEGP_SetLayerOffset)(AEGP_LayerH layerH, const A_Time* offsetPT);
+  A_Err (*AEGP_GetLayerStretch)(AEGP_LayerH layerH, A_Ratio* stretchPRt);
+  A_Err (*AEGP_SetLayerStretch)(AEGP_LayerH layerH, const A_Ratio* stretchPRt);
+  A_Err (*AEGP_GetLayerTransferMode)(AEGP_LayerH layerH, AEGP_LayerTransferMode* transfer_modeP);
+  A_Err (*AEGP_SetLayerTransferMode)(AEGP_LayerH layerH,
+                                     const AEGP_LayerTransferMode* transfer_modeP);
+  A_Err (*AEGP_IsAddLayerValid)(AEGP_ItemH item_to_addH, AEGP_CompH into_compH, A_Boolean* validPB);
+  A_Err (*AEGP_AddLayer)(AEGP_ItemH item_to_addH, AEGP_CompH into_compH,
+                         AEGP_LayerH* added_layerPH0);
+  A_Err (*AEGP_ReorderLayer)(AEGP_LayerH layerH, A_long layer_indexL);
+  A_Err (*AEGP_GetLayerMaskedBounds)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,
+                                     const A_Time* timePT, A_FloatRect* boundsPR);
   A_Err (*AEGP_GetLayerObjectType)(AEGP_LayerH layerH, AEGP_ObjectType* object_type);
-  void* AEGP_IsLayer3D;
-  void* AEGP_IsLayer2D;
-  A_Err (*AEGP_IsVideoActive)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode,
-                              const A_Time* comp_timePT, A_Boolean* is_activePB);
-  void* AEGP_IsLayerUsedAsTrackMatte;
-  void* AEGP_DoesLayerHaveTrackMatte;
-  void* AEGP_ConvertCompToLayerTime;
-  void* AEGP_ConvertLayerToCompTime;
-  void* AEGP_GetLayerDancingRandValue;
+  A_Err (*AEGP_IsLayer3D)(AEGP_LayerH layerH, A_Boolean* is_3DPB);
+  A_Err (*AEGP_IsLayer2D)(AEGP_LayerH layerH, A_Boolean* is_2DPB);
+  A_Err (*AEGP_IsVideoActive)(AEGP_LayerH layerH, AEGP_LTimeMode time_mode, const A_Time* timePT,
+                              A_Boolean* is_activePB);
+  A_Err (*AEGP_IsLayerUsedAsTrackMatte)(AEGP_LayerH layerH, A_Boolean fill_must_be_activeB,
+                                        A_Boolean* is_track_mattePB);
+  A_Err (*AEGP_DoesLayerHaveTrackMatte)(AEGP_LayerH layerH, A_Boolean* has_track_mattePB);
+  A_Err (*AEGP_ConvertCompToLayerTime)(AEGP_LayerH layerH, const A_Time* comp_timePT,
+                                       A_Time* layer_timePT);
+  A_Err (*AEGP_ConvertLayerToCompTime)(AEGP_LayerH layerH, const A_Time* layer_timePT,
+                                       A_Time* comp_timePT);
+  A_Err (*AEGP_GetLayerDancingRandValue)(AEGP_LayerH layerH, const A_Time* comp_timePT,
+                                         A_long* rand_valuePL);
   A_Err (*AEGP_GetLayerID)(AEGP_LayerH layerH, AEGP_LayerIDVal* id_valP);
   A_Err (*AEGP_GetLayerToWorldXform)(AEGP_LayerH aegp_layerH, const A_Time* comp_timeP,
                                      A_Matrix4* transform);
-  void* AEGP_GetLayerToWorldXformFromView;
-  void* AEGP_SetLayerName;
-  void* AEGP_GetLayerParent;
-  void* AEGP_SetLayerParent;
-  void* AEGP_DeleteLayer;
-  void* AEGP_DuplicateLayer;
+  A_Err (*AEGP_GetLayerToWorldXformFromView)(AEGP_LayerH aegp_layerH, const A_Time* view_timeP,
+                                             const A_Time* comp_timeP, A_Matrix4* transform);
+  A_Err (*AEGP_SetLayerName)(AEGP_LayerH aegp_layerH, const A_char* new_nameZ);
+  A_Err (*AEGP_GetLayerParent)(const AEGP_LayerH layerH, AEGP_LayerH* parent_layerPH);
+  A_Err (*AEGP_SetLayerParent)(AEGP_LayerH layerH, const AEGP_LayerH parent_layerH0);
+  A_Err (*AEGP_DeleteLayer)(AEGP_LayerH layerH);
+  A_Err (*AEGP_DuplicateLayer)(AEGP_LayerH orig_layerH, AEGP_LayerH* duplicate_layerPH);
   A_Err (*AEGP_GetLayerFromLayerID)(AEGP_CompH parent_compH, AEGP_LayerIDVal id,
                                     AEGP_LayerH* layerPH);
-  void* reserved[8];
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -260,12 +289,14 @@ struct AEGP_LayerSuite11 {
 #define kAEGPCameraSuiteVersion2 2
 
 struct AEGP_CameraSuite2 {
-  A_Err (*AEGP_GetCamera)(AEGP_RenderLayerContextH render_contextH, const A_Time* comp_timeP,
+  A_Err (*AEGP_GetCamera)(PR_RenderContextH render_contextH, const A_Time* comp_timeP,
                           AEGP_LayerH* camera_layerPH);
-  A_Err (*AEGP_GetCameraType)(AEGP_LayerH aegp_layerH, AEGP_CameraType* camera_typeP);
+  A_Err (*AEGP_GetCameraType)(AEGP_LayerH camera_layerH, AEGP_CameraType* camera_typeP);
   A_Err (*AEGP_GetDefaultCameraDistanceToImagePlane)(AEGP_CompH compH, A_FpLong* dist_to_planePF);
-  void* AEGP_GetCameraFilmSize;
-  void* AEGP_SetCameraFilmSize;
+  A_Err (*AEGP_GetCameraFilmSize)(AEGP_LayerH camera_layerH, AEGP_FilmSizeUnits* film_size_unitsP,
+                                  A_FpLong* film_sizePF0);
+  A_Err (*AEGP_SetCameraFilmSize)(AEGP_LayerH camera_layerH, AEGP_FilmSizeUnits film_size_units,
+                                  A_FpLong* film_sizePF0);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -275,53 +306,57 @@ struct AEGP_CameraSuite2 {
 #define kAEGPLightSuiteVersion2 2
 
 struct AEGP_LightSuite2 {
-  A_Err (*AEGP_GetLightType)(AEGP_LayerH light_layerH, AEGP_LightType* light_type);
-  void* AEGP_SetLightType;
+  A_Err (*AEGP_GetLightType)(AEGP_LayerH light_layerH, AEGP_LightType* light_typeP);
+  A_Err (*AEGP_SetLightType)(AEGP_LayerH light_layerH, AEGP_LightType light_type);
 };
 
 // ---------------------------------------------------------------------------------------------
 // "AEGP Stream Suite" 7
 // ---------------------------------------------------------------------------------------------
 #define kAEGPStreamSuite "AEGP Stream Suite"
-#define kAEGPStreamSuiteVersion7 7
+#define kAEGPStreamSuiteVersion2 7
 
-struct AEGP_StreamSuite7 {
-  void* AEGP_IsStreamLegal;
-  void* AEGP_CanVaryOverTime;
-  void* AEGP_GetValidInterpolations;
+struct AEGP_StreamSuite2 {
+  A_Err (*AEGP_IsStreamLegal)(AEGP_LayerH layerH, AEGP_LayerStream which_stream,
+                              A_Boolean* is_legalP);
+  A_Err (*AEGP_CanVaryOverTime)(AEGP_StreamRefH streamH, A_Boolean* can_varyPB);
+  A_Err (*AEGP_GetValidInterpolations)(AEGP_StreamRefH streamH,
+                                       AEGP_KeyInterpolationMask* valid_interpolationsP);
   A_Err (*AEGP_GetNewLayerStream)(AEGP_PluginID aegp_plugin_id, AEGP_LayerH layerH,
                                   AEGP_LayerStream which_stream, AEGP_StreamRefH* streamPH);
-  A_Err (*AEGP_GetEffectNumParamStreams)(AEGP_EffectRefH effectH, A_long* num_paramsPL);
-  A_Err (*AEGP_GetNewEffectStreamByIndex)(AEGP_PluginID aegp_plugin_id, AEGP_EffectRefH effectH,
+  A_Err (*AEGP_GetEffectNumParamStreams)(AEGP_EffectRefH effect_refH, A_long* num_paramsPL);
+  A_Err (*AEGP_GetNewEffectStreamByIndex)(AEGP_PluginID aegp_plugin_id, AEGP_EffectRefH effect_refH,
                                           PF_ParamIndex param_index, AEGP_StreamRefH* streamPH);
-  void* AEGP_GetNewMaskStream;
+  A_Err (*AEGP_GetNewMaskStream)(AEGP_PluginID aegp_plugin_id, AEGP_MaskRefH mask_refH,
+                                 AEGP_MaskStream which_stream, AEGP_StreamRefH* mask_streamPH);
   A_Err (*AEGP_DisposeStream)(AEGP_StreamRefH streamH);
-  void* AEGP_GetStreamName;
-  void* AEGP_GetStreamUnitsText;
-  void* AEGP_GetStreamProperties;
-  void* AEGP_IsStreamTimevarying;
+  A_Err (*AEGP_GetStreamName)(AEGP_StreamRefH streamH, A_Boolean force_englishB, A_char* nameZ);
+  A_Err (*AEGP_GetStreamUnitsText)(AEGP_StreamRefH streamH, A_Boolean force_englishB,
+                                   A_char* unitsZ);
+  A_Err (*AEGP_GetStreamProperties)(AEGP_StreamRefH streamH, AEGP_StreamFlags* flagsP,
+                                    A_FpLong* minP0, A_FpLong* maxP0);
+  A_Err (*AEGP_IsStreamTimevarying)(AEGP_StreamRefH streamH, A_Boolean* is_timevaryingPB);
   A_Err (*AEGP_GetStreamType)(AEGP_StreamRefH streamH, AEGP_StreamType* stream_typeP);
   A_Err (*AEGP_GetNewStreamValue)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
                                   AEGP_LTimeMode time_mode, const A_Time* timePT,
-                                  A_Boolean pre_expressionB, AEGP_StreamValue2* valueP);
-  A_Err (*AEGP_DisposeStreamValue)(AEGP_StreamValue2* valueP);
-  void* AEGP_SetStreamValue;
+                                  A_Boolean pre_expressionB, AEGP_StreamValue* valueP);
+  A_Err (*AEGP_DisposeStreamValue)(AEGP_StreamValue* valueP);
+  A_Err (*AEGP_SetStreamValue)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
+                               AEGP_StreamValue* valueP);
   A_Err (*AEGP_GetLayerStreamValue)(AEGP_LayerH layerH, AEGP_LayerStream which_stream,
                                     AEGP_LTimeMode time_mode, const A_Time* timePT,
-                                    A_Boolean pre_expressionB, AEGP_StreamVal2* stream_valP,
+                                    A_Boolean pre_expressionB, AEGP_StreamVal* stream_valP,
                                     AEGP_StreamType* stream_typeP0);
   A_Err (*AEGP_GetExpressionState)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
                                    A_Boolean* enabledPB);
   A_Err (*AEGP_SetExpressionState)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
                                    A_Boolean enabledB);
-  // The text comes back in a new memory handle (8-bit, terminated) that the caller frees with
-  // AEGP_FreeMemHandle.
   A_Err (*AEGP_GetExpression)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
                               AEGP_MemHandle* expressionHZ);
   A_Err (*AEGP_SetExpression)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
                               const A_char* expressionP);
-  void* AEGP_DuplicateStreamRef;
-  void* reserved[4];
+  A_Err (*AEGP_DuplicateStreamRef)(AEGP_PluginID aegp_plugin_id, AEGP_StreamRefH streamH,
+                                   AEGP_StreamRefH* dup_streamPH);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -333,16 +368,33 @@ struct AEGP_StreamSuite7 {
 struct AEGP_EffectSuite2 {
   A_Err (*AEGP_GetLayerNumEffects)(AEGP_LayerH layerH, A_long* num_effectsPL);
   A_Err (*AEGP_GetLayerEffectByIndex)(AEGP_PluginID aegp_plugin_id, AEGP_LayerH layerH,
-                                      AEGP_EffectIndex layer_effect_index,
+                                      AEGP_EffectIndex layer_effect_indexL,
                                       AEGP_EffectRefH* effectPH);
-  void* AEGP_GetInstalledKeyFromLayerEffect;
-  void* AEGP_GetEffectParamUnionByIndex;
-  void* AEGP_GetEffectFlags;
-  void* AEGP_SetEffectFlags;
-  void* AEGP_ReorderEffect;
-  void* AEGP_EffectCallGeneric;
-  A_Err (*AEGP_DisposeEffect)(AEGP_EffectRefH effectH);
-  void* reserved[8];
+  A_Err (*AEGP_GetInstalledKeyFromLayerEffect)(AEGP_EffectRefH effect_refH,
+                                               AEGP_InstalledEffectKey* installed_effect_keyP);
+  A_Err (*AEGP_GetEffectParamUnionByIndex)(AEGP_PluginID aegp_plugin_id,
+                                           AEGP_EffectRefH effect_refH, PF_ParamIndex param_index,
+                                           PF_ParamType* param_typeP, PF_ParamDefUnion* uP0);
+  A_Err (*AEGP_GetEffectFlags)(AEGP_EffectRefH effect_refH, AEGP_EffectFlags* effect_flagsP);
+  A_Err (*AEGP_SetEffectFlags)(AEGP_EffectRefH effect_refH, AEGP_EffectFlags effect_flags_set_mask,
+                               AEGP_EffectFlags effect_flags);
+  A_Err (*AEGP_ReorderEffect)(AEGP_EffectRefH effect_refH, A_long effect_indexL);
+  A_Err (*AEGP_EffectCallGeneric)(AEGP_PluginID aegp_plugin_id, AEGP_EffectRefH effect_refH,
+                                  const A_Time* timePT, void* effect_extraPV);
+  A_Err (*AEGP_DisposeEffect)(AEGP_EffectRefH effect_refH);
+  A_Err (*AEGP_ApplyEffect)(AEGP_PluginID aegp_plugin_id, AEGP_LayerH layerH,
+                            AEGP_InstalledEffectKey installed_effect_key,
+                            AEGP_EffectRefH* effect_refPH);
+  A_Err (*AEGP_DeleteLayerEffect)(AEGP_EffectRefH effect_refH);
+  A_Err (*AEGP_GetNumInstalledEffects)(A_long* num_installed_effectsPL);
+  A_Err (*AEGP_GetNextInstalledEffect)(AEGP_InstalledEffectKey installed_effect_key,
+                                       AEGP_InstalledEffectKey* next_effectPH);
+  A_Err (*AEGP_GetEffectName)(AEGP_InstalledEffectKey installed_effect_key, A_char* nameZ);
+  A_Err (*AEGP_GetEffectMatchName)(AEGP_InstalledEffectKey installed_effect_key,
+                                   A_char* match_nameZ);
+  A_Err (*AEGP_GetEffectCategory)(AEGP_InstalledEffectKey installed_effect_key, A_char* categoryZ);
+  A_Err (*AEGP_DuplicateEffect)(AEGP_EffectRefH original_effect_refH,
+                                AEGP_EffectRefH* duplicate_effect_refPH);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -352,54 +404,57 @@ struct AEGP_EffectSuite2 {
 #define kAEGPPFInterfaceSuiteVersion1 1
 
 struct AEGP_PFInterfaceSuite1 {
-  A_Err (*AEGP_GetEffectLayer)(PF_ProgPtr effect_ref, AEGP_LayerH* layerPH);
-  A_Err (*AEGP_GetNewEffectForEffect)(AEGP_PluginID aegp_plugin_id, PF_ProgPtr effect_ref,
-                                      AEGP_EffectRefH* effectPH);
-  A_Err (*AEGP_ConvertEffectToCompTime)(PF_ProgPtr effect_ref, A_long what_timeL,
+  A_Err (*AEGP_GetEffectLayer)(PF_ProgPtr effect_pp_ref, AEGP_LayerH* layerPH);
+  A_Err (*AEGP_GetNewEffectForEffect)(AEGP_PluginID aegp_plugin_id, PF_ProgPtr effect_pp_ref,
+                                      AEGP_EffectRefH* effect_refPH);
+  A_Err (*AEGP_ConvertEffectToCompTime)(PF_ProgPtr effect_pp_ref, A_long what_timeL,
                                         A_u_long time_scaleLu, A_Time* comp_timePT);
-  // The camera the effect sees at that time; null when the composition has no active camera.
-  A_Err (*AEGP_GetEffectCamera)(PF_ProgPtr effect_ref, const A_Time* comp_timePT,
+  A_Err (*AEGP_GetEffectCamera)(PF_ProgPtr effect_pp_ref, const A_Time* comp_timePT,
                                 AEGP_LayerH* camera_layerPH);
-  // Camera-to-world transform of that camera; the last three outputs may be null.
-  A_Err (*AEGP_GetEffectCameraMatrix)(PF_ProgPtr effect_ref, const A_Time* comp_timePT,
-                                      A_Matrix4* camera_matrixP, A_FpLong* dst_to_planePF0,
-                                      A_short* plane_widthPL0, A_short* plane_heightPL0);
+  A_Err (*AEGP_GetEffectCameraMatrix)(PF_ProgPtr effect_pp_ref, const A_Time* comp_timePT,
+                                      A_Matrix4* camera_matrixP, A_FpLong* dist_to_image_planePF,
+                                      A_short* image_plane_widthPL, A_short* image_plane_heightPL);
 };
 
 // ---------------------------------------------------------------------------------------------
 // "PF AE App Suite" 6 and "PF AE Adv App Suite" 2
 // ---------------------------------------------------------------------------------------------
 #define kPFAppSuite "PF AE App Suite"
-#define kPFAppSuiteVersion6 6
+#define kPFAppSuiteVersion4 6
 
-struct PFAppSuite6 {
-  void* PF_AppGetBgColor;
-  void* PF_AppGetColor;
-  void* PF_GetPersonalInfo;
-  void* PF_GetFontStyleSheet;
-  void* PF_SetCursor;
-  // True when no person watches (a render engine or a command-line render).
+struct PFAppSuite4 {
+  PF_Err (*PF_AppGetBgColor)(PF_App_Color* bg_colorP);
+  PF_Err (*PF_AppGetColor)(PF_App_ColorType color_type, PF_App_Color* app_colorP);
+  PF_Err (*PF_GetPersonalInfo)(PF_AppPersonalTextInfo* ptiP);
+  PF_Err (*PF_GetFontStyleSheet)(PF_FontStyleSheet sheet, PF_FontName* font_nameP0,
+                                 A_short* font_numPS0, A_short* sizePS0, A_short* stylePS0);
+  PF_Err (*PF_SetCursor)(PF_CursorType cursor);
   PF_Err (*PF_IsRenderEngine)(PF_Boolean* render_enginePB);
-  void* PF_AppColorPickerDialog;
-  void* PF_GetMouse;
-  void* PF_InvalidateRect;
-  void* PF_ConvertLocalToGlobal;
+  PF_Err (*PF_AppColorPickerDialog)(const A_char* dialog_titleZ0,
+                                    const PF_PixelFloat* sample_colorP,
+                                    PF_Boolean use_ws_to_monitor_xformB, PF_PixelFloat* new_colorP);
+  PF_Err (*PF_GetMouse)(PF_Point* pointP);
+  PF_Err (*PF_InvalidateRect)(const PF_ContextH contextH, const PF_Rect* rectP0);
+  PF_Err (*PF_ConvertLocalToGlobal)(const PF_Point* localP, PF_Point* globalP);
+  PF_Err (*PF_GetColorAtGlobalPoint)(const PF_Point* globalP, A_short eyeSize,
+                                     PF_EyeDropperSampleMode mode, PF_PixelFloat* outColorP);
 };
 
 #define kPFAdvAppSuite "PF AE Adv App Suite"
 #define kPFAdvAppSuiteVersion2 2
 
 struct PF_AdvAppSuite2 {
-  void* PF_SetProjectDirty;
-  void* PF_SaveProject;
-  void* PF_SaveBackgroundState;
-  void* PF_ForceForeground;
-  void* PF_RestoreBackgroundState;
-  void* PF_RefreshAllWindows;
-  // Two lines of the Info panel, 8-bit text; either may be null.
+  PF_Err (*PF_SetProjectDirty)(void);
+  PF_Err (*PF_SaveProject)(void);
+  PF_Err (*PF_SaveBackgroundState)(void);
+  PF_Err (*PF_ForceForeground)(void);
+  PF_Err (*PF_RestoreBackgroundState)(void);
+  PF_Err (*PF_RefreshAllWindows)(void);
   PF_Err (*PF_InfoDrawText)(const A_char* line1Z0, const A_char* line2Z0);
-  void* PF_InfoDrawColor;
-  void* PF_InfoDrawText3;
-  void* PF_InfoDrawText3Plus;
-  void* PF_AppendInfoText;
+  PF_Err (*PF_InfoDrawColor)(PF_Pixel color);
+  PF_Err (*PF_InfoDrawText3)(const A_char* line1Z0, const A_char* line2Z0, const A_char* line3Z0);
+  PF_Err (*PF_InfoDrawText3Plus)(const A_char* line1Z0, const A_char* line2_jrZ0,
+                                 const A_char* line2_jlZ0, const A_char* line3_jrZ0,
+                                 const A_char* line3_jlZ0);
+  PF_Err (*PF_AppendInfoText)(const A_char* appendZ0);
 };

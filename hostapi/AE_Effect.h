@@ -23,6 +23,7 @@ typedef double A_FpLong;
 typedef float A_FpShort;
 typedef int64_t A_long64;
 typedef uint64_t A_HandleSize;
+typedef uint64_t A_u_longlong;
 typedef int32_t A_intptr_t_;
 
 typedef A_long PF_Err;
@@ -36,13 +37,55 @@ typedef A_long PF_ParamValue;
 typedef A_long PF_ParamType;
 typedef A_long PF_ParamFlags;
 typedef A_long PF_ParamUIFlags;
-typedef A_long PF_ValueDisplayFlags;
-typedef A_long PF_FSliderFlags;
+typedef A_short PF_ValueDisplayFlags;
+typedef A_u_long PF_FSliderFlags;
+typedef A_u_long PF_UFixed;  // unsigned 16.16 fixed point
 typedef A_long PF_WorldFlags;
 typedef A_long PF_Quality;
 typedef A_long PF_Field;
 typedef A_long PF_TransferMode;
 typedef A_long PF_XferMode;
+typedef A_long PF_InFlags;
+typedef A_long PF_OutFlags;
+typedef A_long PF_OutFlags2;
+typedef A_long PF_ChangeFlags;
+typedef A_long PF_NewWorldFlags;
+typedef A_long PF_MaskFlags;
+typedef A_long PF_CallbackID;
+typedef A_long PF_PlatDataID;
+typedef A_long PF_TimeDir;
+typedef A_long PF_ModeFlags;
+typedef A_long PF_CursorType;
+typedef A_u_long PF_KernelFlags;
+typedef A_short PF_App_ColorType;
+typedef A_char PF_FontStyleSheet;
+typedef A_short PF_EyeDropperSampleMode;
+typedef PF_Fixed PF_HLS_Pixel[3];
+typedef PF_Fixed PF_YIQ_Pixel[3];
+typedef void* PF_SndSamplePtr;
+typedef A_short PF_SoundChannels;
+typedef A_short PF_SoundFormat;
+typedef A_short PF_SoundSampleSize;
+typedef void** PF_ArbitraryH;
+typedef A_u_long PF_PathID;
+
+// A ratio the host keeps as a numerator over a denominator.
+struct A_Ratio {
+  A_long num;
+  A_u_long den;
+};
+
+// Records that only travel by pointer through slots the effect never calls.
+struct PF_SampPB;
+struct PF_FloatMatrix;
+struct PF_FixedPoint;
+struct PF_App_Color;
+struct PF_AppPersonalTextInfo;
+struct PF_FontName;
+struct _PF_Context;
+typedef _PF_Context* PF_ContextH;  // one window the host asks the effect to act in
+struct _PF_LayerAudio;
+typedef _PF_LayerAudio* PF_LayerAudio;
 
 typedef void** PF_Handle;
 typedef A_long AEGP_PluginID;
@@ -52,7 +95,7 @@ typedef PF_ProgPtr_* PF_ProgPtr;  // the host's reference to one effect instance
 
 #define PF_FIXED_ONE 65536L
 #define FIX_2_FLOAT(X) ((double)(X) / 65536.0)
-#define FLOAT2FIX(F) ((PF_Fixed)((F) * 65536.0 + (((F) < 0) ? -0.5 : 0.5)))
+#define FLOAT2FIX(F) ((PF_Fixed)((F)*65536.0 + (((F) < 0) ? -0.5 : 0.5)))
 
 // ---------------------------------------------------------------------------------------------
 // Versions
@@ -64,9 +107,24 @@ enum {
   PF_Stage_RELEASE = 3,
 };
 
-#define PF_VERSION(VERS, SUBVERS, BUGVERS, STAGE, BUILD)                                           \
-  ((((VERS) & 0x7ff) << 19) | (((SUBVERS) & 0xf) << 15) | (((BUGVERS) & 0xf) << 11) |              \
-   (((STAGE) & 0x3) << 9) | ((BUILD) & 0x1ff))
+// The major version is split: its low three bits sit at bit 19, the next four at bit 26, so
+// that majors up to 127 fit without moving the older fields.
+#define PF_VERSION(VERS, SUBVERS, BUGVERS, STAGE, BUILD)                                       \
+  ((A_u_long)(((((VERS) >> 3) & 0xf) << 26) | (((VERS)&0x7) << 19) | (((SUBVERS)&0xf) << 15) | \
+              (((BUGVERS)&0xf) << 11) | (((STAGE)&0x3) << 9) | ((BUILD)&0x1ff)))
+#define PF_Vers_BUILD_BITS 0x1ffL
+#define PF_Vers_BUILD_SHIFT 0
+#define PF_Vers_STAGE_BITS 0x3L
+#define PF_Vers_STAGE_SHIFT 9
+#define PF_Vers_BUGFIX_BITS 0xfL
+#define PF_Vers_BUGFIX_SHIFT 11
+#define PF_Vers_SUBVERS_BITS 0xfL
+#define PF_Vers_SUBVERS_SHIFT 15
+#define PF_Vers_VERS_BITS 0x7L
+#define PF_Vers_VERS_SHIFT 19
+#define PF_Vers_VERS_HIGH_BITS 0xfL
+#define PF_Vers_VERS_HIGH_SHIFT 26
+#define PF_Vers_VERS_LOW_SHIFT 3
 
 struct PF_SpecVersion {
   A_short major;
@@ -211,6 +269,12 @@ struct PF_FloatRect {
   PF_FpLong left, top, right, bottom;
 };
 
+// A time as a rational number of seconds: value / scale.
+struct A_Time {
+  A_long value;
+  A_u_long scale;
+};
+
 struct PF_RationalScale {
   A_long num;
   A_u_long den;
@@ -223,8 +287,8 @@ enum {
 
 // Four-character codes stored as little-endian 32-bit values: the bytes in memory read as the
 // name ("argb", "ae16", "ae32").
-#define MF_FOURCC_LE(a, b, c, d)                                                                   \
-  ((A_long)((uint32_t)(uint8_t)(a) | ((uint32_t)(uint8_t)(b) << 8) |                              \
+#define MF_FOURCC_LE(a, b, c, d)                                     \
+  ((A_long)((uint32_t)(uint8_t)(a) | ((uint32_t)(uint8_t)(b) << 8) | \
             ((uint32_t)(uint8_t)(c) << 16) | ((uint32_t)(uint8_t)(d) << 24)))
 
 typedef A_long PF_PixelFormat;
@@ -328,7 +392,7 @@ enum {
 
 struct PF_SliderDef {
   PF_ParamValue value;
-  PF_Fixed value_str_pad;
+  A_char value_str[32];
   A_char value_desc[32];
   PF_ParamValue valid_min, valid_max;
   PF_ParamValue slider_min, slider_max;
@@ -337,12 +401,13 @@ struct PF_SliderDef {
 
 struct PF_FixedSliderDef {
   PF_Fixed value;
+  A_char value_str[32];
   A_char value_desc[32];
   PF_Fixed valid_min, valid_max;
   PF_Fixed slider_min, slider_max;
   PF_Fixed dephault;
   A_short precision;
-  A_short display_flags;
+  PF_ValueDisplayFlags display_flags;
 };
 
 struct PF_FloatSliderDef {
@@ -351,9 +416,9 @@ struct PF_FloatSliderDef {
   A_char value_desc[32];
   PF_FpShort valid_min, valid_max;
   PF_FpShort slider_min, slider_max;
-  PF_FpLong dephault;
+  PF_FpShort dephault;  // single precision in the host: registered defaults are rounded to float
   A_short precision;
-  A_short display_flags;
+  PF_ValueDisplayFlags display_flags;
   PF_FSliderFlags fs_flags;
   PF_FpShort curve_tolerance;
   PF_Boolean useExponent;
@@ -404,6 +469,26 @@ struct PF_ButtonDef {
   } u;
 };
 
+struct PF_ArbitraryDef {
+  A_short id;
+  A_short pad;
+  PF_ArbitraryH dephault;
+  PF_ArbitraryH value;
+  void* refconPV;
+};
+
+struct PF_PathDef {
+  PF_PathID path_id;
+  A_long reserved0;
+  A_long dephault;
+};
+
+struct PF_Point3DDef {
+  PF_FpLong x_value, y_value, z_value;
+  PF_FpLong x_dephault, y_dephault, z_dephault;
+  char reserved[16];
+};
+
 union PF_ParamDefUnion {
   PF_LayerDef ld;
   PF_SliderDef sd;
@@ -414,13 +499,16 @@ union PF_ParamDefUnion {
   PF_PointDef td;
   PF_PopupDef pd;
   PF_FloatSliderDef fs_d;
+  PF_ArbitraryDef arb_d;
+  PF_PathDef path_d;
   PF_ButtonDef button_d;
+  PF_Point3DDef point3d_d;
 };
 
 struct PF_ParamDef {
   union {
     A_long id;
-    A_long change_flags;
+    PF_ChangeFlags change_flags;
   } uu;
   PF_ParamUIFlags ui_flags;
   A_short ui_width;
@@ -431,7 +519,15 @@ struct PF_ParamDef {
   A_long unused;
   PF_ParamDefUnion u;
 };
-typedef PF_ParamDef* PF_ParamList[];
+typedef PF_ParamDef** PF_ParamList;
+typedef PF_ParamDef* PF_ParamDefPtr;
+
+typedef PF_Err (*PF_IteratePixel8Func)(void* refcon, A_long x, A_long y, PF_Pixel* in,
+                                       PF_Pixel* out);
+typedef PF_Err (*PF_IteratePixel16Func)(void* refcon, A_long x, A_long y, PF_Pixel16* in,
+                                        PF_Pixel16* out);
+typedef PF_Err (*PF_IteratePixelFloatFunc)(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
+                                           PF_PixelFloat* out);
 
 // ---------------------------------------------------------------------------------------------
 // Forward declarations of the blocks the host hands over
@@ -442,7 +538,9 @@ struct PF_CustomUIInfo;
 struct PF_InData;
 struct PF_OutData;
 
-typedef PF_Err (*PF_CallbackFunc)(PF_InData*, PF_OutData*, PF_ParamDef*[], PF_LayerDef*, void*);
+// What get_callback_addr hands back; the caller casts it to the callback it asked for.
+struct PF_CallbackTarget;
+typedef PF_CallbackTarget* PF_CallbackFunc;
 
 struct PF_InteractCallbacks {
   PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
@@ -452,7 +550,31 @@ struct PF_InteractCallbacks {
   PF_Err (*abort)(PF_ProgPtr effect_ref);
   PF_Err (*progress)(PF_ProgPtr effect_ref, A_long current, A_long total);
   PF_Err (*register_ui)(PF_ProgPtr effect_ref, PF_CustomUIInfo* cust_info);
-  void* reserved[8];
+  PF_Err (*checkout_layer_audio)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long start_time,
+                                 A_long duration, A_u_long time_scale, PF_UFixed rate,
+                                 A_long bytes_per_sample, A_long num_channels, A_long fmt_signed,
+                                 PF_LayerAudio* audio);
+  PF_Err (*checkin_layer_audio)(PF_ProgPtr effect_ref, PF_LayerAudio audio);
+  PF_Err (*get_audio_data)(PF_ProgPtr effect_ref, PF_LayerAudio audio, PF_SndSamplePtr* data0,
+                           A_long* num_samples0, PF_UFixed* rate0, A_long* bytes_per_sample0,
+                           A_long* num_channels0, A_long* fmt_signed0);
+  void* reserved_str[3];
+  void* reserved[10];
+};
+
+struct PF_SoundFormatInfo {
+  PF_FpLong rateF;
+  PF_SoundChannels num_channels;
+  PF_SoundFormat format;
+  PF_SoundSampleSize sample_size;
+};
+
+// Audio the host hands over by value in the in/out blocks; the effect never reads it, but its
+// size places every member after it.
+struct PF_SoundWorld {
+  PF_SoundFormatInfo fi;
+  A_long num_samples;
+  void* dataP;
 };
 
 struct PF_InData {
@@ -482,14 +604,14 @@ struct PF_InData {
   PF_RationalScale downsample_x;
   PF_RationalScale downsample_y;
   PF_RationalScale pixel_aspect_ratio;
-  A_long in_flags;
+  PF_InFlags in_flags;
   PF_Handle global_data;
   PF_Handle sequence_data;
   PF_Handle frame_data;
   A_long start_sampL;
   A_long dur_sampL;
   A_long total_sampL;
-  void* src_snd;
+  PF_SoundWorld src_snd;
   SPBasicSuite* pica_basicP;
   A_long pre_effect_source_origin_x;
   A_long pre_effect_source_origin_y;
@@ -507,12 +629,12 @@ struct PF_OutData {
   A_long width;
   A_long height;
   PF_Point origin;
-  A_long out_flags;
+  PF_OutFlags out_flags;
   A_char return_msg[PF_MAX_EFFECT_MSG_LEN + 1];
   A_long start_sampL;
   A_long dur_sampL;
-  void* dest_snd;
-  A_long out_flags2;
+  PF_SoundWorld dest_snd;
+  PF_OutFlags2 out_flags2;
 };
 
 // The one function the host calls.

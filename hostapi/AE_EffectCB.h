@@ -5,6 +5,9 @@
 #include "AE_Effect.h"
 #include "SPBasic.h"
 
+struct PF_CompositeMode;
+struct PF_MaskWorld;
+
 struct PF_ANSICallbacks {
   A_FpLong (*atan)(A_FpLong);
   A_FpLong (*atan2)(A_FpLong y, A_FpLong x);
@@ -29,71 +32,105 @@ struct PF_ANSICallbacks {
 };
 
 struct PF_ColorCallbacks {
-  void* reserved[8];
+  PF_Err (*RGBtoHLS)(PF_ProgPtr effect_ref, PF_Pixel* rgb, PF_HLS_Pixel hls);
+  PF_Err (*HLStoRGB)(PF_ProgPtr effect_ref, PF_HLS_Pixel hls, PF_Pixel* rgb);
+  PF_Err (*RGBtoYIQ)(PF_ProgPtr effect_ref, PF_Pixel* rgb, PF_YIQ_Pixel yiq);
+  PF_Err (*YIQtoRGB)(PF_ProgPtr effect_ref, PF_YIQ_Pixel yiq, PF_Pixel* rgb);
+  PF_Err (*Luminance)(PF_ProgPtr effect_ref, PF_Pixel* rgb, A_long* lum100);
+  PF_Err (*Hue)(PF_ProgPtr effect_ref, PF_Pixel* rgb, A_long* hue);
+  PF_Err (*Lightness)(PF_ProgPtr effect_ref, PF_Pixel* rgb, A_long* lightness);
+  PF_Err (*Saturation)(PF_ProgPtr effect_ref, PF_Pixel* rgb, A_long* saturation);
 };
 
 // in_data->utils. The handle services here mirror "PF Handle Suite".
 struct PF_UtilCallbacks {
-  PF_Err (*begin_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, void* mf, void* params);
-  PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const void* params,
+  PF_Err (*begin_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, PF_ModeFlags mf,
+                           PF_SampPB* params);
+  PF_Err (*subpixel_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                             PF_Pixel* dst_pixel);
-  PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const void* params,
+  PF_Err (*area_sample)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
                         PF_Pixel* dst_pixel);
   void* get_batch_func_is_deprecated;
-  PF_Err (*end_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, void* mf, void* params);
+  PF_Err (*end_sampling)(PF_ProgPtr effect_ref, PF_Quality qual, PF_ModeFlags mf,
+                         PF_SampPB* params);
   PF_Err (*composite_rect)(PF_ProgPtr effect_ref, PF_Rect* src_rect, A_long src_opacity,
                            PF_EffectWorld* source_wld, A_long dest_x, A_long dest_y,
                            PF_Field field_rdr, PF_XferMode xfer_mode, PF_EffectWorld* dest_wld);
   PF_Err (*blend)(PF_ProgPtr effect_ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
                   PF_Fixed ratio, PF_EffectWorld* dst);
-  PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Rect* area, A_long flags,
-                     A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel,
-                     void* b_kernel, PF_EffectWorld* dst);
-  // Scaled nearest-neighbour copy; null rectangles mean the whole world.
+  PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Rect* area,
+                     PF_KernelFlags flags, A_long kernel_size, void* a_kernel, void* r_kernel,
+                     void* g_kernel, void* b_kernel, PF_EffectWorld* dst);
   PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                  PF_Rect* dst_r);
-  // Fill with one colour; a null colour is transparent black, a null rectangle the whole world.
   PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
                  PF_EffectWorld* world);
-  PF_Err (*gaussian_kernel)(PF_ProgPtr effect_ref, A_FpLong kRadius, A_long flags,
+  PF_Err (*gaussian_kernel)(PF_ProgPtr effect_ref, A_FpLong kRadius, PF_KernelFlags flags,
                             A_FpLong multiplier, A_long* diameter, void* kernel);
   PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final,
                     PF_EffectWorld* src, const PF_Rect* area, void* refcon,
-                    PF_Err (*pix_fn)(void* refcon, A_long x, A_long y, PF_Pixel* in, PF_Pixel* out),
-                    PF_EffectWorld* dst);
-  void* premultiply;
-  void* premultiply_color;
-  PF_Err (*new_world)(PF_ProgPtr effect_ref, A_long width, A_long height, PF_WorldFlags flags,
+                    PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*premultiply)(PF_ProgPtr effect_ref, A_long forward, PF_EffectWorld* dst);
+  PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel* color,
+                              A_long forward, PF_EffectWorld* dst);
+  PF_Err (*new_world)(PF_ProgPtr effect_ref, A_long width, A_long height, PF_NewWorldFlags flags,
                       PF_EffectWorld* world);
   PF_Err (*dispose_world)(PF_ProgPtr effect_ref, PF_EffectWorld* world);
-  void* iterate_origin;
-  void* iterate_lut;
-  void* transfer_rect;
-  void* transform_world;
-  PF_Handle (*host_new_handle)(A_HandleSize size);
+  PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                           void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_lut)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                        PF_EffectWorld* src, const PF_Rect* area, A_u_char* a_lut0,
+                        A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0, PF_EffectWorld* dst);
+  PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
+                          PF_Field field, const PF_Rect* src_rec, const PF_EffectWorld* src_world,
+                          const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0,
+                          A_long dest_x, A_long dest_y, PF_EffectWorld* dst_world);
+  PF_Err (*transform_world)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
+                            PF_Field field, const PF_EffectWorld* src_world,
+                            const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0,
+                            const PF_FloatMatrix* matrices, A_long num_matrices,
+                            PF_Boolean src2dst_matrix, const PF_Rect* dest_rect,
+                            PF_EffectWorld* dst_world);
+  PF_Handle (*host_new_handle)(A_u_longlong size);
   void* (*host_lock_handle)(PF_Handle pf_handle);
   void (*host_unlock_handle)(PF_Handle pf_handle);
   void (*host_dispose_handle)(PF_Handle pf_handle);
-  void* get_callback_addr;
-  void* app;
+  PF_Err (*get_callback_addr)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags mode_flags,
+                              PF_CallbackID which_callback, PF_CallbackFunc* fn_ptr);
+  PF_Err (*app)(PF_ProgPtr, A_long, ...);
   PF_ANSICallbacks ansi;
   PF_ColorCallbacks colorCB;
-  void* get_platform_data;
-  A_HandleSize (*host_get_handle_size)(PF_Handle pf_handle);
-  void* iterate_origin_non_clip_src;
-  void* iterate_generic;
-  PF_Err (*host_resize_handle)(A_HandleSize new_sizeL, PF_Handle* handlePH);
-  void* subpixel_sample16;
-  void* area_sample16;
+  PF_Err (*get_platform_data)(PF_ProgPtr effect_ref, PF_PlatDataID which, void* data);
+  A_u_longlong (*host_get_handle_size)(PF_Handle pf_handle);
+  PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base,
+                                        A_long progress_final, PF_EffectWorld* src,
+                                        const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                        PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV,
+                            PF_Err (*fn_func)(void*, A_long, A_long, A_long));
+  PF_Err (*host_resize_handle)(A_u_longlong new_sizeL, PF_Handle* handlePH);
+  PF_Err (*subpixel_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y,
+                              const PF_SampPB* params, PF_Pixel16* dst_pixel);
+  PF_Err (*area_sample16)(PF_ProgPtr effect_ref, PF_Fixed x, PF_Fixed y, const PF_SampPB* params,
+                          PF_Pixel16* dst_pixel);
   PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_Rect* dst_rect,
                    PF_EffectWorld* world);
-  void* premultiply_color16;
-  void* iterate16;
-  void* iterate_origin16;
-  void* iterate_origin_non_clip_src16;
-  void* get_pixel_data8;
-  void* get_pixel_data16;
-  void* reserved[1];
+  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel16* color,
+                                A_long forward, PF_EffectWorld* dst);
+  PF_Err (*iterate16)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                      PF_EffectWorld* src, const PF_Rect* area, void* refcon,
+                      PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin16)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                             PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                             void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin_non_clip_src16)(PF_InData* in_data, A_long progress_base,
+                                          A_long progress_final, PF_EffectWorld* src,
+                                          const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                          PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*get_pixel_data8)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel8** pixPP);
+  PF_Err (*get_pixel_data16)(PF_EffectWorld* worldP, PF_PixelPtr pixelsP0, PF_Pixel16** pixPP);
+  A_long reserved[1];
 };
 
 // Custom-control registration (PF_Cmd_PARAMS_SETUP).
@@ -148,13 +185,12 @@ struct PF_CheckoutResult {
   PF_LRect result_rect;
   PF_LRect max_result_rect;
   PF_RationalScale par;
-  A_long solid;
+  PF_Boolean solid;
   PF_Boolean reservedB[3];
   A_long ref_width;
   A_long ref_height;
   A_long reserved[6];
 };
-
 
 enum {
   PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS = 0x1,
@@ -217,7 +253,7 @@ struct PF_SmartRenderExtra {
 
 // Helpers with the names effect code conventionally uses.
 #define PF_ABORT(IN_DATA) (*(IN_DATA)->inter.abort)((IN_DATA)->effect_ref)
-#define PF_PROGRESS(IN_DATA, CURR, TOTAL)                                                          \
+#define PF_PROGRESS(IN_DATA, CURR, TOTAL) \
   (*(IN_DATA)->inter.progress)((IN_DATA)->effect_ref, (CURR), (TOTAL))
 #define PF_SPRINTF (*in_data->utils->ansi.sprintf)
 #define PF_STRCPY (*in_data->utils->ansi.strcpy)

@@ -5,7 +5,7 @@
 #include "AE_Effect.h"
 
 #define kPFHandleSuite "PF Handle Suite"
-#define kPFHandleSuiteVersion 2
+#define kPFHandleSuiteVersion1 2
 
 struct PF_HandleSuite1 {
   PF_Handle (*host_new_handle)(A_HandleSize size);
@@ -17,32 +17,44 @@ struct PF_HandleSuite1 {
 };
 
 #define kPFEffectUISuite "PF Effect UI Suite"
-#define kPFEffectUISuiteVersion 1
+#define kPFEffectUISuiteVersion1 1
 
 struct PF_EffectUISuite1 {
   PF_Err (*PF_SetOptionsButtonName)(PF_ProgPtr effect_ref, const A_char* nameZ);
 };
 
 #define kPFParamUtilsSuite "PF Param Utils Suite"
-#define kPFParamUtilsSuiteVersion 2
+#define kPFParamUtilsSuiteVersion1 2
 
 typedef A_long PF_KeyIndex;
 struct PF_State {
-  A_long reserved[4];
+  A_long reservedAL[4];
 };
 
-struct PF_ParamUtilsSuite2 {
-  // Sends the panel state (ui_flags, name, slider range) of one control; the value is not
-  // changed.
+struct PF_ParamUtilsSuite1 {
   PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
                              const PF_ParamDef* defP);
-  PF_Err (*PF_GetCurrentState)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
-                               const A_long* startP, const A_long* durationP, PF_State* stateP);
-  PF_Err (*PF_AreStatesIdentical)(PF_ProgPtr effect_ref, const PF_State* state1P,
-                                  const PF_State* state2P, A_Boolean* samePB);
+  PF_Err (*PF_GetCurrentStateObsolete)(PF_ProgPtr effect_ref, PF_State* stateP);
+  PF_Err (*PF_HasParamChangedObsolete)(PF_ProgPtr effect_ref, const PF_State* stateP,
+                                       PF_ParamIndex param_index, PF_Boolean* changedPB);
+  PF_Err (*PF_HaveInputsChangedOverTimeSpanObsolete)(PF_ProgPtr effect_ref, const PF_State* stateP,
+                                                     const A_Time* startPT0,
+                                                     const A_Time* durationPT0,
+                                                     PF_Boolean* changedPB);
   PF_Err (*PF_IsIdenticalCheckout)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
                                    A_long what_time1, A_long time_step1, A_u_long time_scale1,
                                    A_long what_time2, A_long time_step2, A_u_long time_scale2,
                                    PF_Boolean* identicalPB);
-  void* reserved[4];
+  PF_Err (*PF_FindKeyframeTime)(PF_ProgPtr effect_ref, PF_ParamIndex param_index, A_long what_time,
+                                A_u_long time_scale, PF_TimeDir time_dir, PF_Boolean* foundPB,
+                                PF_KeyIndex* key_indexP0, A_long* key_timeP0,
+                                A_u_long* key_timescaleP0);
+  PF_Err (*PF_GetKeyframeCount)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
+                                PF_KeyIndex* key_countP);
+  PF_Err (*PF_CheckoutKeyframe)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
+                                PF_KeyIndex key_index, A_long* key_timeP0,
+                                A_u_long* key_timescaleP0, PF_ParamDef* paramP0);
+  PF_Err (*PF_CheckinKeyframe)(PF_ProgPtr effect_ref, PF_ParamDef* paramP);
+  PF_Err (*PF_KeyIndexToTime)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
+                              PF_KeyIndex key_indexP, A_long* key_timeP, A_u_long* key_timescaleP);
 };

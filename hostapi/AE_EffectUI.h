@@ -6,9 +6,6 @@
 #include "AE_Effect.h"
 #include "DrawbotSuites.h"
 
-struct _PF_Context;
-typedef _PF_Context* PF_ContextH;  // one window the host asks the effect to act in
-
 typedef A_long PF_EventType;
 enum {
   PF_Event_NEW_CONTEXT = 0,
@@ -19,12 +16,15 @@ enum {
   PF_Event_DEACTIVATE = 5,
   PF_Event_CLOSE_CONTEXT = 6,
   PF_Event_IDLE = 7,
-  PF_Event_ADJUST_CURSOR = 8,
-  PF_Event_KEYDOWN = 9,
-  PF_Event_MOUSE_EXITED = 10,
+  PF_Event_KEYDOWN_OBSOLETE = 8,
+  PF_Event_ADJUST_CURSOR = 9,
+  PF_Event_KEYDOWN = 10,
+  PF_Event_MOUSE_EXITED = 11,
 };
 
 typedef A_long PF_WindowType;
+typedef A_long PF_CustomEventFlags;
+typedef A_long PF_UIAlignment;
 enum {
   PF_Window_NONE = -1,
   PF_Window_COMP = 0,
@@ -87,9 +87,18 @@ struct PF_AdjustCursorEventInfo {
   A_long set_cursor;
 };
 
+typedef A_u_long PF_KeyCode;
+struct PF_KeyDownEvent {
+  A_u_long when;
+  PF_Point screen_point;
+  PF_KeyCode keycode;
+  PF_Modifiers modifiers;
+};
+
 union PF_EventUnion {
   PF_DoClickEventInfo do_click;  // also for PF_Event_DRAG
   PF_DrawEventInfo draw;
+  PF_KeyDownEvent key_down;
   PF_AdjustCursorEventInfo adjust_cursor;
 };
 
@@ -105,7 +114,18 @@ struct PF_EffectWindowInfo {
 // Services the host offers with an event; the effect does not use them.
 struct PF_EventCallbacks {
   void* refcon;
-  void* entries[12];
+  PF_Err (*layer_to_comp)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale,
+                          PF_FixedPoint* pt);
+  PF_Err (*comp_to_layer)(void* refcon, PF_ContextH context, A_long curr_time, A_long time_scale,
+                          PF_FixedPoint* pt);
+  PF_Err (*get_comp2layer_xform)(void* refcon, PF_ContextH context, A_long curr_time,
+                                 A_long time_scale, A_long* exists, PF_FloatMatrix* c2l);
+  PF_Err (*get_layer2comp_xform)(void* refcon, PF_ContextH context, A_long curr_time,
+                                 A_long time_scale, PF_FloatMatrix* l2c);
+  PF_Err (*source_to_frame)(void* refcon, PF_ContextH context, PF_FixedPoint* pt);
+  PF_Err (*frame_to_source)(void* refcon, PF_ContextH context, PF_FixedPoint* pt);
+  PF_Err (*info_draw_color)(void* refcon, PF_Pixel color);
+  PF_Err (*info_draw_text)(void* refcon, const A_char* text1Z0, const A_char* text2Z0);
 };
 
 // The extra block of PF_Cmd_EVENT.
@@ -126,7 +146,6 @@ struct PF_EventExtra {
 #define kPFEffectCustomUISuiteVersion1 1
 
 struct PF_EffectCustomUISuite1 {
-  // The drawing reference of the window an event concerns; valid until the event returns.
   PF_Err (*PF_GetDrawingReference)(const PF_ContextH effect_contextH, DRAWBOT_DrawRef* referenceP0);
 };
 

@@ -31,7 +31,6 @@ enum {
   PF_Xfer_ALPHA_ADD = 22,
 };
 
-typedef A_long PF_ModeFlags;
 enum {
   PF_MF_Alpha_PREMUL = 0,
   PF_MF_Alpha_STRAIGHT = 1,
@@ -68,9 +67,8 @@ enum {
 #define kPFWorldSuiteVersion2 2
 
 struct PF_WorldSuite2 {
-  PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long widthL, A_long heightL,
-                        PF_Boolean clear_pixB, PF_PixelFormat pixel_format,
-                        PF_EffectWorld* worldP);
+  PF_Err (*PF_NewWorld)(PF_ProgPtr effect_ref, A_long widthL, A_long heightL, PF_Boolean clear_pixB,
+                        PF_PixelFormat pixel_format, PF_EffectWorld* worldP);
   PF_Err (*PF_DisposeWorld)(PF_ProgPtr effect_ref, PF_EffectWorld* worldP);
   PF_Err (*PF_GetPixelFormat)(const PF_EffectWorld* worldP, PF_PixelFormat* pixel_formatP);
 };
@@ -80,17 +78,17 @@ struct PF_WorldSuite2 {
 
 // A null colour fills transparent black; a null rectangle fills the whole world.
 struct PF_FillMatteSuite2 {
-  PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_LRect* dst_rect,
+  PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
                  PF_EffectWorld* world);
-  PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_LRect* dst_rect,
+  PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_Rect* dst_rect,
                    PF_EffectWorld* world);
-  PF_Err (*fill_float)(PF_ProgPtr effect_ref, const PF_PixelFloat* color, const PF_LRect* dst_rect,
+  PF_Err (*fill_float)(PF_ProgPtr effect_ref, const PF_PixelFloat* color, const PF_Rect* dst_rect,
                        PF_EffectWorld* world);
   PF_Err (*premultiply)(PF_ProgPtr effect_ref, A_long forward, PF_EffectWorld* dst);
   PF_Err (*premultiply_color)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel* color,
                               A_long forward, PF_EffectWorld* dst);
-  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src,
-                                const PF_Pixel16* color, A_long forward, PF_EffectWorld* dst);
+  PF_Err (*premultiply_color16)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Pixel16* color,
+                                A_long forward, PF_EffectWorld* dst);
   PF_Err (*premultiply_color_float)(PF_ProgPtr effect_ref, PF_EffectWorld* src,
                                     const PF_PixelFloat* color, A_long forward,
                                     PF_EffectWorld* dst);
@@ -106,15 +104,12 @@ struct PF_WorldTransformSuite1 {
   PF_Err (*blend)(PF_ProgPtr effect_ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
                   PF_Fixed ratio, PF_EffectWorld* dst);
   PF_Err (*convolve)(PF_ProgPtr effect_ref, PF_EffectWorld* src, const PF_Rect* area,
-                     A_long flags, A_long kernel_size, void* a_kernel, void* r_kernel,
+                     PF_KernelFlags flags, A_long kernel_size, void* a_kernel, void* r_kernel,
                      void* g_kernel, void* b_kernel, PF_EffectWorld* dst);
-  // Scaled copies of src_r onto dst_r (null: the whole world). copy samples the nearest pixel;
-  // copy_hq filters.
   PF_Err (*copy)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                  PF_Rect* dst_r);
-  PF_Err (*copy_hq)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
-                    PF_Rect* src_r, PF_Rect* dst_r);
-  // Composites src_rec of src_world onto dst_world with its top-left at (dest_x, dest_y).
+  PF_Err (*copy_hq)(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+                    PF_Rect* dst_r);
   PF_Err (*transfer_rect)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
                           PF_Field field, const PF_Rect* src_rec, const PF_EffectWorld* src_world,
                           const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0,
@@ -122,16 +117,10 @@ struct PF_WorldTransformSuite1 {
   PF_Err (*transform_world)(PF_ProgPtr effect_ref, PF_Quality quality, PF_ModeFlags m_flags,
                             PF_Field field, const PF_EffectWorld* src_world,
                             const PF_CompositeMode* comp_mode, const PF_MaskWorld* mask_world0,
-                            const void* matrices, A_long num_matrices, PF_Boolean src2dst_matrix,
-                            const PF_Rect* dest_rect, PF_EffectWorld* dst_world);
+                            const PF_FloatMatrix* matrices, A_long num_matrices,
+                            PF_Boolean src2dst_matrix, const PF_Rect* dest_rect,
+                            PF_EffectWorld* dst_world);
 };
-
-typedef PF_Err (*PF_IteratePixel8Func)(void* refcon, A_long x, A_long y, PF_Pixel* in,
-                                       PF_Pixel* out);
-typedef PF_Err (*PF_IteratePixel16Func)(void* refcon, A_long x, A_long y, PF_Pixel16* in,
-                                        PF_Pixel16* out);
-typedef PF_Err (*PF_IteratePixelFloatFunc)(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
-                                           PF_PixelFloat* out);
 
 #define kPFIterate8Suite "PF Iterate8 Suite"
 #define kPFIterate8SuiteVersion1 1
@@ -147,19 +136,42 @@ struct PF_Iterate8Suite1 {
   PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final,
                     PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                     PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
-  void* reserved[4];
+  PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                           void* refcon, PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_lut)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                        PF_EffectWorld* src, const PF_Rect* area, A_u_char* a_lut0,
+                        A_u_char* r_lut0, A_u_char* g_lut0, A_u_char* b_lut0, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base,
+                                        A_long progress_final, PF_EffectWorld* src,
+                                        const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                        PF_IteratePixel8Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV,
+                            PF_Err (*fn_func)(void*, A_long, A_long, A_long));
 };
 
 struct PF_iterate16Suite1 {
   PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final,
                     PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                     PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
-  void* reserved[4];
+  PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                           void* refcon, PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base,
+                                        A_long progress_final, PF_EffectWorld* src,
+                                        const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                        PF_IteratePixel16Func pix_fn, PF_EffectWorld* dst);
 };
 
 struct PF_iterateFloatSuite1 {
   PF_Err (*iterate)(PF_InData* in_data, A_long progress_base, A_long progress_final,
                     PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                     PF_IteratePixelFloatFunc pix_fn, PF_EffectWorld* dst);
-  void* reserved[4];
+  PF_Err (*iterate_origin)(PF_InData* in_data, A_long progress_base, A_long progress_final,
+                           PF_EffectWorld* src, const PF_Rect* area, const PF_Point* origin,
+                           void* refcon, PF_IteratePixelFloatFunc pix_fn, PF_EffectWorld* dst);
+  PF_Err (*iterate_origin_non_clip_src)(PF_InData* in_data, A_long progress_base,
+                                        A_long progress_final, PF_EffectWorld* src,
+                                        const PF_Rect* area, const PF_Point* origin, void* refcon,
+                                        PF_IteratePixelFloatFunc pix_fn, PF_EffectWorld* dst);
 };

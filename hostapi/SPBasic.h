@@ -9,8 +9,8 @@ typedef int32_t SPBoolean;
 
 enum {
   kSPNoError = 0,
-  kSPSuiteNotFoundError = 0x53214e46,  // "S!NF"
-  kSPOutOfMemoryError = -108,
+  kSPSuiteNotFoundError = 0x53214664,  // 'S!Fd'
+  kSPOutOfMemoryError = -148,
 };
 
 struct SPBasicSuite {

@@ -42,8 +42,9 @@ void FillDefinition(PF_InData* in_data, const ParamRow& row, PF_ParamDef& def) {
       def.u.cd.dephault = row.color;
       break;
     case PF_Param_FLOAT_SLIDER:
-      def.u.fs_d.value = row.dephault;
-      def.u.fs_d.dephault = row.dephault;
+      // The host keeps the default in single precision and starts the control from it.
+      def.u.fs_d.dephault = static_cast<PF_FpShort>(row.dephault);
+      def.u.fs_d.value = def.u.fs_d.dephault;
       def.u.fs_d.valid_min = row.valid_min;
       def.u.fs_d.valid_max = row.valid_max;
       def.u.fs_d.slider_min = row.slider_min;
@@ -85,7 +86,7 @@ PF_Err ParamsSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* /*para
 
   out_data->num_params = PARAM_COUNT;
 
-  SingleSuite effect_ui(in_data, out_data, kPFEffectUISuite, kPFEffectUISuiteVersion,
+  SingleSuite effect_ui(in_data, out_data, kPFEffectUISuite, kPFEffectUISuiteVersion1,
                         "无法加载插件.", "Couldn't release suite.");
   err = effect_ui.err();
   if (!err) {

@@ -17,7 +17,7 @@ constexpr const char* kDamagedRecord =
 constexpr const char* kErrorCaption = "错误";
 
 const PF_HandleSuite1* HandleSuite(SuiteHandler& suites) {
-  return suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion);
+  return suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion1);
 }
 
 // Copies at most 31 characters and always terminates, so a stored field with no NUL cannot run

@@ -98,7 +98,7 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
 
   SuiteHandler suites(in_data->pica_basicP);
   const auto* param_utils =
-      suites.get<PF_ParamUtilsSuite2>(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion);
+      suites.get<PF_ParamUtilsSuite1>(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1);
 
   const bool gain_uniform = IsOn(params[UNIFORM_GAIN]);
   const bool scale_uniform = IsOn(params[UNIFORM_SCALE]);

@@ -105,14 +105,14 @@ PF_Err PrepareStampSetup(RenderContext& ctx) {
   SuiteHandler& sh = *ctx.suite_handler;
   const auto* pfi =
       sh.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
-  const auto* streams = sh.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
-  const auto* layers = sh.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+  const auto* streams = sh.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
+  const auto* layers = sh.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
   const auto* effects = sh.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
 
   PF_Err err = PF_Err_NONE;
   AEGP_EffectRefH effect = nullptr;
   AEGP_StreamRefH stream = nullptr;
-  AEGP_StreamValue2 value{};
+  AEGP_StreamValue value{};
   bool have_value = false;
   err = pfi->AEGP_GetNewEffectForEffect(ctx.plugin_id, ctx.in_data->effect_ref, &effect);
   if (!err) {

@@ -51,13 +51,13 @@ PF_Err SetUpRenderCamera(SuiteHandler& suites, PF_ProgPtr effect_ref, const A_Ti
   const auto* pf_interface =
       suites.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
   const auto* stream_suite =
-      suites.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
+      suites.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
 
   AEGP_CameraType type = AEGP_CameraType_NONE;
   A_Matrix4 matrix{};
   A_FpLong plane_distance = 0;
   A_short plane_width = 0, plane_height = 0;
-  AEGP_StreamVal2 zoom{};
+  AEGP_StreamVal zoom{};
   PF_Err err = camera_suite->AEGP_GetCameraType(camera_layer, &type);
   if (!err)
     err = pf_interface->AEGP_GetEffectCameraMatrix(effect_ref, &comp_time, &matrix, &plane_distance,

@@ -83,7 +83,7 @@ struct LayerCheckout {
 struct RenderSuites {
   const PF_WorldSuite2* world;
   const PF_FillMatteSuite2* fill;
-  const PFAppSuite6* app;
+  const PFAppSuite4* app;
   const PF_WorldTransformSuite1* transform;
   IterateSuites iterate;
   const AEGP_MemorySuite1* memory;

@@ -29,9 +29,9 @@ A_long FalloffType(double popup) {
 }
 
 struct CompSuites {
-  const AEGP_LayerSuite11* layer;
+  const AEGP_LayerSuite5* layer;
   const AEGP_LightSuite2* light;
-  const AEGP_StreamSuite7* stream;
+  const AEGP_StreamSuite2* stream;
 };
 
 // Whether layer i is a light that reaches the effect's layer; the layer handle is returned.
@@ -57,7 +57,7 @@ PF_Err QualifyingLight(const CompSuites& s, const SceneLightInputs& in, A_long i
 
 PF_Err ReadOneD(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH layer,
                 AEGP_LayerStream which, double* out) {
-  AEGP_StreamVal2 value;
+  AEGP_StreamVal value;
   std::memset(&value, 0, sizeof(value));
   PF_Err err = s.stream->AEGP_GetLayerStreamValue(layer, which, AEGP_LTimeMode_CompTime,
                                                   &in.comp_time, false, &value, nullptr);
@@ -97,7 +97,7 @@ PF_Err FillLight(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH la
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_INTENSITY, &v)))
     r->intensity = (float)(v / 100.0);
   if (!err) {
-    AEGP_StreamVal2 color;
+    AEGP_StreamVal color;
     std::memset(&color, 0, sizeof(color));
     err = s.stream->AEGP_GetLayerStreamValue(layer, AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime,
                                              &in.comp_time, false, &color, nullptr);
@@ -117,7 +117,7 @@ PF_Err FillLight(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH la
     r->shadow_diffusion = (float)v;
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_TYPE, &v)))
     r->falloff_type = FalloffType(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_RADIUS, &v)))
+  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_START, &v)))
     r->falloff_radius = (float)v;
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, &v)))
     r->falloff_distance = (float)v;
@@ -136,7 +136,7 @@ PF_Err FillImageBasedLight(SuiteHandler& suites, const CompSuites& s, const Scen
 
   AEGP_EffectRefH effect = nullptr;
   AEGP_StreamRefH stream = nullptr;
-  AEGP_StreamValue2 value;
+  AEGP_StreamValue value;
   std::memset(&value, 0, sizeof(value));
   bool have_value = false;
 
@@ -204,9 +204,9 @@ PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, Ligh
   switches->specular_matte = in.normal_present && in.specular_lights && in.specular_matte_present;
 
   CompSuites s;
-  s.layer = suites.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+  s.layer = suites.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
   s.light = suites.get<AEGP_LightSuite2>(kAEGPLightSuite, kAEGPLightSuiteVersion2);
-  s.stream = suites.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
+  s.stream = suites.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
 
   A_long layers = 0;
   PF_Err err = s.layer->AEGP_GetCompNumLayers(in.comp, &layers);

@@ -156,14 +156,14 @@ class SmartRenderCall {
       err_ = fill_suite_->err();
     }
     if (!err_) {
-      app_suite_.emplace(in_, out_, kPFAppSuite, kPFAppSuiteVersion6, kSuiteMessage,
+      app_suite_.emplace(in_, out_, kPFAppSuite, kPFAppSuiteVersion4, kSuiteMessage,
                          kReleaseMessage);
       err_ = app_suite_->err();
     }
     if (err_) return;
     ctx_.suites.world = world_suite_->get<PF_WorldSuite2>();
     ctx_.suites.fill = fill_suite_->get<PF_FillMatteSuite2>();
-    ctx_.suites.app = app_suite_->get<PFAppSuite6>();
+    ctx_.suites.app = app_suite_->get<PFAppSuite4>();
     err_ = ctx_.suites.world->PF_GetPixelFormat(ctx_.input, &ctx_.format);
   }
 
@@ -184,7 +184,7 @@ class SmartRenderCall {
   bool findPlace() {
     const auto* pfi =
         suites_.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
-    const auto* layers = suites_.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+    const auto* layers = suites_.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
     if (!err_) {
       err_ = pfi->AEGP_ConvertEffectToCompTime(in_->effect_ref, in_->current_time, in_->time_scale,
                                                &ctx_.comp_time);

@@ -28,8 +28,8 @@ class CompositionTest : public HostTest {
     EXPECT_EQ(host().suites().acquire(name, version, &table), kSPNoError) << name;
     return static_cast<const Suite*>(table);
   }
-  const AEGP_LayerSuite11* layers() { return suite<AEGP_LayerSuite11>(kAEGPLayerSuite, 11); }
-  const AEGP_StreamSuite7* streams() { return suite<AEGP_StreamSuite7>(kAEGPStreamSuite, 7); }
+  const AEGP_LayerSuite5* layers() { return suite<AEGP_LayerSuite5>(kAEGPLayerSuite, 11); }
+  const AEGP_StreamSuite2* streams() { return suite<AEGP_StreamSuite2>(kAEGPStreamSuite, 7); }
   const AEGP_PFInterfaceSuite1* pfi() {
     return suite<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, 1);
   }
@@ -144,7 +144,7 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
   // Stream values after expressions at t = 1 s, as the light collection reads them.
   const auto* S = streams();
   auto one = [&](AEGP_LayerH l, AEGP_LayerStream which) {
-    AEGP_StreamVal2 v{};
+    AEGP_StreamVal v{};
     AEGP_StreamType type = -1;
     EXPECT_EQ(S->AEGP_GetLayerStreamValue(l, which, AEGP_LTimeMode_CompTime, &t1, false, &v, &type),
               PF_Err_NONE)
@@ -157,7 +157,7 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
   EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_CONE_ANGLE), 60);
   EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_CONE_FEATHER), 25);
   EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_TYPE), 2);  // 1-based: smooth
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_RADIUS), 40);
+  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_START), 40);
   EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE), 80);
   EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_CASTS_SHADOWS), 1);
   EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_SHADOW_DARKNESS), 70);
@@ -166,7 +166,7 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
   EXPECT_DOUBLE_EQ(one(layer[3], AEGP_LayerStream_INTENSITY), 100);
   EXPECT_DOUBLE_EQ(one(layer[3], AEGP_LayerStream_LIGHT_FALLOFF_TYPE), 1);
 
-  AEGP_StreamVal2 color{};
+  AEGP_StreamVal color{};
   AEGP_StreamType type = -1;
   ASSERT_EQ(S->AEGP_GetLayerStreamValue(layer[2], AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime,
                                         &t1, false, &color, &type),
@@ -178,7 +178,7 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
   EXPECT_DOUBLE_EQ(color.color.blueF, 1.0);
 
   // A stream the layer does not have, a zero time scale, and a refused call.
-  AEGP_StreamVal2 v{};
+  AEGP_StreamVal v{};
   EXPECT_EQ(S->AEGP_GetLayerStreamValue(layer[2], AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime,
                                         &t1, false, &v, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
@@ -193,7 +193,8 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
 
   // A handle of a replaced composition is refused, not followed.
   load(BasicScene());
-  EXPECT_EQ(L->AEGP_GetLayerObjectType(layer[0], &lt), PF_Err_BAD_CALLBACK_PARAM);
+  AEGP_ObjectType stale = 0;
+  EXPECT_EQ(L->AEGP_GetLayerObjectType(layer[0], &stale), PF_Err_BAD_CALLBACK_PARAM);
 }
 
 TEST_F(CompositionTest, BadSceneValuesAreRefusedNamingTheKey) {
@@ -391,7 +392,7 @@ TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
   const double own_x = instance->params[132].u.fs_d.value;
 
   auto value = [&](AEGP_StreamRefH s, double seconds, bool pre) {
-    AEGP_StreamValue2 v{};
+    AEGP_StreamValue v{};
     const A_Time t = Seconds(seconds);
     EXPECT_EQ(S->AEGP_GetNewStreamValue(id, s, AEGP_LTimeMode_CompTime, &t, pre, &v), PF_Err_NONE);
     EXPECT_EQ(v.streamH, s);
@@ -453,7 +454,7 @@ TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
             PF_Err_NONE);
   ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(id, stale, 132, &x), PF_Err_NONE);
   host().removeInstance(instance);
-  AEGP_StreamValue2 v{};
+  AEGP_StreamValue v{};
   const A_Time t0 = Seconds(0);
   EXPECT_EQ(S->AEGP_GetNewStreamValue(id, x, AEGP_LTimeMode_CompTime, &t0, true, &v),
             PF_Err_BAD_CALLBACK_PARAM);
@@ -492,7 +493,7 @@ TEST_F(CompositionTest, LayerNamesReachThePluginAsGbkCutToThirtyTwoBytes) {
 }
 
 TEST_F(CompositionTest, InfoPanelAndRenderEngineQuestions) {
-  const auto* app = suite<PFAppSuite6>(kPFAppSuite, 6);
+  const auto* app = suite<PFAppSuite4>(kPFAppSuite, 6);
   PF_Boolean engine = 0;
   ASSERT_EQ(app->PF_IsRenderEngine(&engine), PF_Err_NONE);
   EXPECT_TRUE(engine);  // nobody watches a host made without interactive
@@ -508,7 +509,7 @@ TEST_F(CompositionTest, InfoPanelAndRenderEngineQuestions) {
 
   options_.interactive = true;
   RestartHost();
-  app = suite<PFAppSuite6>(kPFAppSuite, 6);
+  app = suite<PFAppSuite4>(kPFAppSuite, 6);
   ASSERT_EQ(app->PF_IsRenderEngine(&engine), PF_Err_NONE);
   EXPECT_FALSE(engine);
   // No composition: layer queries are refused rather than crashing.

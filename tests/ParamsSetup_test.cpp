@@ -243,9 +243,9 @@ TEST_F(ParamsSetupTest, ValuesStartAtTheirDefaultsWithinTheirLimits) {
   EXPECT_EQ(fs(GRID_SUBDIVIDE).valid_max, 128.0f);
   EXPECT_EQ(fs(GAIN_X).valid_min, -FLT_MAX);
   EXPECT_EQ(fs(SPECULAR_SHININESS).slider_max, 1000.0f);
-  // Defaults kept at double precision.
-  EXPECT_EQ(fs(SPECULAR_INTENSITY).value, 0.8);
-  EXPECT_EQ(fs(REFERENCE_CAMERA_ZOOM).dephault, 622.2);
+  // The host holds defaults as 4-byte floats, and the control starts from that float.
+  EXPECT_EQ(fs(SPECULAR_INTENSITY).value, double(0.8f));
+  EXPECT_EQ(fs(REFERENCE_CAMERA_ZOOM).dephault, 622.2f);
   EXPECT_EQ(fs(GRID_SIZE).value, 128.0);
   EXPECT_EQ(fs(SOFTEN_PIXELS_BIAS).value, 20.0);
   EXPECT_EQ(fs(REMAP_X_MIN).value, -1.0);

@@ -58,7 +58,7 @@ class CameraNames {
   int count_ = 0;
 };
 
-bool IsCamera(const AEGP_LayerSuite11* layers, AEGP_LayerH layer, PF_Err* err) {
+bool IsCamera(const AEGP_LayerSuite5* layers, AEGP_LayerH layer, PF_Err* err) {
   AEGP_ObjectType type = AEGP_ObjectType_NONE;
   if (!*err) *err = layers->AEGP_GetLayerObjectType(layer, &type);
   return !*err && type == AEGP_ObjectType_CAMERA;
@@ -76,7 +76,7 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
   if (!err) err = pf_interface->AEGP_GetEffectLayer(in_data->effect_ref, &effect_layer);
   if (err || !effect_layer) return err;
 
-  const auto* layers = suites.get<AEGP_LayerSuite11>(kAEGPLayerSuite, kAEGPLayerSuiteVersion11);
+  const auto* layers = suites.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
   AEGP_CompH comp = nullptr;
   A_long num_layers = 0;
   err = layers->AEGP_GetLayerParentComp(effect_layer, &comp);
@@ -119,7 +119,7 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
   const AEGP_PluginID plugin_id = static_cast<GlobalData*>(*in_data->global_data)->plugin_id;
   // Both suites are had before the effect reference: a suite that cannot be had throws, and
   // would leave the reference with the host.
-  const auto* streams = suites.get<AEGP_StreamSuite7>(kAEGPStreamSuite, kAEGPStreamSuiteVersion7);
+  const auto* streams = suites.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
   const auto* effects = suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
   AEGP_EffectRefH effect = nullptr;
   err = pf_interface->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref, &effect);

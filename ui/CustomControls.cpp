@@ -49,11 +49,11 @@ PF_Rect LinkButtonRect(const PF_EventExtra& extra) {
 }
 
 PF_Err InvalidateControl(PF_InData* in_data, PF_OutData* out_data, PF_EventExtra* extra) {
-  SingleSuite app(in_data, out_data, kPFAppSuite, kPFAppSuiteVersion6, kLoadFailed, kReleaseFailed);
+  SingleSuite app(in_data, out_data, kPFAppSuite, kPFAppSuiteVersion4, kLoadFailed, kReleaseFailed);
   PF_Err err = app.err();
   if (!err) {
     auto invalidate =
-        reinterpret_cast<PF_InvalidateRectFunc>(app.get<PFAppSuite6>()->PF_InvalidateRect);
+        reinterpret_cast<PF_InvalidateRectFunc>(app.get<PFAppSuite4>()->PF_InvalidateRect);
     err = invalidate ? invalidate(extra->contextH, &extra->effect_win.current_frame)
                      : PF_Err_BAD_CALLBACK_PARAM;
   }

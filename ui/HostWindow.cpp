@@ -7,7 +7,7 @@ namespace mf {
 PF_Err GetMainWindow(SuiteHandler& suites, HWND* window) {
   *window = nullptr;
   const auto* utility =
-      suites.get<AEGP_UtilitySuite>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion11);
+      suites.get<AEGP_UtilitySuite5>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion5);
   return utility->AEGP_GetMainHWND(window);
 }
 
