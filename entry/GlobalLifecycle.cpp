@@ -90,8 +90,8 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_
         err = ReadAlertPreference(prefs, blob, kPrefNoPreviewAlerts, has_preview,
                                   &g_no_preview_alerts);
       if (!err)
-        err = ReadAlertPreference(prefs, blob, kPrefNoPixelPerspectiveAlerts,
-                                  has_pixel_perspective, &g_no_pixel_perspective_alerts);
+        err = ReadAlertPreference(prefs, blob, kPrefNoPixelPerspectiveAlerts, has_pixel_perspective,
+                                  &g_no_pixel_perspective_alerts);
     }
   } catch (PF_Err&) {
     // A suite the host could not supply: the handle is released before the error goes on.

@@ -373,7 +373,8 @@ A_Err GetCameraType(AEGP_LayerH layerH, AEGP_CameraType* type) {
   if (Trip("aegp.GetCameraType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kCamera ? layer->camera_type : static_cast<AEGP_CameraType>(AEGP_CameraType_NONE);
+  *type = layer->kind == LayerKind::kCamera ? layer->camera_type
+                                            : static_cast<AEGP_CameraType>(AEGP_CameraType_NONE);
   return PF_Err_NONE;
 }
 A_Err GetDefaultCameraDistanceToImagePlane(AEGP_CompH compH, A_FpLong* distance) {
@@ -396,7 +397,8 @@ A_Err GetLightType(AEGP_LayerH layerH, AEGP_LightType* type) {
   if (Trip("aegp.GetLightType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kLight ? layer->light_type : static_cast<AEGP_LightType>(AEGP_LightType_NONE);
+  *type = layer->kind == LayerKind::kLight ? layer->light_type
+                                           : static_cast<AEGP_LightType>(AEGP_LightType_NONE);
   return PF_Err_NONE;
 }
 AEGP_LightSuite2 MakeLightSuite() {

@@ -432,11 +432,13 @@ void AddDefaults(const Composition& comp, CompLayer& layer) {
     set(AEGP_LayerStream_OPACITY, {100, 0, 0, 0});
   }
   if (layer.kind == LayerKind::kCamera) {
-    if (layer.camera_type == static_cast<AEGP_CameraType>(AEGP_CameraType_NONE)) layer.camera_type = AEGP_CameraType_PERSPECTIVE;
+    if (layer.camera_type == static_cast<AEGP_CameraType>(AEGP_CameraType_NONE))
+      layer.camera_type = AEGP_CameraType_PERSPECTIVE;
     set(AEGP_LayerStream_ZOOM, {comp.defaultZoom(), 0, 0, 0});
   }
   if (layer.kind == LayerKind::kLight) {
-    if (layer.light_type == static_cast<AEGP_LightType>(AEGP_LightType_NONE)) layer.light_type = AEGP_LightType_POINT;
+    if (layer.light_type == static_cast<AEGP_LightType>(AEGP_LightType_NONE))
+      layer.light_type = AEGP_LightType_POINT;
     set(AEGP_LayerStream_INTENSITY, {100, 0, 0, 0});
     set(AEGP_LayerStream_COLOR, {1, 1, 1, 1});
     set(AEGP_LayerStream_CONE_ANGLE, {90, 0, 0, 0});
