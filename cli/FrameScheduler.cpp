@@ -1,5 +1,6 @@
 #include "cli/FrameScheduler.h"
 
+#include <OpenImageIO/imageio.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/wait.h>
@@ -92,6 +93,11 @@ int Worse(int a, int b) {
 }
 
 }  // namespace
+
+void DisableReaderThreads() {
+  OIIO::attribute("threads", 1);
+  OIIO::attribute("exr_threads", -1);
+}
 
 int AvailableCores() {
   cpu_set_t set;

@@ -21,6 +21,10 @@ namespace mf::cli {
 // The number of processors this process may run on, at least 1.
 int AvailableCores();
 
+// Makes the image library read on the calling thread only, so that the process can be forked
+// into workers safely. Call before any image is opened.
+void DisableReaderThreads();
+
 // Renders the job's frames in `workers` processes (more than one, and more than one frame).
 // Returns the exit status of RenderJob::run: the worst a worker met.
 int RunFramesInParallel(RenderJob job, int workers, const CommonOptions& common, std::ostream& out,

@@ -350,6 +350,10 @@ OutputSettings OutputSettingsOf(const host::Scene& scene, const RenderOptions& o
 }  // namespace
 
 int RunRender(const CommonOptions& common, const RenderOptions& options) {
+  // Frames rendered in forked workers must not inherit image-reading thread pools (a worker
+  // would wait on threads that do not exist in it): reading stays on the calling thread, before
+  // anything is read.
+  if (options.jobs != 1) DisableReaderThreads();
   host::Scene scene;
   try {
     scene = host::LoadScene(options.scene);
