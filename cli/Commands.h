@@ -24,7 +24,7 @@ struct RenderOptions {
   int bit_depth = 0;   // 0: the scene's
   int downsample = 0;  // 0: the scene's
   bool skip_existing = false;
-  int jobs = 0;              // frames rendered at once, each in its own process; 0: one per core
+  int jobs = 0;              // frames rendered at once, each in its own process; 0: one
   std::string compression;   // EXR compression; empty: the writer's default
   std::string output_depth;  // empty: the scene's, else the render's where the format can
   std::string colorspace;    // empty: the scene's, else sRGB

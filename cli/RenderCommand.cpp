@@ -353,7 +353,7 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
   // Frames rendered in forked workers must not inherit image-reading thread pools (a worker
   // would wait on threads that do not exist in it): reading stays on the calling thread, before
   // anything is read.
-  if (options.jobs != 1) DisableReaderThreads();
+  if (options.jobs > 1) DisableReaderThreads();
   host::Scene scene;
   try {
     scene = host::LoadScene(options.scene);
@@ -448,7 +448,7 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
     job.quiet = options.quiet;
     job.allow_clamped = options.allow_clamped;
     if (!options.compression.empty()) job.output.setCompression(options.compression);
-    const int jobs = options.jobs > 0 ? options.jobs : AvailableCores();
+    const int jobs = options.jobs > 0 ? options.jobs : 1;
     if (jobs > 1 && job.frames.size() > 1 && job.output.hasPattern())
       return RunFramesInParallel(std::move(job), jobs, common, std::cout, std::cerr);
     return job.run(common, std::cout, std::cerr);

@@ -96,8 +96,9 @@ int main(int argc, char** argv) {
   render->add_flag("--skip-existing", render_options.skip_existing,
                    "leave frames whose file is already there and complete");
   render
-      ->add_option("--jobs", render_options.jobs,
-                   "frames rendered at once, each in its own process (default: one per core)")
+      ->add_option(
+          "--jobs", render_options.jobs,
+          "frames rendered at once, each in its own process (default 1; warnings come per process)")
       ->check(CLI::Range(1, 256));
   render->add_option("--compression", render_options.compression,
                      "EXR compression: none, rle, zips, zip (default), piz, pxr24, b44, b44a, "
