@@ -95,7 +95,10 @@ int Worse(int a, int b) {
 }  // namespace
 
 void DisableReaderThreads() {
-  OIIO::attribute("threads", 1);
+  // Only the EXR library's pool is switched off: it is made as soon as a file is opened (a scene
+  // reads camera headers before the workers start). The image library's own pool is made on its
+  // first parallel job, in each worker by itself; setting its size here would make it in the
+  // parent, and a worker would then wait on threads it did not inherit.
   OIIO::attribute("exr_threads", -1);
 }
 

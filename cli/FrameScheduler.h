@@ -21,7 +21,7 @@ namespace mf::cli {
 // The number of processors this process may run on, at least 1.
 int AvailableCores();
 
-// Makes the image library read on the calling thread only, so that the process can be forked
+// Makes the EXR library read on the calling thread only, so that the process can be forked
 // into workers safely. Call before any image is opened.
 void DisableReaderThreads();
 
