@@ -64,6 +64,8 @@ struct Worker {
                             const CommonOptions& common, std::ostream& err) {
   std::vector<int> frames;
   for (size_t i : mine) frames.push_back(job.frames[i]);
+  // The worker with the first frame tells of frames without a camera, for all of them, once.
+  job.camera_frames = !mine.empty() && mine.front() == 0 ? job.frames : std::vector<int>{-1};
   job.frames = frames;
   int status = 1;
   {

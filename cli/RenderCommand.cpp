@@ -132,7 +132,8 @@ void RenderJob::warnOfDefaultCamera(host::Host& host, const host::EffectInstance
                                     std::ostream& err) const {
   if (!NeedsCompCamera(instance)) return;
   std::vector<int> without;
-  for (int frame : frames)
+  if (camera_frames == std::vector<int>{-1}) return;
+  for (int frame : camera_frames.empty() ? frames : camera_frames)
     if (!host.composition()->activeCamera(frame / scene.composition.frame_rate))
       without.push_back(frame);
   if (without.empty()) return;
