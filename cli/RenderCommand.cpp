@@ -435,6 +435,7 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
                                                     : std::string("--colorspace")) +
                         ": " + what);
     }
+    if (!options.compression.empty()) output->setCompression(options.compression);
   } catch (const OutputError& e) {
     std::cerr << "motefield: " << e.what() << "\n";
     return kExitBadInput;
@@ -448,7 +449,6 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
     job.skip_existing = options.skip_existing;
     job.quiet = options.quiet;
     job.allow_clamped = options.allow_clamped;
-    if (!options.compression.empty()) job.output.setCompression(options.compression);
     const int jobs = options.jobs > 0 ? options.jobs : 1;
     if (jobs > 1 && job.frames.size() > 1 && job.output.hasPattern())
       return RunFramesInParallel(std::move(job), jobs, common, std::cout, std::cerr);

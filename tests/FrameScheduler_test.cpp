@@ -30,7 +30,8 @@ class RenderJobs : public ::testing::Test {
       "layers": [
         {"name": "P", "type": "footage", "source": "p.exr"},
         {"name": "Cloud", "type": "solid", "color": [0, 0, 0, 0],
-         "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P"}}}]})";
+         "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P"}}}],
+      "render": {"bit_depth": 32}})";
   }
   void TearDown() override { fs::remove_all(dir_); }
 
