@@ -26,7 +26,7 @@ struct RenderJob {
   bool allow_clamped = false;  // render a position pass an 8- or 16-bit world clamps
   // Frames whose lack of a camera is told before rendering: empty for every frame of the job,
   // {-1} for none (a worker process whose frames another one tells of).
-  std::vector<int> camera_frames;
+  std::vector<int> camera_frames = {};
 
   // Renders every frame and writes it; a line per frame (unless quiet), then a summary on out;
   // problems on err in plain words. Returns the exit status: 0, 1 (failed), 2 (bad input) or

@@ -27,25 +27,10 @@
 #include <vector>
 
 #include "host/Frame.h"
+#include "host/FramePattern.h"
 #include "host/Scene.h"
 
 namespace mf::host {
-
-// A footage source: a file name, or a numbered-sequence pattern in the file name.
-struct FramePattern {
-  std::filesystem::path folder;
-  std::string prefix;  // file name before the frame number (or the whole name)
-  std::string suffix;  // after it
-  int digits = 0;      // zero-padded width; 0 for "%d"
-  bool sequence = false;
-
-  static FramePattern Parse(const std::filesystem::path& source);
-  // The file of a frame (the file itself when not a sequence).
-  std::filesystem::path fileFor(int frame) const;
-  // Frame numbers of the files in the folder that fit the pattern, in order.
-  std::vector<int> framesOnDisk() const;
-  std::string text() const;  // as written, for messages
-};
 
 // Reads an image file's channels into RGBA floats. channel_set empty: R, G, B (or Y), A.
 // Throws LayerError naming the file.

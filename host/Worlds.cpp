@@ -1,6 +1,10 @@
 #include "Worlds.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <cstring>
 #include <deque>
@@ -65,8 +69,13 @@ BufferRecord* AllocateRecord(int64_t capacity, int size_class) {
   const std::size_t bytes = kRecordBytes + (std::size_t)capacity;
   void* raw = nullptr;
   if (size_class < 0) {
+#if defined(_WIN32)
+    raw = ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (!raw) return nullptr;
+#else
     raw = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
+#endif
   } else {
     raw = ::operator new (bytes, std::align_val_t{64}, std::nothrow);
     if (!raw) return nullptr;
@@ -77,7 +86,11 @@ BufferRecord* AllocateRecord(int64_t capacity, int size_class) {
 void ReleaseRecord(BufferRecord* record) {
   record->magic = 0;
   if (record->size_class < 0) {
+#if defined(_WIN32)
+    ::VirtualFree(record, 0, MEM_RELEASE);
+#else
     ::munmap(record, kRecordBytes + (std::size_t)record->capacity);
+#endif
   } else {
     ::operator delete (record, std::align_val_t{64});
   }
