@@ -278,7 +278,12 @@ int RunFarmStatus(const std::string& job, std::ostream& out, std::ostream& err) 
   Slurm slurm;
   std::optional<FarmRecord> record = FindJob(job, slurm, err);
   if (!record) return kExitBadInput;
-  PrintFarmStatus(*record, GetFarmStatus(*record, slurm), out);
+  const FarmStatus status = GetFarmStatus(*record, slurm);
+  PrintFarmStatus(*record, status, out);
+  // A script that waits on the farm must be able to tell a finished job from one with frames that
+  // will never come without a resubmit.
+  for (const ChunkStatus& c : status.chunks)
+    if (c.failed + c.missing > 0) return kExitFailed;
   return 0;
 }
 

@@ -107,7 +107,7 @@ for _ in $(seq 600); do
 done
 [ -n "$cancelled" ] || fail "no running task with frames left to cancel"
 wait_job "$job"
-status=$("$mf" farm status "$job")
+if status=$("$mf" farm status "$job"); then fail "status exits 0 with a chunk cancelled: $status"; fi
 grep -Eq "^$cancelled +[0-9-]+ +${job}_$cancelled +stopped" <<<"$status" || fail "no stopped chunk $cancelled: $status"
 grep -Eq "^12 frames: ([0-9]+) done, 0 running, 0 queued, 0 failed, [1-3] missing" <<<"$status" ||
   fail "status after cancelling: $status"
@@ -126,7 +126,7 @@ scene c.json broken "seq/pass.####.png"
 out=$("$mf" farm submit c.json --frames 0-7 --chunk 2 2>/dev/null) || fail "third submit"
 job=$(job_of "$out")
 wait_job "$job"
-status=$("$mf" farm status "$job")
+if status=$("$mf" farm status "$job"); then fail "status exits 0 with a failed chunk: $status"; fi
 grep -Eq "^2 +4-5 +${job}_2 +failed +1 +0 +0 +1 +0" <<<"$status" || fail "failed chunk: $status"
 grep -q "^chunk 2 failed: motefield: frame 5: .*pass.0005.png" <<<"$status" || fail "failure line: $status"
 grep -q "^8 frames: 7 done" <<<"$status" || fail "other tasks: $status"
