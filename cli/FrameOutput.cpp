@@ -121,6 +121,7 @@ FrameOutput::FrameOutput(const fs::path& path, int bit_depth, const OutputSettin
     // Checked for every format, so that a misspelt name is caught before a long render.
     auto encode = Encoder(colorspace_);
     if (type_ == OIIO::TypeDesc::UINT8 || type_ == OIIO::TypeDesc::UINT16) encode_ = encode;
+    ignores_colorspace_ = !encode_;
   }
 }
 

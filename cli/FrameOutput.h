@@ -47,6 +47,9 @@ class FrameOutput {
               const OutputSettings& settings = {});
 
   bool hasPattern() const { return pattern_.sequence; }
+  // Whether a display colour space other than linear was asked for but the file keeps linear
+  // values (half and float files are never display-encoded).
+  bool ignoresColorspace() const { return ignores_colorspace_; }
   std::filesystem::path fileFor(int frame) const { return pattern_.fileFor(frame); }
   // Makes the folder when missing and proves that a file can be written in it; throws
   // OutputError naming the folder.
@@ -64,6 +67,7 @@ class FrameOutput {
   OIIO::TypeDesc type_;
   std::string colorspace_;             // of integer files
   OIIO::ColorProcessorHandle encode_;  // linear to colorspace_; null for linear
+  bool ignores_colorspace_ = false;
 };
 
 }  // namespace mf::cli

@@ -436,6 +436,9 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
                         ": " + what);
     }
     if (!options.compression.empty()) output->setCompression(options.compression);
+    if (!options.colorspace.empty() && output->ignoresColorspace())
+      std::cerr << "motefield: warning: --colorspace " << options.colorspace
+                << " applies to 8- and 16-bit files; this file keeps linear values\n";
   } catch (const OutputError& e) {
     std::cerr << "motefield: " << e.what() << "\n";
     return kExitBadInput;

@@ -283,6 +283,10 @@ TEST_F(RenderCommand, OutputsKeepTheRendersValuesPerFormat) {
   // So does float TIFF, also when the file's depth is asked for.
   cli::FrameOutput(dir_ / "f.tif", 8, {cli::FileDepth::kFloat, "sRGB"}).write(frame, 0);
   EXPECT_EQ(read(dir_ / "f.tif"), std::vector<float>({0.5f, 1.5f, -0.25f, 1, 0.25f, 0, 1, 0.5f}));
+  // and says so, for the command line to warn that the colour space asked for does not apply.
+  EXPECT_TRUE(
+      cli::FrameOutput(dir_ / "f.tif", 8, {cli::FileDepth::kFloat, "sRGB"}).ignoresColorspace());
+  EXPECT_FALSE(cli::FrameOutput(dir_ / "f.png", 32, {std::nullopt, "sRGB"}).ignoresColorspace());
 
   // 16-bit PNG: straight colour (0.25 / 0.5 = 0.5 linear), encoded as sRGB by its own formula,
   // 1.055 · 0.5^(1/2.4) − 0.055; clamped to 0-1.
