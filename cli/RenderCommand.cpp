@@ -209,7 +209,7 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
     return kExitFailed;
   }
   host.composition()->attachEffect(layer, instance);
-  for (int i = 0; i < host.composition()->numLayers(); ++i)
+  for (int i = 0; i < host.composition()->numLayers() && !quiet; ++i)
     if (const host::CompLayer* l = host.composition()->layer(i); !l->camera_source.empty())
       out << "camera \"" << l->name << "\": " << l->camera_source << "\n";
   host.setLayerSource(source);

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
                      "as they are; $OCIO's configuration names more)");
   render->add_flag("--allow-clamped", render_options.allow_clamped,
                    "render even when an 8- or 16-bit render clamps the position pass");
-  render->add_flag("-q,--quiet", render_options.quiet, "no line per frame");
+  render->add_flag("-q,--quiet", render_options.quiet, "no line per frame, nor where a camera came from");
 
   std::string demo_output = "demo.png";
   auto* demo = app.add_subcommand("demo", "render a built-in scene; no files needed");
