@@ -3,7 +3,7 @@
 #include <map>
 
 #include "host/Text.h"
-#include "params/ParamTable.h"
+#include "params/ParamIndex.h"
 
 namespace mf::cli {
 namespace {
@@ -53,11 +53,11 @@ std::vector<std::string> MenuItems(const char* items) {
 
 }  // namespace
 
-std::vector<PopupChoice> PopupChoices(int index) {
-  const ParamRow* row = FindParamRow(index);
-  if (!row || row->type != PF_Param_POPUP) return {};
-  const std::vector<std::string> menu = MenuItems(row->popup_items);
-  auto gloss = Glosses().find(row->identifier);
+std::vector<PopupChoice> PopupChoices(const PF_ParamDef& registered, int index) {
+  const char* identifier = ParamIdentifier(index);
+  if (registered.param_type != PF_Param_POPUP || !identifier) return {};
+  const std::vector<std::string> menu = MenuItems(registered.u.pd.u.namesptr);
+  auto gloss = Glosses().find(identifier);
   std::vector<PopupChoice> out;
   for (size_t i = 0; i < menu.size(); ++i) {
     const bool separator = menu[i].rfind("(-", 0) == 0;
@@ -69,21 +69,25 @@ std::vector<PopupChoice> PopupChoices(int index) {
   return out;
 }
 
-host::ControlVocabulary ControlWords() {
+host::ControlVocabulary ControlWords(const std::vector<PF_ParamDef>& registered) {
   host::ControlVocabulary words;
-  for (const ParamRow& row : ParamTable())
-    if (row.index > 0 && row.identifier) words.identifiers.push_back(row.identifier);
-  words.choices = [](int index) {
-    std::vector<std::vector<std::string>> names;
-    for (const PopupChoice& c : PopupChoices(index)) {
+  for (int i = 1; i < PARAM_COUNT; ++i) words.identifiers.push_back(ParamIdentifier(i));
+  // Each control's names, worked out now: the registered definitions may not outlive the call.
+  std::vector<std::vector<std::vector<std::string>>> choices(registered.size());
+  for (size_t index = 0; index < registered.size(); ++index) {
+    for (const PopupChoice& c : PopupChoices(registered[index], static_cast<int>(index))) {
       std::vector<std::string> these;
       if (!c.menu.empty()) these.push_back(c.menu);
       if (!c.english.empty()) these.push_back(c.english);
       // The British spelling in the menu gloss; the American one is as likely to be typed.
       if (c.english == "colour") these.insert(these.end() - 1, "color");
-      names.push_back(std::move(these));
+      choices[index].push_back(std::move(these));
     }
-    return names;
+  }
+  words.choices = [choices = std::move(choices)](int index) {
+    if (index < 0 || static_cast<size_t>(index) >= choices.size())
+      return std::vector<std::vector<std::string>>{};
+    return choices[index];
   };
   return words;
 }

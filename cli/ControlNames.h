@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AE_Effect.h"
 #include "host/Scene.h"
 
 namespace mf::cli {
@@ -15,9 +16,10 @@ struct PopupChoice {
   std::string english;  // empty for a separator line
 };
 
-// The choices of params[index]; empty when it is not a popup.
-std::vector<PopupChoice> PopupChoices(int index);
+// The choices of a control as the effect registered it; empty when it is not a popup.
+std::vector<PopupChoice> PopupChoices(const PF_ParamDef& registered, int index);
 
-host::ControlVocabulary ControlWords();
+// The names of the controls the effect registered (the host's registeredParams()).
+host::ControlVocabulary ControlWords(const std::vector<PF_ParamDef>& registered);
 
 }  // namespace mf::cli

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "render/PointCloud.h"
+#include "params/MenuValues.h"
+#include "raster/SampleGrid.h"
 
 namespace mf::cli {
 namespace {
@@ -21,9 +22,11 @@ struct Downsampled {
 }  // namespace
 
 double SampledFraction(double resolution_percent, int render_mode) {
-  static const double kReduced[] = {0.5, 0.3333, 0.25, 0.125};  // modes 3 to 6
+  static const double kReduced[] = {0.5, 0.3333, 0.25, 0.125};  // half to eighth
   const double f = resolution_percent / 100.0;
-  return render_mode >= 3 && render_mode <= 6 ? f * kReduced[render_mode - 3] : f;
+  return render_mode >= kRenderModeHalf && render_mode <= kRenderModeEighth
+             ? f * kReduced[render_mode - kRenderModeHalf]
+             : f;
 }
 
 long long NonFiniteSamples(const host::LayerImage& source, const host::LayerImage& position,

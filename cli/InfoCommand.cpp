@@ -7,7 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/ControlNames.h"
 #include "host/Text.h"
-#include "params/ParamTable.h"
+#include "params/ParamIndex.h"
 
 namespace mf::cli {
 namespace {
@@ -111,10 +111,10 @@ std::string Pad(const std::string& utf8, int width) {
 }
 
 // Every popup's values with both of their names; a scene may give any of the three.
-void PrintPopupChoices(size_t count, std::ostream& out) {
+void PrintPopupChoices(const std::vector<PF_ParamDef>& params, std::ostream& out) {
   out << "\nPopup choices (a scene may give the number, the menu's text or the English name):\n";
-  for (size_t i = 0; i < count; ++i) {
-    const std::vector<PopupChoice> choices = PopupChoices(static_cast<int>(i));
+  for (size_t i = 0; i < params.size(); ++i) {
+    const std::vector<PopupChoice> choices = PopupChoices(params[i], static_cast<int>(i));
     if (choices.empty()) continue;
     out << "\n" << ParamIdentifier(static_cast<int>(i)) << "\n";
     for (const PopupChoice& c : choices) {
@@ -171,7 +171,7 @@ int RunInfo(const CommonOptions& common, std::ostream& out) {
         << std::setw(10) << TypeName(p.param_type) << Pad(DefaultOf(p), 16) << std::setw(20)
         << valid << std::setw(16) << slider << FlagsOf(p) << "\n";
   }
-  PrintPopupChoices(params.size(), out);
+  PrintPopupChoices(params, out);
   return 0;
 }
 

@@ -15,7 +15,7 @@
 #include "host/Expressions.h"
 #include "host/PanelEvents.h"
 #include "host/Text.h"
-#include "params/ParamTable.h"
+#include "params/ParamIndex.h"
 
 namespace mf::cli {
 namespace {

@@ -18,7 +18,7 @@
 #include "host/Expressions.h"
 #include "host/Footage.h"
 #include "host/FrameRender.h"
-#include "params/ParamTable.h"
+#include "params/ParamIndex.h"
 
 namespace mf::cli {
 
@@ -68,7 +68,7 @@ host::EffectInstance* SetUpInstance(host::Host& host, const host::Scene& scene, 
   if (!instance || *err) return nullptr;
   host::ApplyControls(
       scene, layer, *instance, [](const std::string& id) { return ParamIndexFromIdentifier(id); },
-      ControlWords());
+      ControlWords(host.registeredParams()));
   return instance;
 }
 

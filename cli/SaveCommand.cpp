@@ -6,7 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/ControlNames.h"
 #include "host/Scene.h"
-#include "params/ParamTable.h"
+#include "params/ParamIndex.h"
 
 namespace mf::cli {
 
@@ -55,7 +55,8 @@ int RunSave(const CommonOptions& common, const std::string& scene_path, const st
       return 1;
     }
     try {
-      host::ApplyControls(scene, layer, *instance, ControlsByIdentifier(), ControlWords());
+      host::ApplyControls(scene, layer, *instance, ControlsByIdentifier(),
+                          ControlWords(host.registeredParams()));
     } catch (const host::SceneError& e) {
       std::cerr << "motefield: " << e.what() << "\n";
       return 2;

@@ -6,7 +6,7 @@
 #include "cli/ControlNames.h"
 #include "host/Composition.h"
 #include "host/Text.h"
-#include "params/ParamTable.h"
+#include "params/ParamIndex.h"
 
 namespace mf::cli {
 
@@ -49,7 +49,8 @@ int SetUpSceneEffect(host::Host& host, const std::string& scene_path, SceneEffec
   try {
     host::ApplyControls(
         out->scene, out->layer, *out->instance,
-        [](const std::string& id) { return ParamIndexFromIdentifier(id); }, ControlWords());
+        [](const std::string& id) { return ParamIndexFromIdentifier(id); },
+        ControlWords(host.registeredParams()));
     auto comp = host::Composition::FromScene(out->scene);
     comp->attachEffect(out->layer, out->instance);
     host.setComposition(std::move(comp));

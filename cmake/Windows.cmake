@@ -6,7 +6,7 @@ enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I ${CMAKE_SOURCE_DIR}/resources")
 
 file(GLOB MF_EFFECT_SOURCES CONFIGURE_DEPENDS
-     entry/*.cpp params/*.cpp render/*.cpp raster/*.cpp ui/*.cpp)
+     entry/*.cpp support/*.cpp params/*.cpp render/*.cpp raster/*.cpp ui/*.cpp)
 list(FILTER MF_EFFECT_SOURCES EXCLUDE REGEX "entry/EntryPoint\\.cpp$")
 add_library(motefield_effect STATIC ${MF_EFFECT_SOURCES})
 target_include_directories(motefield_effect PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform)

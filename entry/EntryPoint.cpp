@@ -1,7 +1,8 @@
 #include <new>
 
 #include "entry/CommandDispatcher.h"
-#include "entry/Globals.h"
+#include "support/HostError.h"
+#include "support/Globals.h"
 
 #if defined(_WIN32)
 
@@ -33,12 +34,15 @@ __attribute__((constructor)) void AttachLibrary() {
 
 #endif
 
-// No C++ exception may cross into the host: the dispatcher answers the host's own error codes;
-// anything else that escapes a handler is reported here as a host error instead.
+// No C++ exception may cross into the host. A host error thrown from deep in a handler (a suite
+// the host could not supply) is not passed on as it is: the host learns only that something was
+// damaged. Everything the handler held has been released by its owners on the way here.
 MF_EXPORT PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                                 PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
   try {
     return CommandDispatcher(cmd, in_data, out_data, params, output, extra);
+  } catch (const mf::HostError& thrown) {
+    return thrown.code() ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_NONE;
   } catch (const std::bad_alloc&) {
     return PF_Err_OUT_OF_MEMORY;
   } catch (...) {

@@ -3,8 +3,9 @@
 #include "AE_EffectCB.h"
 #include "AE_EffectSuites.h"
 #include "AE_GeneralPlug.h"
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/HostResources.h"
+#include "support/SuiteHandler.h"
 
 namespace mf {
 namespace {
@@ -24,6 +25,27 @@ PF_Err ReadAlertPreference(const AEGP_PersistentDataSuite3* prefs, AEGP_Persiste
   PF_Err err =
       prefs->AEGP_GetString(blob, kPrefSection, key, nullptr, sizeof(value), value, &actual);
   if (!err) *flag = std::strcmp(value, "TRUE") == 0;
+  return err;
+}
+
+// The three alert switches from the host's preference store.
+PF_Err ReadAlertPreferences(SuiteHandler& suites) {
+  const auto* prefs = suites.get<AEGP_PersistentDataSuite3>(kAEGPPersistentDataSuite,
+                                                            kAEGPPersistentDataSuiteVersion3);
+  AEGP_PersistentBlobH blob = nullptr;
+  A_Boolean has_pass = 0, has_preview = 0, has_pixel_perspective = 0;
+  PF_Err err = prefs->AEGP_GetApplicationBlob(&blob);
+  if (!err) err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPassAlerts, &has_pass);
+  if (!err) err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPreviewAlerts, &has_preview);
+  if (!err)
+    err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPixelPerspectiveAlerts,
+                                   &has_pixel_perspective);
+  if (!err) err = ReadAlertPreference(prefs, blob, kPrefNoPassAlerts, has_pass, &g_no_pass_alerts);
+  if (!err)
+    err = ReadAlertPreference(prefs, blob, kPrefNoPreviewAlerts, has_preview, &g_no_preview_alerts);
+  if (!err)
+    err = ReadAlertPreference(prefs, blob, kPrefNoPixelPerspectiveAlerts, has_pixel_perspective,
+                              &g_no_pixel_perspective_alerts);
   return err;
 }
 
@@ -55,58 +77,22 @@ PF_Err GlobalSetup(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_
   out_data->out_flags2 = kOutFlags2;
 
   const auto* handles = suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion1);
-  PF_Handle global_handle = handles->host_new_handle(sizeof(GlobalData));
-  if (!global_handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  // Until registration succeeds nothing will hand this handle back to us, so on every other
+  // path it must not outlive the command.
+  OwnedHandle global_handle(handles, sizeof(GlobalData));
+  if (!global_handle.get()) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  const HandleLock lock(handles, global_handle.get());
+  auto* global = static_cast<GlobalData*>(lock.data());
+  if (!global) return PF_Err_OUT_OF_MEMORY;
 
-  auto* global = static_cast<GlobalData*>(handles->host_lock_handle(global_handle));
-  PF_Err err = PF_Err_NONE;
-  try {
-    if (!global) {
-      err = PF_Err_OUT_OF_MEMORY;
-    } else {
-      global->valid = 1;
-      const auto* utility =
-          suites.get<AEGP_UtilitySuite3>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion3);
-      err = utility->AEGP_RegisterWithAEGP(nullptr, kEffectName, &global->plugin_id);
-    }
-    g_basic_suite = in_data->pica_basicP;
-
-    if (!err) {
-      out_data->global_data = global_handle;
-      const auto* prefs = suites.get<AEGP_PersistentDataSuite3>(kAEGPPersistentDataSuite,
-                                                                kAEGPPersistentDataSuiteVersion3);
-      AEGP_PersistentBlobH blob = nullptr;
-      A_Boolean has_pass = 0, has_preview = 0, has_pixel_perspective = 0;
-      err = prefs->AEGP_GetApplicationBlob(&blob);
-      if (!err) err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPassAlerts, &has_pass);
-      if (!err)
-        err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPreviewAlerts, &has_preview);
-      if (!err)
-        err = prefs->AEGP_DoesKeyExist(blob, kPrefSection, kPrefNoPixelPerspectiveAlerts,
-                                       &has_pixel_perspective);
-      if (!err)
-        err = ReadAlertPreference(prefs, blob, kPrefNoPassAlerts, has_pass, &g_no_pass_alerts);
-      if (!err)
-        err = ReadAlertPreference(prefs, blob, kPrefNoPreviewAlerts, has_preview,
-                                  &g_no_preview_alerts);
-      if (!err)
-        err = ReadAlertPreference(prefs, blob, kPrefNoPixelPerspectiveAlerts, has_pixel_perspective,
-                                  &g_no_pixel_perspective_alerts);
-    }
-  } catch (PF_Err&) {
-    // A suite the host could not supply: the handle is released before the error goes on.
-    handles->host_unlock_handle(global_handle);
-    if (!out_data->global_data) handles->host_dispose_handle(global_handle);
-    throw;
-  }
-
-  handles->host_unlock_handle(global_handle);
-  if (!out_data->global_data) {
-    // Registration failed: nothing will hand this handle back to us, so it must not outlive
-    // the command.
-    handles->host_dispose_handle(global_handle);
-  }
-  return err;
+  global->valid = 1;
+  const auto* utility =
+      suites.get<AEGP_UtilitySuite3>(kAEGPUtilitySuite, kAEGPUtilitySuiteVersion3);
+  PF_Err err = utility->AEGP_RegisterWithAEGP(nullptr, kEffectName, &global->plugin_id);
+  g_basic_suite = in_data->pica_basicP;
+  if (err) return err;
+  out_data->global_data = global_handle.handOver();
+  return ReadAlertPreferences(suites);
 }
 
 PF_Err GlobalSetdown(PF_InData* in_data) {
@@ -115,7 +101,7 @@ PF_Err GlobalSetdown(PF_InData* in_data) {
     SuiteHandler suites(in_data->pica_basicP);
     suites.get<PF_HandleSuite1>(kPFHandleSuite, kPFHandleSuiteVersion1)
         ->host_dispose_handle(in_data->global_data);
-  } catch (PF_Err&) {
+  } catch (const HostError&) {
     // Nothing hands this record back after setdown: without the handle suite it goes through
     // the utility callbacks, and the failure is still reported.
     if (in_data->utils && in_data->utils->host_dispose_handle) {

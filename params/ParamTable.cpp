@@ -114,9 +114,8 @@ constexpr ParamRow GroupEnd(ParamIndex index, const char* identifier, A_long dis
 // The enumerator and its spelling come from one token, so they cannot drift apart.
 #define P(ID) ID, #ID
 
-// Disk IDs equal the index except two that an earlier release shipped shared: GRID_SUBDIVIDE
-// stores under GRID_SIZE's 43 and SCATTER_Z under SCATTER_Y's 111. Saved projects depend on
-// them, so they stay.
+// Disk IDs equal the index except two shared ones: GRID_SUBDIVIDE stores under GRID_SIZE's 43
+// and SCATTER_Z under SCATTER_Y's 111. Saved projects depend on them, so they stay.
 // clang-format off
 constexpr ParamRow kRows[] = {
     Layer(P(INPUT_LAYER), "", 0, 0),
@@ -311,17 +310,6 @@ std::span<const ParamRow> ParamTable() {
 const ParamRow* FindParamRow(int index) {
   if (index < 0 || index >= PARAM_COUNT) return nullptr;
   return &kRows[index];
-}
-
-std::optional<int> ParamIndexFromIdentifier(std::string_view identifier) {
-  for (const ParamRow& row : kRows)
-    if (identifier == row.identifier) return static_cast<int>(row.index);
-  return std::nullopt;
-}
-
-const char* ParamIdentifier(int index) {
-  const ParamRow* row = FindParamRow(index);
-  return row ? row->identifier : nullptr;
 }
 
 std::optional<PF_ParamType> ParamTypeAt(int index) {

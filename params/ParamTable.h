@@ -47,11 +47,5 @@ std::span<const ParamRow> ParamTable();
 // The row of params[index], or null when the index is outside 0 to PARAM_COUNT - 1.
 const ParamRow* FindParamRow(int index);
 
-// "PIXEL_SIZE" -> PIXEL_SIZE; absent for an unknown identifier. Exact, case-sensitive match.
-std::optional<int> ParamIndexFromIdentifier(std::string_view identifier);
-
-// PIXEL_SIZE -> "PIXEL_SIZE"; null outside 0 to PARAM_COUNT - 1.
-const char* ParamIdentifier(int index);
-
 // The host parameter type of params[index]; absent outside 0 to PARAM_COUNT - 1.
 std::optional<PF_ParamType> ParamTypeAt(int index);

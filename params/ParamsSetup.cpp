@@ -4,7 +4,7 @@
 
 #include "AE_EffectCB.h"
 #include "AE_EffectSuites.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamTable.h"
 
 namespace mf {

@@ -5,8 +5,9 @@
 
 #include "AE_EffectCB.h"
 #include "AE_EffectSuites.h"
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/HostResources.h"
+#include "support/SuiteHandler.h"
 
 namespace mf {
 namespace {
@@ -37,23 +38,14 @@ void SetDefaults(PF_InData* in_data, SequenceData* seq) {
   CopyPrefix(in_data, seq->diffuse_prefix, kDefaultDiffusePrefix, g_diffuse_prefix);
 }
 
-// Makes a locked, zeroed live record with its three buffers; null when the handle is refused.
-PF_Handle NewLiveRecord(const PF_HandleSuite1* handles, SequenceData** out) {
-  PF_Handle handle = handles->host_new_handle(sizeof(SequenceData));
-  if (!handle) return nullptr;
-  auto* seq = static_cast<SequenceData*>(handles->host_lock_handle(handle));
-  if (!seq) {
-    handles->host_dispose_handle(handle);
-    return nullptr;
-  }
+// Fills a zeroed live record with its three buffers (null where one could not be had).
+void StartLiveRecord(SequenceData* seq) {
   std::memset(seq, 0, sizeof(*seq));
   seq->alpha_prefix = static_cast<char*>(std::calloc(kPrefixSize, 1));
   seq->diffuse_prefix = static_cast<char*>(std::calloc(kPrefixSize, 1));
   seq->specular_prefix = static_cast<char*>(std::calloc(kPrefixSize, 1));
   seq->flattened = 0;
   seq->version = kSequenceVersion;
-  *out = seq;
-  return handle;
 }
 
 // Copies up to the NUL, at most the whole 32-byte field; the field was zero-filled before.
@@ -86,6 +78,45 @@ void KeepLive(PF_InData* in_data, const SequenceData* seq) {
   in_data->utils->ansi.strcpy(g_diffuse_prefix, seq->diffuse_prefix);
 }
 
+// Fills a new live record from the one the host handed back. The record is read only as far as
+// the handle really reaches: a stored record cut short (a damaged project) restores the
+// defaults and says so.
+void RestorePrefixes(PF_InData* in_data, SequenceData* seq, const A_u_char* bytes,
+                     A_HandleSize size) {
+  const bool flat = bytes[0] != 0;
+  if (size < (flat ? sizeof(FlatSequenceData) : sizeof(SequenceData))) {
+    MessageBoxA(nullptr, kDamagedRecord, kErrorCaption, kErrorBoxStyle);
+    SetDefaults(in_data, seq);
+    return;
+  }
+  A_u_long version = 0;
+  const char *alpha = nullptr, *diffuse = nullptr, *specular = nullptr;
+  if (flat) {
+    const auto* stored = reinterpret_cast<const FlatSequenceData*>(bytes);
+    version = stored->version;
+    alpha = stored->alpha_prefix;
+    diffuse = stored->diffuse_prefix;
+    specular = stored->specular_prefix;
+  } else {
+    const auto* copy = reinterpret_cast<const SequenceData*>(bytes);
+    version = copy->version;
+    alpha = copy->alpha_prefix;
+    diffuse = copy->diffuse_prefix;
+    specular = copy->specular_prefix;
+  }
+  if (version != kSequenceVersion) {
+    MessageBoxA(nullptr, kVersionMismatch, kErrorCaption, kErrorBoxStyle);
+    SetDefaults(in_data, seq);
+  } else if (!alpha || !diffuse || !specular) {
+    MessageBoxA(nullptr, kDamagedRecord, kErrorCaption, kErrorBoxStyle);
+    SetDefaults(in_data, seq);
+  } else {
+    CopyPrefix(in_data, seq->alpha_prefix, alpha, g_alpha_prefix);
+    CopyPrefix(in_data, seq->specular_prefix, specular, g_specular_prefix);
+    CopyPrefix(in_data, seq->diffuse_prefix, diffuse, g_diffuse_prefix);
+  }
+}
+
 }  // namespace
 
 bool HoldsWholeRecord(PF_Handle handle, A_HandleSize size) {
@@ -97,18 +128,17 @@ bool HoldsWholeRecord(PF_Handle handle, A_HandleSize size) {
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data) {
   SuiteHandler suites(in_data->pica_basicP);
   const auto* handles = HandleSuite(suites);
-  SequenceData* seq = nullptr;
-  PF_Handle handle = NewLiveRecord(handles, &seq);
-  if (!handle) return PF_Err_OUT_OF_MEMORY;
-  PF_Err err = PF_Err_NONE;
-  if (HasBuffers(seq)) {
-    SetDefaults(in_data, seq);
-  } else {
-    err = PF_Err_OUT_OF_MEMORY;
-  }
-  out_data->sequence_data = handle;
-  handles->host_unlock_handle(handle);
-  return err;
+  OwnedHandle handle(handles, sizeof(SequenceData));
+  const HandleLock lock(handles, handle.get());
+  auto* seq = static_cast<SequenceData*>(lock.data());
+  if (!seq) return PF_Err_OUT_OF_MEMORY;
+  StartLiveRecord(seq);
+  // A record without its buffers is still the host's to hand back at setdown, where they are
+  // freed with it.
+  out_data->sequence_data = handle.handOver();
+  if (!HasBuffers(seq)) return PF_Err_OUT_OF_MEMORY;
+  SetDefaults(in_data, seq);
+  return PF_Err_NONE;
 }
 
 PF_Err SequenceFlatten(PF_InData* in_data, PF_OutData* out_data) {
@@ -122,21 +152,19 @@ PF_Err SequenceFlatten(PF_InData* in_data, PF_OutData* out_data) {
   auto* live = static_cast<SequenceData*>(*live_handle);
   if (!live || live->flattened) return PF_Err_NONE;
 
-  PF_Handle flat_handle = handles->host_new_handle(sizeof(FlatSequenceData));
-  if (!flat_handle) return PF_Err_INTERNAL_STRUCT_DAMAGED;
-  auto* flat = static_cast<FlatSequenceData*>(handles->host_lock_handle(flat_handle));
-  if (!flat) {
-    handles->host_dispose_handle(flat_handle);
-    return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  OwnedHandle flat_handle(handles, sizeof(FlatSequenceData));
+  {
+    const HandleLock lock(handles, flat_handle.get());
+    auto* flat = static_cast<FlatSequenceData*>(lock.data());
+    if (!flat) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    std::memset(flat, 0, sizeof(*flat));
+    flat->flattened = 1;
+    StoreField(flat->alpha_prefix, live->alpha_prefix);
+    StoreField(flat->specular_prefix, live->specular_prefix);
+    StoreField(flat->diffuse_prefix, live->diffuse_prefix);
+    flat->version = live->version;
   }
-  std::memset(flat, 0, sizeof(*flat));
-  flat->flattened = 1;
-  StoreField(flat->alpha_prefix, live->alpha_prefix);
-  StoreField(flat->specular_prefix, live->specular_prefix);
-  StoreField(flat->diffuse_prefix, live->diffuse_prefix);
-  flat->version = live->version;
-  out_data->sequence_data = flat_handle;
-  handles->host_unlock_handle(flat_handle);
+  out_data->sequence_data = flat_handle.handOver();
 
   // The host no longer hands the live record back once it holds the flat one, so the live
   // record and its buffers are released here rather than leaked.
@@ -161,57 +189,20 @@ PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_NONE;
   }
 
-  SequenceData* seq = nullptr;
-  PF_Handle handle = NewLiveRecord(handles, &seq);
-  if (!handle) return PF_Err_NONE;  // the old data stays in place
+  OwnedHandle handle(handles, sizeof(SequenceData));
+  if (!handle.get()) return PF_Err_NONE;  // the old data stays in place
+  const HandleLock lock(handles, handle.get());
+  auto* seq = static_cast<SequenceData*>(lock.data());
+  if (!seq) return PF_Err_NONE;
+  StartLiveRecord(seq);
   if (!HasBuffers(seq)) {
     FreeBuffers(seq);
-    handles->host_unlock_handle(handle);
-    handles->host_dispose_handle(handle);
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
   }
-
-  // The record is read only as far as the handle really reaches: a stored record cut short
-  // (a damaged project) restores the defaults and says so.
-  const auto* bytes = static_cast<const A_u_char*>(*old_handle);
-  const bool flat = bytes[0] != 0;
-  const A_HandleSize needed = flat ? sizeof(FlatSequenceData) : sizeof(SequenceData);
-  if (old_size < needed) {
-    MessageBoxA(nullptr, kDamagedRecord, kErrorCaption, kErrorBoxStyle);
-    SetDefaults(in_data, seq);
-  } else {
-    A_u_long version = 0;
-    const char *alpha = nullptr, *diffuse = nullptr, *specular = nullptr;
-    if (flat) {
-      const auto* stored = reinterpret_cast<const FlatSequenceData*>(bytes);
-      version = stored->version;
-      alpha = stored->alpha_prefix;
-      diffuse = stored->diffuse_prefix;
-      specular = stored->specular_prefix;
-    } else {
-      const auto* copy = reinterpret_cast<const SequenceData*>(bytes);
-      version = copy->version;
-      alpha = copy->alpha_prefix;
-      diffuse = copy->diffuse_prefix;
-      specular = copy->specular_prefix;
-    }
-    if (version != kSequenceVersion) {
-      MessageBoxA(nullptr, kVersionMismatch, kErrorCaption, kErrorBoxStyle);
-      SetDefaults(in_data, seq);
-    } else if (!alpha || !diffuse || !specular) {
-      MessageBoxA(nullptr, kDamagedRecord, kErrorCaption, kErrorBoxStyle);
-      SetDefaults(in_data, seq);
-    } else {
-      CopyPrefix(in_data, seq->alpha_prefix, alpha, g_alpha_prefix);
-      CopyPrefix(in_data, seq->specular_prefix, specular, g_specular_prefix);
-      CopyPrefix(in_data, seq->diffuse_prefix, diffuse, g_diffuse_prefix);
-    }
-  }
-
+  RestorePrefixes(in_data, seq, static_cast<const A_u_char*>(*old_handle), old_size);
   seq->version = kSequenceVersion;
-  out_data->sequence_data = handle;
+  out_data->sequence_data = handle.handOver();
   handles->host_dispose_handle(old_handle);
-  handles->host_unlock_handle(handle);
   return PF_Err_NONE;
 }
 
@@ -236,7 +227,7 @@ PF_Err SequenceSetdown(PF_InData* in_data, PF_OutData*) {
     SuiteHandler suites(in_data->pica_basicP);
     const auto* handles = HandleSuite(suites);
     ReleaseRecord(handle, handles->host_get_handle_size, handles->host_dispose_handle);
-  } catch (PF_Err&) {
+  } catch (const HostError&) {
     // Nothing hands the record back after setdown: without the handle suite it goes through the
     // utility callbacks, and the failure is still reported.
     const PF_UtilCallbacks* utils = in_data->utils;

@@ -6,8 +6,9 @@
 
 #include "AE_EffectCB.h"
 #include "AE_EffectSuites.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
+#include "params/MenuValues.h"
 
 namespace mf {
 
@@ -105,8 +106,8 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
   const bool scatter_uniform = IsOn(params[UNIFORM_SCATTER]);
   const bool displacement_uniform = IsOn(params[UNIFORM_DISPLACEMENT]);
   const A_long mode = params[RENDER_MODE]->u.pd.value;
-  const bool reduced_mode = mode >= 2 && mode <= 6;  // 2D relight and the preview resolutions
-  const bool data_mode = mode >= 7;                  // the 32-bit position and normal outputs
+  const bool reduced_mode = IsReducedMode(mode);
+  const bool data_mode = IsDataMode(mode);
   const bool light_color = IsOn(params[USE_LIGHT_COLOR]);
   const bool composite_alpha = IsOn(params[COMPOSITE_ALPHA]);
   const bool pixel_perspective = IsOn(params[ENABLE_PIXEL_PERSPECTIVE]);
@@ -150,7 +151,7 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
   scratch.SetDisabled(RELATIVE_CAMERA, !data_mode);
   for (int index : {DIFFUSE_LIGHTS, SPECULAR_LIGHTS, ALPHA_LIGHTS})
     scratch.SetDisabled(index, data_mode);
-  scratch.SetDisabled(PIXEL_SIZE, mode == 2 || mode == 7 || mode == 8);
+  scratch.SetDisabled(PIXEL_SIZE, IsTwoDMode(mode));
   // Blending and texture stay live in the reduced modes so that they can be set while
   // previewing; only the data modes grey them out.
   scratch.SetDisabled(PIXEL_BLEND_MODE, data_mode);

@@ -5,6 +5,8 @@
 
 #include "AE_EffectCB.h"
 #include "raster/PixelFormat.h"
+#include "support/HostError.h"
+#include "support/HostResources.h"
 
 namespace mf {
 namespace {
@@ -117,13 +119,10 @@ PF_Err ApplyCustomPixelBlend(A_long mode, const IterateSuites& iterate,
   PixelDepth depth;
   if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
 
-  PF_EffectWorld temp{};
-  PF_Err err = world_suite->PF_NewWorld(in_data->effect_ref, stamp->width, stamp->height, true,
-                                        format, &temp);
-  if (err) {
-    if (temp.data) world_suite->PF_DisposeWorld(in_data->effect_ref, &temp);
-    return err;
-  }
+  OwnedWorld temp_world(world_suite, in_data->effect_ref);
+  PF_Err err = temp_world.make(stamp->width, stamp->height, format);
+  if (err) return err;
+  PF_EffectWorld& temp = *temp_world.get();
 
   BlendContext ctx{target, dst_rect.left, dst_rect.top, dst_rect.right, dst_rect.bottom};
   switch (depth) {
@@ -161,8 +160,8 @@ PF_Err ApplyCustomPixelBlend(A_long mode, const IterateSuites& iterate,
               : transform->copy(in_data->effect_ref, &temp, target, &src_r, &dst_r);
   }
   if (!err) err = PF_ABORT(in_data);
-  PF_Err dispose_err = world_suite->PF_DisposeWorld(in_data->effect_ref, &temp);
-  return err ? err : dispose_err;
+  KeepFirst(err, temp_world.release());
+  return err;
 }
 
 }  // namespace mf

@@ -4,6 +4,7 @@
 
 #include "AE_Effect.h"
 #include "AE_WorldSuites.h"
+#include "params/MenuValues.h"
 
 namespace mf {
 
@@ -12,13 +13,6 @@ namespace mf {
 struct BlendContext {
   PF_EffectWorld* target;
   A_long left, top, right, bottom;
-};
-
-// PIXEL_BLEND_MODE values carried out by the effect itself.
-enum : A_long {
-  kPixelBlendAverage = 11,
-  kPixelBlendAverageAddAlpha = 13,
-  kPixelBlendMaxAverageAlpha = 14,
 };
 
 // Iterate-callback shape: the input pixel is the stamp pixel S at (x, y); the callback reads the

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "AE_Effect.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
 

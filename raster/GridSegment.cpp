@@ -6,6 +6,8 @@
 
 #include "AE_EffectCB.h"
 #include "raster/PixelFormat.h"
+#include "support/HostError.h"
+#include "support/HostResources.h"
 
 namespace mf {
 namespace {
@@ -38,22 +40,21 @@ PF_Err StampAt(PF_InData* in_data, A_long x, A_long y, A_short thickness, PF_Eff
                const GridSuites& suites, PF_PixelFormat format, Slope slope) {
   PixelDepth depth;
   if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
-  PF_EffectWorld stamp{};
-  PF_Err err =
-      suites.world->PF_NewWorld(in_data->effect_ref, thickness, thickness, true, format, &stamp);
+  OwnedWorld stamp(suites.world, in_data->effect_ref);
+  PF_Err err = stamp.make(thickness, thickness, format);
   if (err) return err;
   err = PF_ABORT(in_data);
-  if (!err) err = FillStamp(in_data, suites.fill, format, slope, &stamp);
+  if (!err) err = FillStamp(in_data, suites.fill, format, slope, stamp.get());
   if (!err) {
     const PF_Rect src{0, 0, thickness, thickness};
     const PF_CompositeMode mode{PF_Xfer_BEHIND, 0, 255, false, 32768};
-    err =
-        suites.transform->transfer_rect(in_data->effect_ref, in_data->quality, PF_MF_Alpha_STRAIGHT,
-                                        in_data->field, &src, &stamp, &mode, nullptr, x, y, output);
+    err = suites.transform->transfer_rect(in_data->effect_ref, in_data->quality,
+                                          PF_MF_Alpha_STRAIGHT, in_data->field, &src, stamp.get(),
+                                          &mode, nullptr, x, y, output);
   }
   if (!err) err = PF_ABORT(in_data);
-  const PF_Err dispose_err = suites.world->PF_DisposeWorld(in_data->effect_ref, &stamp);
-  return err ? err : dispose_err;
+  KeepFirst(err, stamp.release());
+  return err;
 }
 
 // Clips the segment p–q to [lo, hi] on both axes (Liang-Barsky). Absent when nothing is left.

@@ -160,27 +160,26 @@ Amounts SpotOrPoint(const PointInputs& in, const LightRecord& light, Vec3 p, boo
 
 // The image-based entry: diffuse from the environment's alpha along the normal, specular from the
 // normal and the view vector directly (no reflection vector). Its colour becomes the sample.
-Amounts ImageBased(const LightingSettings& s, bool use_n2_spec, bool use_n2_ibl, bool rotate,
-                   const Matrix4& rotation, PF_PixelFormat format, Vec3 n, Vec3 n2, Vec3 v,
-                   float spec_intensity, unsigned shininess, LightRecord& light, PF_Err* err) {
+Amounts ImageBased(const LightingFrame& frame, const PointInputs& in, bool use_n2_ibl,
+                   LightRecord& light, PF_Err* err) {
   Amounts out;
   const PF_EffectWorld* env = light.environment;
   if (env == nullptr) {
     *err = PF_Err_BAD_CALLBACK_PARAM;
     return out;
   }
-  Vec3 dir = use_n2_ibl ? n2 : n;
-  if (rotate) dir = RotateByMatrix(rotation, dir);
+  Vec3 dir = use_n2_ibl ? in.n2 : in.n;
+  if (frame.ibl_rotate) dir = RotateByMatrix(frame.ibl_rotation, dir);
   ColorF sample;
-  if (!Normalize3(dir) || !SampleEnvironmentMap(env->data, env->width, env->height, format,
-                                                env->rowbytes, dir, s.ibl_antialias, &sample)) {
+  if (!Normalize3(dir) || !SampleEnvironmentMap(env->data, env->width, env->height, frame.format,
+                                                env->rowbytes, dir, in.s.ibl_antialias, &sample)) {
     *err = PF_Err_BAD_CALLBACK_PARAM;
     return out;
   }
   light.color = sample;
-  out.diffuse = sample.alpha * s.ibl_gain;
-  const Vec3 spec_normal = (!use_n2_spec && !use_n2_ibl) ? n : n2;
-  out.specular = powi(Dot3(spec_normal, v), shininess) * spec_intensity * out.diffuse;
+  out.diffuse = sample.alpha * in.s.ibl_gain;
+  const Vec3 spec_normal = (!in.use_n2_spec && !use_n2_ibl) ? in.n : in.n2;
+  out.specular = powi(Dot3(spec_normal, in.v), in.shininess) * in.spec_intensity * out.diffuse;
   out.alpha = 0.0f;
   out.evaluated = true;
   return out;
@@ -188,16 +187,18 @@ Amounts ImageBased(const LightingSettings& s, bool use_n2_spec, bool use_n2_ibl,
 
 }  // namespace
 
-PF_Err ComputeLighting(bool alpha_uses_normal, const LightingSettings& settings, bool ibl_active,
-                       bool ibl_rotate, const Matrix4& ibl_matrix, PF_PixelFormat format, Vec3 n,
-                       bool has_n2, Vec3 n2, Vec3 v, float spec_intensity, uint16_t shininess,
-                       float falloff_bias, const LightList& lights, Vec3 p, ColorF* lit,
+PF_Err ComputeLighting(const LightingFrame& frame, const LitPoint& point, ColorF* lit,
                        ColorF* specular) {
-  const bool use_n2_spec = settings.specular_lights && settings.specular_use_normal && has_n2;
-  const bool use_n2_ibl = settings.ibl_use_normal && ibl_active && has_n2;
-  const PointInputs in{settings,  alpha_uses_normal,    use_n2_spec, n,
-                       n2,        use_n2_spec ? n2 : n, v,           spec_intensity,
-                       shininess, falloff_bias};
+  const LightingSettings& settings = frame.settings;
+  const LightList& lights = frame.lights;
+  const bool use_n2_spec = settings.specular_lights && settings.specular_use_normal && point.has_n2;
+  const bool use_n2_ibl = settings.ibl_use_normal && frame.ibl_active && point.has_n2;
+  const PointInputs in{settings,        frame.alpha_uses_normal,
+                       use_n2_spec,     point.n,
+                       point.n2,        use_n2_spec ? point.n2 : point.n,
+                       point.v,         point.spec_intensity,
+                       point.shininess, frame.falloff_bias};
+  const Vec3 p = point.position;
   PF_Err err = PF_Err_NONE;
   if (lights.lights == nullptr) return err;
 
@@ -205,8 +206,7 @@ PF_Err ComputeLighting(bool alpha_uses_normal, const LightingSettings& settings,
     LightRecord& light = lights.lights[i];
     Amounts amounts;
     if (light.is_image_based) {
-      amounts = ImageBased(settings, use_n2_spec, use_n2_ibl, ibl_rotate, ibl_matrix, format, n, n2,
-                           v, spec_intensity, shininess, light, &err);
+      amounts = ImageBased(frame, in, use_n2_ibl, light, &err);
     } else {
       switch (light.type) {
         case kLightParallel:

@@ -7,7 +7,7 @@
 #include "AE_Effect.h"
 #include "raster/PixelFormat.h"
 #include "raster/VectorMath.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
 
@@ -30,17 +30,35 @@ struct LightingSettings {
 // x raised to a non-negative integer power by repeated squaring; x^0 = 1.
 float powi(float x, unsigned n);
 
-// Adds the contributions of every light in the list, in order, into lit (alpha slot: alpha
-// lights; colour: diffuse) and specular. n is the point's normal, n2 the alternate normal when
-// has_n2, v the unit view vector, p the point's world position. falloff_bias is the prepared bias
-// in (-1, 1). The image-based record's colour is overwritten with its sample, so one list must not
-// serve two points at the same time. Returns 0, or PF_Err_BAD_CALLBACK_PARAM when some light
-// could not be evaluated (unknown type, image-based light without world, normal or sample); all
-// other lights are still accumulated.
-PF_Err ComputeLighting(bool alpha_uses_normal, const LightingSettings& settings, bool ibl_active,
-                       bool ibl_rotate, const Matrix4& ibl_matrix, PF_PixelFormat format, Vec3 n,
-                       bool has_n2, Vec3 n2, Vec3 v, float spec_intensity, uint16_t shininess,
-                       float falloff_bias, const LightList& lights, Vec3 p, ColorF* lit,
+// What every point of a frame is lit with.
+struct LightingFrame {
+  const LightingSettings& settings;
+  const LightList& lights;
+  bool alpha_uses_normal;  // alpha lights follow the normal like diffuse ones
+  bool ibl_active;         // the image-based light has its layer
+  bool ibl_rotate;         // ibl_rotation applies to the image-based light's lookups
+  const Matrix4& ibl_rotation;
+  PF_PixelFormat format;  // of the image-based light's world
+  float falloff_bias;     // prepared, in (-1, 1)
+};
+
+// One point to light: world position, normal, alternate normal when has_n2, unit view vector.
+struct LitPoint {
+  Vec3 position;
+  Vec3 n;
+  bool has_n2;
+  Vec3 n2;
+  Vec3 v;
+  float spec_intensity;
+  uint16_t shininess;
+};
+
+// Adds the contributions of every light in the frame's list, in order, into lit (alpha slot:
+// alpha lights; colour: diffuse) and specular. The image-based record's colour is overwritten
+// with its sample, so one list must not serve two points at the same time. Returns 0, or
+// PF_Err_BAD_CALLBACK_PARAM when some light could not be evaluated (unknown type, image-based
+// light without world, normal or sample); all other lights are still accumulated.
+PF_Err ComputeLighting(const LightingFrame& frame, const LitPoint& point, ColorF* lit,
                        ColorF* specular);
 
 }  // namespace mf

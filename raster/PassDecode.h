@@ -7,37 +7,11 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "params/MenuValues.h"
 #include "raster/PixelFormat.h"
 #include "raster/VectorMath.h"
 
 namespace mf {
-
-// Menu values of the RGB-to-position mapping.
-enum : A_long {
-  kMapXYZ = 1,
-  kMapXZY = 2,
-  kMapYZX = 3,
-  kMapYXZ = 4,
-  kMapZYX = 5,
-  kMapZXY = 6,
-  kMapLuminanceZ = 8,
-  kMapRedZ = 9,
-  kMapGreenZ = 10,
-  kMapBlueZ = 11,
-  kMapLuminanceZProjected = 13,
-  kMapRedZProjected = 14,
-  kMapGreenZProjected = 15,
-  kMapBlueZProjected = 16,
-};
-
-// Menu values of the matte channel choice (life, specular matte, reflection matte).
-enum : A_long {
-  kMatteLuminance = 1,
-  kMatteRed = 2,
-  kMatteGreen = 3,
-  kMatteBlue = 4,
-  kMatteAlpha = 5,
-};
 
 struct PositionDecodeSettings {
   A_long map_rgb_to;  // kMapXYZ … kMapBlueZProjected

@@ -3,20 +3,11 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "params/MenuValues.h"
 #include "raster/PixelFormat.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
-
-// Menu values of COMPOSITE_ALPHA_BLEND and REFLECTION_BLEND.
-enum : A_long {
-  kBlendAdd = 1,
-  kBlendScreen = 2,
-  kBlendOverlay = 3,
-  kBlendNormal = 4,
-  kBlendMultiply = 5,
-  kBlendAverage = 6,
-};
 
 // Blends src over dst's red, green and blue with both weighted by their alphas; dst's alpha is
 // kept. 516 and dst untouched for a mode outside 1 … 6. Average mode with both alphas 0 weighs

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "AE_Effect.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
 

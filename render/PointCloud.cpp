@@ -15,22 +15,6 @@
 
 namespace mf {
 
-std::optional<SampleGrid> SizeSampleGrid(A_long source_width, A_long source_height,
-                                         A_long position_width, A_long position_height,
-                                         double resolution) {
-  if (!std::isfinite(resolution)) return std::nullopt;
-  const double w = (double)(source_width > position_width ? source_width : position_width);
-  const double h = (double)(source_height > position_height ? source_height : position_height);
-  const double sides[2] = {std::trunc(w * resolution), std::trunc(h * resolution)};
-  A_short out[2];
-  for (int i = 0; i < 2; ++i) {
-    // Decided in double before any conversion: a side beyond 16 bits cannot be counted.
-    if (sides[i] > (double)std::numeric_limits<A_short>::max()) return std::nullopt;
-    out[i] = sides[i] < (double)kMinimumGridSide ? (A_short)kMinimumGridSide : (A_short)sides[i];
-  }
-  return SampleGrid{out[0], out[1]};
-}
-
 std::optional<uint32_t> PixelCacheBytes(SampleGrid grid) {
   if (grid.width <= 0 || grid.height <= 0) return std::nullopt;
   const uint64_t bytes = (uint64_t)grid.width * (uint64_t)grid.height * sizeof(CloudPoint);
@@ -268,7 +252,7 @@ class CloudWalk {
     return std::isfinite(px.red) && std::isfinite(px.green) && std::isfinite(px.blue);
   }
 
-  // Normal, back face, reflection and lighting of a point (step 10 of the walk).
+  // Normal, back face, reflection and lighting of a point.
   PF_Err shadePoint(A_long column, A_long row, Vec3 world, CloudPoint* pt, bool* back_face) {
     const PF_PixelFormat format = ctx_.format;
     bool flat = false;
@@ -327,10 +311,16 @@ class CloudWalk {
       if (!(intensity >= 0.0f)) intensity = 0.0f;
       exponent = ctx_.frame.specular_exponent;
     }
-    PF_Err err = ComputeLighting(ctx_.frame.alpha_normal, ctx_.lighting, ctx_.light_switches.ibl_on,
-                                 ctx_.transforms.ibl_in_use, ctx_.transforms.ibl, format, n,
-                                 alt_valid, n2, v, intensity, exponent, ctx_.frame.falloff_bias,
-                                 ctx_.lights, world, &pt->light_terms, &pt->specular_terms);
+    const LightingFrame frame{ctx_.lighting,
+                              ctx_.lights,
+                              ctx_.frame.alpha_normal,
+                              ctx_.light_switches.ibl_on,
+                              ctx_.transforms.ibl_in_use,
+                              ctx_.transforms.ibl,
+                              format,
+                              ctx_.frame.falloff_bias};
+    const LitPoint point{world, n, alt_valid, n2, v, intensity, exponent};
+    PF_Err err = ComputeLighting(frame, point, &pt->light_terms, &pt->specular_terms);
     if (err) return err;
     float& a = pt->light_terms.alpha;
     a = a > 0.0f ? (a > 1.0f ? 1.0f : a) : 0.0f;

@@ -11,6 +11,7 @@
 #include "raster/StampShaping.h"
 #include "render/PreRenderData.h"
 #include "render/RenderContext.h"
+#include "support/HostResources.h"
 
 namespace mf {
 
@@ -23,23 +24,23 @@ StampOffset StampOffsetFor(A_long size) {
 
 PF_TransferMode PixelBlendTransfer(A_long mode) {
   switch (mode) {
-    case 3:
+    case kPixelBlendDarken:
       return PF_Xfer_DARKEN;
-    case 4:
+    case kPixelBlendMultiply:
       return PF_Xfer_MULTIPLY;
-    case 5:
+    case kPixelBlendAdd:
       return PF_Xfer_ADD;
-    case 6:
+    case kPixelBlendLighten:
       return PF_Xfer_LIGHTEN;
-    case 7:
+    case kPixelBlendScreen:
       return PF_Xfer_SCREEN;
-    case 8:
+    case kPixelBlendDifference:
       return PF_Xfer_DIFFERENCE;
-    case 9:
+    case kPixelBlendColor:
       return PF_Xfer_COLOR;
-    case 10:
+    case kPixelBlendLuminosity:
       return PF_Xfer_LUMINOSITY;
-    case 12:
+    case kPixelBlendAddAlpha:
       return PF_Xfer_ALPHA_ADD;
     default:
       return PF_Xfer_IN_FRONT;
@@ -48,11 +49,11 @@ PF_TransferMode PixelBlendTransfer(A_long mode) {
 
 PF_TransferMode TextureBlendTransfer(A_long mode) {
   switch (mode) {
-    case 13:
+    case kTextureBlendAlphaMatte:
       return PF_Xfer_MULTIPLY_ALPHA;
-    case 14:
+    case kTextureBlendLumaMatte:
       return PF_Xfer_MULTIPLY_ALPHA_LUMA;
-    case 11:  // the menu's separator
+    case kTextureBlendSeparator:
       return PF_Xfer_IN_FRONT;
     default:
       return PixelBlendTransfer(mode);
@@ -162,34 +163,6 @@ PF_Err PrepareStampSetup(RenderContext& ctx) {
 }
 
 namespace {
-
-// A host world made for one point, disposed when it goes out of scope unless dispose() was
-// called (whose error the caller keeps).
-class PointWorld {
- public:
-  PointWorld(const PF_WorldSuite2* suite, PF_ProgPtr ref) : suite_(suite), ref_(ref) {}
-  ~PointWorld() { dispose(); }
-  PointWorld(const PointWorld&) = delete;
-  PointWorld& operator=(const PointWorld&) = delete;
-
-  PF_Err make(A_long width, A_long height, PF_PixelFormat format) {
-    PF_Err err = suite_->PF_NewWorld(ref_, width, height, true, format, &world_);
-    made_ = !err;
-    return err;
-  }
-  PF_Err dispose() {
-    if (!made_) return PF_Err_NONE;
-    made_ = false;
-    return suite_->PF_DisposeWorld(ref_, &world_);
-  }
-  PF_EffectWorld* get() { return &world_; }
-
- private:
-  const PF_WorldSuite2* suite_;
-  PF_ProgPtr ref_;
-  PF_EffectWorld world_{};
-  bool made_ = false;
-};
 
 template <typename Pixel>
 constexpr bool kIs8 = std::is_same_v<Pixel, PF_Pixel8>;
@@ -396,54 +369,47 @@ class PointPainter {
 
   PF_Err texture(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect& stamp_rect) {
     PF_Err err = PF_Err_NONE;
-    PF_ParamDef timed{};
-    bool checked_out = false;
+    ParamCheckout timed(in_data_);
     PF_EffectWorld* tex = ctx_.layerWorld(kLayerTexture);
     if (ctx_.has(kLayerLife)) {
       const StampSetup& s = ctx_.stamp;
       const A_long t =
           TextureTimeForLife(pt.life, s.texture_total, s.texture_last, s.texture_start);
-      err = in_data_->inter.checkout_param(ref_, TEXTURE_LAYER, t, in_data_->time_step,
-                                           in_data_->time_scale, &timed);
-      checked_out = !err;
+      err = timed.checkout(TEXTURE_LAYER, t, in_data_->time_step, in_data_->time_scale);
       if (!err) err = PF_ABORT(in_data_);
-      tex = &timed.u.ld;
+      tex = &timed.def().u.ld;
     }
     if (!err && tex->data) {
       PF_Rect tex_rect{0, 0, (A_short)tex->width, (A_short)tex->height};
-      if (p_.TEXTURE_BLEND_MODE == 1) {
+      if (p_.TEXTURE_BLEND_MODE == kPixelBlendCopy) {
         err = copy(tex, stamp, &tex_rect, &stamp_rect);
       } else {
-        PointWorld temp(ctx_.suites.world, ref_);
+        OwnedWorld temp(ctx_.suites.world, ref_);
         err = temp.make(size, size, ctx_.format);
         if (!err) err = PF_ABORT(in_data_);
         if (!err) err = copy(tex, temp.get(), &tex_rect, &stamp_rect);
         PF_CompositeMode mode = ctx_.stamp.texture_composite;
         if (!err) err = transfer(stamp_rect, temp.get(), mode, 0, 0, stamp);
-        if (!err && p_.ALPHA_STENCIL && p_.TEXTURE_BLEND_MODE != 13 &&
-            p_.TEXTURE_BLEND_MODE != 14) {
+        if (!err && p_.ALPHA_STENCIL && p_.TEXTURE_BLEND_MODE != kTextureBlendAlphaMatte &&
+            p_.TEXTURE_BLEND_MODE != kTextureBlendLumaMatte) {
           mode.xfer = PF_Xfer_MULTIPLY_ALPHA;
           err = transfer(stamp_rect, temp.get(), mode, 0, 0, stamp);
         }
         if (!err) err = PF_ABORT(in_data_);
-        const PF_Err e = temp.dispose();
-        if (!err) err = e;
+        KeepFirst(err, temp.release());
       }
       if (!err && ctx_.light_switches.collected && pt.has_normal) {
         err = relightStamp(size, stamp, stamp_rect);
       }
     }
-    if (checked_out) {
-      const PF_Err e = in_data_->inter.checkin_param(ref_, &timed);
-      if (!err) err = e;
-    }
+    KeepFirst(err, timed.release());
     return err;
   }
 
   PF_Err composite(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect stamp_rect,
                    PF_Rect dst) {
     PF_EffectWorld* canvas = &ctx_.canvas;
-    if (p_.PIXEL_BLEND_MODE == 1) return copy(stamp, canvas, &stamp_rect, &dst);
+    if (p_.PIXEL_BLEND_MODE == kPixelBlendCopy) return copy(stamp, canvas, &stamp_rect, &dst);
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
     if (!shift) {
       if (custom_blend_) {
@@ -454,7 +420,7 @@ class PointPainter {
       return transfer(stamp_rect, stamp, ctx_.stamp.composite, dst.left, dst.top, canvas);
     }
 
-    PointWorld aa(ctx_.suites.world, ref_);
+    OwnedWorld aa(ctx_.suites.world, ref_);
     PF_Err err = aa.make(size + 1, size + 1, ctx_.format);
     if (!err) err = PF_ABORT(in_data_);
     if (!err) {
@@ -478,8 +444,8 @@ class PointPainter {
       }
     }
     if (!err) err = PF_ABORT(in_data_);
-    const PF_Err e = aa.dispose();
-    return err ? err : e;
+    KeepFirst(err, aa.release());
+    return err;
   }
 
   PF_Err drawPoint(const CloudPoint& pt) {
@@ -505,7 +471,7 @@ class PointPainter {
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
     if (ctx_.frame.data && shift) size += 1;
 
-    PointWorld stamp(ctx_.suites.world, ref_);
+    OwnedWorld stamp(ctx_.suites.world, ref_);
     PF_Err err = stamp.make(size, size, ctx_.format);
     if (!err) err = PF_ABORT(in_data_);
     PF_Rect stamp_rect{0, 0, size, size};
@@ -529,8 +495,8 @@ class PointPainter {
       err = composite(pt, size, stamp.get(), stamp_rect, PF_Rect{x0, y0, x0 + size, y0 + size});
     }
     if (!err) err = PF_ABORT(in_data_);
-    const PF_Err e = stamp.dispose();
-    return err ? err : e;
+    KeepFirst(err, stamp.release());
+    return err;
   }
 
   static A_long ClampToShort(double v) {

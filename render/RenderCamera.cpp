@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "raster/DepthSort.h"
 #include "render/PreRenderData.h"
 #include "render/RenderContext.h"
@@ -201,7 +201,7 @@ std::optional<ProjectedPoint> ProjectPoint(const RenderCamera& camera, const Pro
   }
 
   // Anti-aliasing offset and the integer position.
-  const bool depth_channel = pre.MAP_RGB_TO > 7;
+  const bool depth_channel = pre.MAP_RGB_TO >= kMapLuminanceZ;
   double sx = fx, sy = fy;
   if (pre.ENABLE_PIXEL_ANTIALIAS && (!p.is_small || !pre.DISABLE_SUBPIXEL)) {
     sx += depth_channel ? pre.OFFSET_X : pre.OFFSET_X - 0.5;
@@ -234,24 +234,8 @@ void CloudDrawOrder(const CloudPoint* points, A_long count, std::vector<uint32_t
     order.clear();
     return;
   }
-  if (count >= 100) {
-    DepthOrder(
-        points, (std::size_t)count, [](const CloudPoint& p) { return p.depth; }, order);
-    return;
-  }
-  // Neighbour swaps, as few clouds are this small: a NaN depth stays where it was stored.
-  order.resize((std::size_t)count);
-  for (A_long i = 0; i < count; ++i) order[i] = (uint32_t)i;
-  bool swapped = true;
-  while (swapped) {
-    swapped = false;
-    for (A_long i = 0; i + 1 < count; ++i) {
-      if (points[order[i + 1]].depth > points[order[i]].depth) {
-        std::swap(order[i], order[i + 1]);
-        swapped = true;
-      }
-    }
-  }
+  DepthOrder(
+      points, static_cast<std::size_t>(count), [](const CloudPoint& p) { return p.depth; }, order);
 }
 
 }  // namespace mf

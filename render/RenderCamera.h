@@ -9,7 +9,7 @@
 #include "AE_CompSuites.h"
 #include "AE_Effect.h"
 #include "raster/VectorMath.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
 

@@ -10,7 +10,8 @@
 #include "AE_EffectCB.h"
 #include "AE_GeneralPlug.h"
 #include "AE_WorldSuites.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
+#include "params/MenuValues.h"
 #include "params/ParamIndex.h"
 #include "raster/BlendModes.h"
 #include "raster/Lighting.h"
@@ -19,37 +20,9 @@
 #include "render/PointCloud.h"
 #include "render/PreRenderData.h"
 #include "render/RenderCamera.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
-
-// RENDER_MODE values.
-enum : A_long {
-  kRenderModeFull = 1,
-  kRenderMode2DRelight = 2,
-  kRenderModeHalf = 3,
-  kRenderModeThird = 4,
-  kRenderModeQuarter = 5,
-  kRenderModeEighth = 6,
-  kRenderMode2DPosition = 7,
-  kRenderMode2DNormal = 8,
-  kRenderModePosition = 9,
-  kRenderModeNormal = 10,
-};
-
-// Points are stamped at their own sample instead of being projected.
-inline bool IsTwoDMode(A_long mode) {
-  return mode == kRenderMode2DRelight || mode == kRenderMode2DPosition ||
-         mode == kRenderMode2DNormal;
-}
-// Points are coloured with their position or normal.
-inline bool IsDataMode(A_long mode) {
-  return mode >= kRenderMode2DPosition;
-}
-// The data modes that write the normal instead of the position.
-inline bool WritesNormal(A_long mode) {
-  return mode == kRenderMode2DNormal || mode == kRenderModeNormal;
-}
 
 // The eleven layer controls the render checks out, in checkout order.
 enum RenderLayer : int {
@@ -72,10 +45,10 @@ inline constexpr PF_ParamIndex kRenderLayerParam[kRenderLayerCount] = {
     SPECULAR_MATTE, DISPLACE_LAYER, IBL_LAYER,  REFLECTION_MAP, REFLECTION_MATTE,
 };
 
-// One checked-out layer control. It is present when its world has pixels.
+// One checked-out layer control (the call's owner of the checkout writes def). It is present when
+// its world has pixels.
 struct LayerCheckout {
   PF_ParamDef def;
-  bool checked_out;
   bool present;
 };
 
@@ -189,14 +162,12 @@ struct RenderContext {
 
   SampleGrid grid;
   PF_EffectWorld canvas;
-  bool canvas_made;
   StampSetup stamp;
 
   CloudPoint* cache;  // locked pixel cache: grid width × grid height records
   A_long point_count;
   const uint32_t* order;  // drawing order of the cache's records; null: the cache's own order
 
-  const PF_ParamDef& layerDef(RenderLayer which) const { return layers[which].def; }
   PF_EffectWorld* layerWorld(RenderLayer which) {
     return const_cast<PF_EffectWorld*>(&layers[which].def.u.ld);
   }

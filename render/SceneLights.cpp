@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
 #include "render/RenderContext.h"
 
@@ -199,7 +199,7 @@ PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, Ligh
   *list = LightList{false, 0, nullptr};
   *switches = LightSwitches{};
   if (!(in.diffuse_lights || in.specular_lights || in.alpha_lights)) return PF_Err_NONE;
-  if (in.render_mode >= kRenderMode2DPosition) return PF_Err_NONE;
+  if (IsDataMode(in.render_mode)) return PF_Err_NONE;
 
   switches->specular_matte = in.normal_present && in.specular_lights && in.specular_matte_present;
 

@@ -5,7 +5,7 @@
 
 #include "AE_CompSuites.h"
 #include "AE_Effect.h"
-#include "render/RenderRecords.h"
+#include "raster/RenderRecords.h"
 
 namespace mf {
 

@@ -7,9 +7,10 @@
 #include <new>
 
 #include "AE_EffectSuites.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamTable.h"
 #include "render/PreRenderData.h"
+#include "params/MenuValues.h"
 
 namespace mf {
 namespace {
@@ -274,44 +275,44 @@ int16_t ScalePixelSize(int16_t size, int factor) {
 
 void AdjustForRenderMode(PreRenderData* r) {
   const int32_t m = r->RENDER_MODE;
-  if (m <= 1) return;
+  if (m <= kRenderModeFull) return;
   switch (m) {
-    case 3:
+    case kRenderModeHalf:
       r->RESOLUTION *= 0.5;
       r->PIXEL_SIZE = ScalePixelSize(r->PIXEL_SIZE, 2);
       break;
-    case 4:
+    case kRenderModeThird:
       r->RESOLUTION *= 0.3333;
       r->PIXEL_SIZE = ScalePixelSize(r->PIXEL_SIZE, 3);
       break;
-    case 5:
+    case kRenderModeQuarter:
       r->RESOLUTION *= 0.25;
       r->PIXEL_SIZE = ScalePixelSize(r->PIXEL_SIZE, 4);
       break;
-    case 6:
+    case kRenderModeEighth:
       r->RESOLUTION *= 0.125;
       r->PIXEL_SIZE = ScalePixelSize(r->PIXEL_SIZE, 8);
       break;
     default:
       break;
   }
-  r->PIXEL_BLEND_MODE = 1;
-  if (m <= 6) {
+  r->PIXEL_BLEND_MODE = kPixelBlendCopy;
+  if (m <= kRenderModeEighth) {
     r->ENABLE_PIXEL_ANTIALIAS = false;
     r->SOFTEN_PIXELS = false;
-    if (m == 2) r->ENABLE_GRID = false;
+    if (m == kRenderMode2DRelight) r->ENABLE_GRID = false;
   }
-  if (m == 7 || m == 8) {
+  if (m == kRenderMode2DPosition || m == kRenderMode2DNormal) {
     r->ENABLE_PIXEL_ANTIALIAS = false;
     r->SOFTEN_PIXELS = false;
     r->ENABLE_GRID = false;
   }
-  if (m >= 7) {
+  if (IsDataMode(m)) {
     r->DIFFUSE_LIGHTS = false;
     r->SPECULAR_LIGHTS = false;
     r->ALPHA_LIGHTS = false;
   }
-  if (m == 2 || m == 7 || m == 8) r->PIXEL_SIZE = 1;
+  if (IsTwoDMode(m)) r->PIXEL_SIZE = 1;
 }
 
 // The record is the plug-in's own allocation, so the plug-in's own allocator releases it: the

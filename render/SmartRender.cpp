@@ -1,15 +1,19 @@
 #include "render/SmartRender.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "AE_CompSuites.h"
 #include "AE_EffectSuites.h"
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/HostError.h"
+#include "support/HostResources.h"
+#include "support/SuiteHandler.h"
 #include "params/SequenceData.h"
 #include "raster/GridSegment.h"
 #include "raster/Random.h"
@@ -45,11 +49,23 @@ void CopyPrefix(char* dst, const char* src) {
   dst[n] = '\0';
 }
 
+// Makes one owner per layer control, each checking out into the context's record of it.
+template <size_t... I>
+std::array<ParamCheckout, sizeof...(I)> LayerCheckouts(PF_InData* in_data, RenderContext& ctx,
+                                                       std::index_sequence<I...>) {
+  return {ParamCheckout(in_data, &ctx.layers[I].def)...};
+}
+
 class SmartRenderCall {
  public:
   SmartRenderCall(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra,
                   SuiteHandler& suites)
-      : in_(in_data), out_(out_data), extra_(extra), suites_(suites) {
+      : in_(in_data),
+        out_(out_data),
+        extra_(extra),
+        suites_(suites),
+        input_(in_data->effect_ref, extra ? extra->cb : nullptr, 0),
+        layers_(LayerCheckouts(in_data, ctx_, std::make_index_sequence<kRenderLayerCount>())) {
     ctx_.in_data = in_data;
     ctx_.out_data = out_data;
     ctx_.suite_handler = &suites;
@@ -58,26 +74,25 @@ class SmartRenderCall {
   PF_Err run() {
     if (!lockRecords()) return PF_Err_INTERNAL_STRUCT_DAMAGED;
     // A suite the SuiteHandler cannot supply throws; everything checked out so far is still
-    // handed back before the error goes on to the dispatcher.
+    // handed back, in the host's order and with its errors kept, before the error goes on.
     bool thrown = false;
     try {
       render();
-    } catch (PF_Err& e) {
+    } catch (const HostError& e) {
       thrown = true;
-      if (!err_) err_ = e;
+      keep(e.code());
     }
     release();
-    if (thrown) throw PF_Err(err_);
+    if (thrown) throw HostError(err_);
     return err_;
   }
 
  private:
   PF_Err abortCheck() { return PF_ABORT(in_); }
-  void keep(PF_Err e) {
-    if (!err_) err_ = e;
-  }
+  void keep(PF_Err e) { KeepFirst(err_, e); }
 
-  // Steps 1 and 2: the pre-render record, the plug-in ID and the light prefixes.
+  // The pre-render record, the plug-in ID and the light prefixes: without them there is no
+  // frame to make, and nothing has been checked out yet.
   bool lockRecords() {
     if (extra_ && extra_->input)
       ctx_.pre = static_cast<const PreRenderData*>(extra_->input->pre_render_data);
@@ -105,7 +120,6 @@ class SmartRenderCall {
     return true;
   }
 
-  // Step 4.
   void frameConstants() {
     const PreRenderData& p = *ctx_.pre;
     FrameConstants& f = ctx_.frame;
@@ -124,27 +138,21 @@ class SmartRenderCall {
     f.texture = false;
   }
 
-  // Step 5.
   void checkOut() {
-    PF_SmartRenderCallbacks* cb = extra_->cb;
     if (!err_) {
-      err_ = cb->checkout_layer_pixels(in_->effect_ref, 0, &ctx_.input);
-      input_checked_out_ = !err_;
+      err_ = input_.checkout(&ctx_.input);
       if (!err_) err_ = abortCheck();
     }
-    if (!err_) err_ = cb->checkout_output(in_->effect_ref, &ctx_.output);
+    if (!err_) err_ = extra_->cb->checkout_output(in_->effect_ref, &ctx_.output);
     if (!err_) err_ = abortCheck();
     for (int i = 0; i < kRenderLayerCount && !err_; ++i) {
-      LayerCheckout& l = ctx_.layers[i];
-      err_ = in_->inter.checkout_param(in_->effect_ref, kRenderLayerParam[i], in_->current_time,
-                                       in_->time_step, in_->time_scale, &l.def);
-      l.checked_out = !err_;
-      l.present = l.checked_out && l.def.u.ld.data != nullptr;
+      err_ = layers_[i].checkout(kRenderLayerParam[i], in_->current_time, in_->time_step,
+                                 in_->time_scale);
+      ctx_.layers[i].present = layers_[i].held() && ctx_.layers[i].def.u.ld.data != nullptr;
       if (!err_) err_ = abortCheck();
     }
   }
 
-  // Step 6.
   void acquireSuites() {
     if (err_) return;
     world_suite_.emplace(in_, out_, kPFWorldSuite, kPFWorldSuiteVersion2, kWorldSuiteMessage,
@@ -180,7 +188,7 @@ class SmartRenderCall {
     s.memory = suites_.get<AEGP_MemorySuite1>(kAEGPMemorySuite, kAEGPMemorySuiteVersion1);
   }
 
-  // Step 8. False when the effect sits in no composition (the input was passed through).
+  // False when the effect sits in no composition (the input was passed through).
   bool findPlace() {
     const auto* pfi =
         suites_.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
@@ -207,7 +215,7 @@ class SmartRenderCall {
     return false;
   }
 
-  // Step 11: refuses a grid that cannot be counted in 16 bits or whose cache does not fit the
+  // Refuses a grid that cannot be counted in 16 bits or whose cache does not fit the
   // host's 32-bit block size, naming the resolution that asked for it.
   bool sizeGrid() {
     const PreRenderData& p = *ctx_.pre;
@@ -231,41 +239,29 @@ class SmartRenderCall {
     return false;
   }
 
-  // Step 16: cache, cloud, sort, drawing. A cache the host cannot give leaves the canvas empty.
+  // Cache, cloud, sort, drawing. A cache the host cannot give leaves the canvas empty.
   void cloud() {
     const AEGP_MemorySuite1* mem = ctx_.suites.memory;
-    const uint32_t bytes = *PixelCacheBytes(ctx_.grid);
-    AEGP_MemHandle block = nullptr;
-    if (mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName, bytes, AEGP_MemFlag_NONE, &block) !=
-            PF_Err_NONE ||
-        !block) {
+    MemoryBlock block(mem);
+    if (mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName, *PixelCacheBytes(ctx_.grid),
+                               AEGP_MemFlag_NONE, block.out()) != PF_Err_NONE ||
+        !block.get()) {
       return;
     }
-    cache_block_ = block;
-    void* locked = nullptr;
-    if (mem->AEGP_LockMemHandle(block, &locked) != PF_Err_NONE || !locked) {
-      freeCache();
-      return;
+    MemoryLock lock(mem, block.get());
+    if (lock.data()) {
+      ctx_.cache = static_cast<CloudPoint*>(lock.data());
+      err_ = BuildPointCloud(ctx_);
+      if (!err_) {
+        CloudDrawOrder(ctx_.cache, ctx_.point_count, order_);
+        ctx_.order = order_.data();
+        err_ = DrawCloudPoints(ctx_);
+        ctx_.order = nullptr;
+      }
+      ctx_.cache = nullptr;
     }
-    cache_locked_ = true;
-    ctx_.cache = static_cast<CloudPoint*>(locked);
-    err_ = BuildPointCloud(ctx_);
-    if (!err_) {
-      CloudDrawOrder(ctx_.cache, ctx_.point_count, order_);
-      ctx_.order = order_.data();
-      err_ = DrawCloudPoints(ctx_);
-      ctx_.order = nullptr;
-    }
-    freeCache();
-  }
-
-  void freeCache() {
-    const AEGP_MemorySuite1* mem = ctx_.suites.memory;
-    if (cache_locked_) keep(mem->AEGP_UnlockMemHandle(cache_block_));
-    if (cache_block_) keep(mem->AEGP_FreeMemHandle(cache_block_));
-    cache_locked_ = false;
-    cache_block_ = nullptr;
-    ctx_.cache = nullptr;
+    keep(lock.release());
+    keep(block.release());
   }
 
   PF_Err copyWorld(PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
@@ -274,7 +270,6 @@ class SmartRenderCall {
                                          : t->copy(in_->effect_ref, src, dst, src_r, dst_r);
   }
 
-  // Step 17.
   void copyToOutput() {
     if (err_) return;
     if (!ctx_.frame.two_d) {
@@ -295,17 +290,16 @@ class SmartRenderCall {
         (float)p.layer_width / (float)(p.downsample_factor_x ? p.downsample_factor_x : 1);
     const float qy =
         (float)p.layer_height / (float)(p.downsample_factor_y ? p.downsample_factor_y : 1);
-    PF_EffectWorld layer{};
-    err_ = ctx_.suites.world->PF_NewWorld(in_->effect_ref, (A_long)ceil(qx), (A_long)ceil(qy), true,
-                                          ctx_.format, &layer);
+    OwnedWorld layer(ctx_.suites.world, in_->effect_ref);
+    err_ = layer.make(static_cast<A_long>(ceil(qx)), static_cast<A_long>(ceil(qy)), ctx_.format);
     if (err_) return;
-    err_ = copyWorld(&ctx_.canvas, &layer, nullptr, nullptr);
-    if (!err_) err_ = copyWorld(&layer, ctx_.output, &r, nullptr);
+    err_ = copyWorld(&ctx_.canvas, layer.get(), nullptr, nullptr);
+    if (!err_) err_ = copyWorld(layer.get(), ctx_.output, &r, nullptr);
     if (!err_) err_ = abortCheck();
-    keep(ctx_.suites.world->PF_DisposeWorld(in_->effect_ref, &layer));
+    keep(layer.release());
   }
 
-  // Step 18.
+  // The Info panel shows the count only in the interactive application, not a render engine.
   void reportCount() {
     if (err_ || !ctx_.suites.app) return;
     PF_Boolean render_engine = true;
@@ -320,7 +314,6 @@ class SmartRenderCall {
     keep(adv.release());
   }
 
-  // Step 20.
   void drawGrid() {
     const PreRenderData& p = *ctx_.pre;
     if (!err_ && p.ENABLE_GRID) {
@@ -345,96 +338,81 @@ class SmartRenderCall {
       }
       if (!err_) err_ = abortCheck();
     }
-    disposeCanvas();
-  }
-
-  void disposeCanvas() {
-    if (!ctx_.canvas_made) return;
-    ctx_.canvas_made = false;
-    keep(ctx_.suites.world->PF_DisposeWorld(in_->effect_ref, &ctx_.canvas));
+    if (canvas_) keep(canvas_->release());
   }
 
   void render() {
     const PreRenderData& p = *ctx_.pre;
-    SeedRandom((uint32_t)(int32_t)p.SCATTER_RANDOM_SEED);  // step 3
+    SeedRandom(static_cast<uint32_t>(p.SCATTER_RANDOM_SEED));
     frameConstants();
     checkOut();
     acquireSuites();
     if (err_) return;
-    if (!findPlace() || err_) return;  // steps 7 and 8
+    if (!findPlace() || err_) return;
 
-    // Step 9.
     err_ = SetUpRenderCamera(ctx_, &ctx_.camera);
     if (err_) return;
     BuildFixedTransforms(ctx_);
-
-    // Step 10.
+    // Without a camera that sees anything, or without the two passes every point needs, the
+    // frame is empty.
     if (!(ctx_.camera.zoom > 0.0) || !ctx_.has(kLayerSource) || !ctx_.has(kLayerPosition)) {
       err_ = in_->utils->fill(in_->effect_ref, nullptr, nullptr, ctx_.output);
       return;
     }
-
-    if (!sizeGrid()) return;  // step 11
+    if (!sizeGrid()) return;
     stageSuites();
 
-    // Step 12.
+    // The 2D modes stamp each sample at its own place, on a canvas the size of the grid.
     const A_long cw = ctx_.frame.two_d ? ctx_.grid.width : ctx_.output->width;
     const A_long ch = ctx_.frame.two_d ? ctx_.grid.height : ctx_.output->height;
-    err_ = ctx_.suites.world->PF_NewWorld(in_->effect_ref, cw, ch, true, ctx_.format, &ctx_.canvas);
-    ctx_.canvas_made = !err_;
+    canvas_.emplace(ctx_.suites.world, in_->effect_ref, &ctx_.canvas);
+    err_ = canvas_->make(cw, ch, ctx_.format);
     if (!err_) err_ = abortCheck();
+    if (!err_) err_ = PrepareStampSetup(ctx_);
+    if (!err_) prepareLighting();
     if (!err_) {
-      err_ = PrepareStampSetup(ctx_);  // step 13
-    }
-    if (!err_) {
-      // Step 14.
-      if (!ctx_.has(kLayerNormal)) {
-        ctx_.frame.diffuse = ctx_.frame.specular = ctx_.frame.alpha_normal = false;
-      }
-      ctx_.frame.texture = ctx_.has(kLayerTexture) && ctx_.frame.mode == kRenderModeFull;
-      if ((p.DIFFUSE_LIGHTS || p.SPECULAR_LIGHTS || p.ALPHA_LIGHTS) &&
-          ctx_.frame.mode < kRenderMode2DPosition) {
-        err_ = CollectSceneLights(ctx_);
-      }
-    }
-    if (!err_) {
-      // Step 15.
-      ctx_.projection =
-          MakeProjectionConstants(p, ctx_.camera, ctx_.output->width, ctx_.output->height);
-      const A_long shorter =
-          ctx_.output->width < ctx_.output->height ? ctx_.output->width : ctx_.output->height;
-      ctx_.stamp.half_output = (float)shorter / 2.0f;
-      const StampOffset base = StampOffsetFor(ctx_.projection.base_stamp_size);
-      ctx_.stamp.base_left_offset = base.left;
-      ctx_.stamp.base_top_offset = base.top;
-      PreparePointSettings(ctx_);
-      cloud();  // step 16
+      prepareProjection();
+      cloud();
       copyToOutput();
       reportCount();
     }
-    FreeSceneLights(&ctx_.lights);  // step 19
+    FreeSceneLights(&ctx_.lights);
     drawGrid();
   }
 
-  // Steps 21 and the clean-up of anything a thrown error left behind.
+  // Lighting needs normals; the texture only shows in the full mode; the data modes are not lit.
+  void prepareLighting() {
+    const PreRenderData& p = *ctx_.pre;
+    if (!ctx_.has(kLayerNormal)) {
+      ctx_.frame.diffuse = ctx_.frame.specular = ctx_.frame.alpha_normal = false;
+    }
+    ctx_.frame.texture = ctx_.has(kLayerTexture) && ctx_.frame.mode == kRenderModeFull;
+    if ((p.DIFFUSE_LIGHTS || p.SPECULAR_LIGHTS || p.ALPHA_LIGHTS) && !ctx_.frame.data) {
+      err_ = CollectSceneLights(ctx_);
+    }
+  }
+
+  void prepareProjection() {
+    const A_long width = ctx_.output->width, height = ctx_.output->height;
+    ctx_.projection = MakeProjectionConstants(*ctx_.pre, ctx_.camera, width, height);
+    ctx_.stamp.half_output = static_cast<float>(width < height ? width : height) / 2.0f;
+    const StampOffset base = StampOffsetFor(ctx_.projection.base_stamp_size);
+    ctx_.stamp.base_left_offset = base.left;
+    ctx_.stamp.base_top_offset = base.top;
+    PreparePointSettings(ctx_);
+  }
+
+  // Hands everything back in the host's order, each release attempted whatever happened before;
+  // on a thrown error this is also the clean-up of what the stages left behind.
   void release() {
-    if (ctx_.cache || cache_block_) freeCache();
     FreeSceneLights(&ctx_.lights);
-    disposeCanvas();
+    if (canvas_) keep(canvas_->release());
     if (!err_) err_ = abortCheck();
     if (app_suite_) keep(app_suite_->release());
     if (fill_suite_) keep(fill_suite_->release());
     if (world_suite_) keep(world_suite_->release());
-    for (RenderLayer which : kCheckinOrder) {
-      LayerCheckout& l = ctx_.layers[which];
-      if (!l.checked_out) continue;
-      l.checked_out = false;
-      keep(in_->inter.checkin_param(in_->effect_ref, &l.def));
-    }
-    if (input_checked_out_) {
-      input_checked_out_ = false;
-      keep(extra_->cb->checkin_layer_pixels(in_->effect_ref, 0));
-    }
+    for (RenderLayer which : kCheckinOrder) keep(layers_[which].release());
+    keep(input_.release());
   }
 
   PF_InData* in_;
@@ -443,11 +421,11 @@ class SmartRenderCall {
   SuiteHandler& suites_;
   RenderContext ctx_{};
   PF_Err err_ = PF_Err_NONE;
-  bool input_checked_out_ = false;
+  LayerPixelsCheckout input_;
+  std::array<ParamCheckout, kRenderLayerCount> layers_;
   std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
-  AEGP_MemHandle cache_block_ = nullptr;
+  std::optional<OwnedWorld> canvas_;
   std::vector<uint32_t> order_;
-  bool cache_locked_ = false;
 };
 
 }  // namespace

@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libopenimagei
           python3)
 if [ "${1:-}" != "--command-line" ]; then
   packages+=(libbenchmark-dev g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick
-             locales fonts-wqy-microhei slurm-wlm munge)
+             locales fonts-wqy-microhei slurm-wlm munge clang-tidy)
 fi
 for pkg in "${packages[@]}"; do
   have "$pkg" || need+=("$pkg")

@@ -191,11 +191,22 @@ TEST_F(CameraLink, HostFailuresReleaseEverythingAndLinkNothingFurther) {
   host().faults().failOnCall("aegp.SetExpression", 2);
   EXPECT_EQ(PressLink(), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(Linked(), (std::vector<std::string>{ExpressionsFor("Camera 1")[0], "", "", ""}));
+}
 
-  // The layer suite missing: the link fails as a damaged call, and the button comes back up.
-  host().faults().failAlways("suite:AEGP Layer Suite");
-  EXPECT_EQ(PressLink(), PF_Err_INTERNAL_STRUCT_DAMAGED);
-  EXPECT_EQ(host().suites().outstanding(), 0);
+TEST_F(CameraLink, EachMissingSuiteFailsTheLinkAndLeavesNoReferenceBehind) {
+  // The stream and effect suites are asked for after the camera is chosen, the others before.
+  for (const std::string suite : {kAEGPUtilitySuite, kAEGPPFInterfaceSuite, kAEGPLayerSuite,
+                                  kAEGPStreamSuite, kAEGPEffectSuite}) {
+    const bool after_choice = suite == kAEGPStreamSuite || suite == kAEGPEffectSuite;
+    if (after_choice) person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
+    host().faults().failAlways("suite:" + suite);
+    EXPECT_EQ(PressLink(), PF_Err_INTERNAL_STRUCT_DAMAGED) << suite;
+    host().faults().clearAll();
+    EXPECT_TRUE(instance_->expressions.empty()) << suite;
+    EXPECT_EQ(host().suites().outstanding(), 0) << suite;
+    EXPECT_EQ(host::OutstandingCompositionRefs().streams, 0) << suite;
+    EXPECT_EQ(host::OutstandingCompositionRefs().effects, 0) << suite;
+  }
 }
 
 }  // namespace

@@ -52,8 +52,10 @@ struct Shade {
     lit = {0, 0, 0, 0};
     specular = {1, 0, 0, 0};
     const LightList list{!lights.empty(), (A_long)lights.size(), lights.data()};
-    return ComputeLighting(alpha_uses_normal, s, ibl_active, false, IdentityMatrix4(), format, n,
-                           has_n2, n2, v, spec_intensity, shininess, bias, list, p, &lit,
+    const Matrix4 identity = IdentityMatrix4();
+    const LightingFrame frame{s,      list, alpha_uses_normal, ibl_active, false, identity,
+                              format, bias};
+    return ComputeLighting(frame, LitPoint{p, n, has_n2, n2, v, spec_intensity, shininess}, &lit,
                            &specular);
   }
 };

@@ -39,7 +39,6 @@ class PointDrawingTest : public test::RenderStageTest {
     useRecord(record, format);
     canvas_ = makeWorld(w, h, format);
     ctx_.canvas = *canvas_;
-    ctx_.canvas_made = true;
     source_ = makeWorld(sw, sh, format);
     setLayer(kLayerSource, source_);
     ASSERT_EQ(PrepareStampSetup(ctx_), PF_Err_NONE);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "HostFixture.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "host/Composition.h"
 #include "host/Scene.h"
 #include "render/PreRenderData.h"

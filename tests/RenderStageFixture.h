@@ -161,7 +161,6 @@ class RenderStageTest : public ::testing::Test {
   // Installs a world as one of the checked-out layer controls.
   void setLayer(RenderLayer which, PF_EffectWorld* w) {
     ctx_.layers[which].def.u.ld = *w;
-    ctx_.layers[which].checked_out = true;
     ctx_.layers[which].present = w->data != nullptr;
   }
 

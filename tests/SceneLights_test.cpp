@@ -7,7 +7,7 @@
 #include <string>
 
 #include "HostFixture.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 #include "host/Composition.h"
 #include "host/HostServices.h"
 #include "host/Scene.h"
@@ -292,10 +292,12 @@ TEST_F(SceneLightsTest, ASpotLightAimedAtItsPointOfInterestLightsAlongItsAxis) {
     Vec3 n{-x, 0, -100};
     Normalize3(n);
     ColorF lit{0, 0, 0, 0}, specular{1, 0, 0, 0};
-    EXPECT_EQ(
-        ComputeLighting(false, settings, false, false, IdentityMatrix4(), PF_PixelFormat_ARGB128, n,
-                        false, n, Vec3{0, 0, -1}, 0, 0, 0, list_, Vec3{x, 0, 0}, &lit, &specular),
-        PF_Err_NONE);
+    const Matrix4 identity = IdentityMatrix4();
+    const LightingFrame frame{
+        settings, list_, false, false, false, identity, PF_PixelFormat_ARGB128, 0};
+    EXPECT_EQ(ComputeLighting(frame, LitPoint{Vec3{x, 0, 0}, n, false, n, Vec3{0, 0, -1}, 0, 0},
+                              &lit, &specular),
+              PF_Err_NONE);
     return lit.red;
   };
   EXPECT_NEAR(diffuse_at(0), 1, 1e-5);

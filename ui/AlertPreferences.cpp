@@ -1,6 +1,6 @@
 #include "ui/AlertPreferences.h"
 
-#include "entry/Globals.h"
+#include "support/Globals.h"
 
 namespace mf {
 

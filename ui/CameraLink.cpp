@@ -1,10 +1,12 @@
 #include "ui/CameraLink.h"
 
+#include <climits>
 #include <cstdlib>
 
 #include "AE_CompSuites.h"
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/HostResources.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
 #include "resources/resource.h"
 #include "ui/HostWindow.h"
@@ -64,6 +66,51 @@ bool IsCamera(const AEGP_LayerSuite5* layers, AEGP_LayerH layer, PF_Err* err) {
   return !*err && type == AEGP_ObjectType_CAMERA;
 }
 
+// The composition's cameras in layer order, at most `limit` of them; each is handed to `use`
+// with its place among the cameras.
+template <typename Use>
+PF_Err ForEachCamera(const AEGP_LayerSuite5* layers, AEGP_CompH comp, A_long num_layers, int limit,
+                     Use use) {
+  PF_Err err = PF_Err_NONE;
+  int found = 0;
+  for (A_long i = 0; i < num_layers && found < limit && !err; ++i) {
+    AEGP_LayerH layer = nullptr;
+    err = layers->AEGP_GetCompLayerByIndex(comp, i, &layer);
+    if (!err && layer && IsCamera(layers, layer, &err)) err = use(layer, found++);
+  }
+  return err;
+}
+
+// Writes the four expressions naming `camera` on the sliders. Both suites are had before the
+// effect reference is made, so that whatever reference is made can be disposed of.
+PF_Err WriteLinkExpressions(PF_InData* in_data, SuiteHandler& suites,
+                            const AEGP_PFInterfaceSuite1* pf_interface, const char* camera) {
+  if (!in_data->global_data || !*in_data->global_data) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  const AEGP_PluginID plugin_id = static_cast<GlobalData*>(*in_data->global_data)->plugin_id;
+  const auto* stream_suite =
+      suites.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
+  EffectRef effect(suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2));
+  PF_Err err =
+      pf_interface->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref, effect.out());
+  StreamRef streams[kLinkedCount] = {StreamRef(stream_suite), StreamRef(stream_suite),
+                                     StreamRef(stream_suite), StreamRef(stream_suite)};
+  for (int i = 0; i < kLinkedCount && !err && effect.get(); ++i) {
+    err = stream_suite->AEGP_GetNewEffectStreamByIndex(plugin_id, effect.get(),
+                                                       kLinkedSliders[i].index, streams[i].out());
+  }
+  for (int i = 0; i < kLinkedCount && !err; ++i) {
+    if (!streams[i].get()) continue;  // a slider the host has no stream for is left unlinked
+    char expression[80] = {};
+    in_data->utils->ansi.sprintf(expression, "%s%s%s", kExpressionPrefix, camera,
+                                 kLinkedSliders[i].suffix);
+    err = stream_suite->AEGP_SetExpression(plugin_id, streams[i].get(), expression);
+    if (!err) err = stream_suite->AEGP_SetExpressionState(plugin_id, streams[i].get(), 1);
+  }
+  KeepFirst(err, effect.release());
+  for (StreamRef& stream : streams) KeepFirst(err, stream.release());
+  return err;
+}
+
 }  // namespace
 
 PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_LayerDef*) {
@@ -81,12 +128,12 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
   A_long num_layers = 0;
   err = layers->AEGP_GetLayerParentComp(effect_layer, &comp);
   if (!err) err = layers->AEGP_GetCompNumLayers(comp, &num_layers);
-
   int count = 0;
-  for (A_long i = 0; i < num_layers && !err; ++i) {
-    AEGP_LayerH layer = nullptr;
-    err = layers->AEGP_GetCompLayerByIndex(comp, i, &layer);
-    if (!err && layer && IsCamera(layers, layer, &err)) ++count;
+  if (!err) {
+    err = ForEachCamera(layers, comp, num_layers, INT_MAX, [&](AEGP_LayerH, int) {
+      ++count;
+      return PF_Err_NONE;
+    });
   }
   if (count > kMaxOfferedCameras) count = kMaxOfferedCameras;
   if (count == 0) {
@@ -96,17 +143,12 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
 
   CameraNames names;
   if (!names.allocate(count)) return PF_Err_OUT_OF_MEMORY;
-  int collected = 0;
-  for (A_long i = 0; i < num_layers && collected < count && !err; ++i) {
-    AEGP_LayerH layer = nullptr;
-    err = layers->AEGP_GetCompLayerByIndex(comp, i, &layer);
-    if (!err && layer && IsCamera(layers, layer, &err)) {
-      err = layers->AEGP_GetLayerName(layer, names.names()[collected], nullptr);
-      // However long the host's name, the buffer ends in a terminator.
-      names.names()[collected][kCameraNameBuffer - 1] = '\0';
-      ++collected;
-    }
-  }
+  err = ForEachCamera(layers, comp, num_layers, count, [&](AEGP_LayerH layer, int k) {
+    const PF_Err e = layers->AEGP_GetLayerName(layer, names.names()[k], nullptr);
+    // However long the host's name, the buffer ends in a terminator.
+    names.names()[k][kCameraNameBuffer - 1] = '\0';
+    return e;
+  });
   if (err) return err;
 
   CameraChoice choice{0, count, names.names()};
@@ -114,45 +156,7 @@ PF_Err LinkReferenceCamera(PF_InData* in_data, PF_OutData*, PF_ParamDef*[], PF_L
       DialogBoxParamA(g_module_handle, MAKEINTRESOURCEA(IDD_CAMERA_PICKER), owner, CameraPickerProc,
                       reinterpret_cast<LPARAM>(&choice));
   if (chosen < 0 || chosen >= count) return err;
-
-  if (!in_data->global_data || !*in_data->global_data) return PF_Err_INTERNAL_STRUCT_DAMAGED;
-  const AEGP_PluginID plugin_id = static_cast<GlobalData*>(*in_data->global_data)->plugin_id;
-  // Both suites are had before the effect reference: a suite that cannot be had throws, and
-  // would leave the reference with the host.
-  const auto* streams = suites.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
-  const auto* effects = suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
-  AEGP_EffectRefH effect = nullptr;
-  err = pf_interface->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref, &effect);
-
-  char expressions[kLinkedCount][80] = {};
-  for (int i = 0; i < kLinkedCount; ++i) {
-    in_data->utils->ansi.sprintf(expressions[i], "%s%s%s", kExpressionPrefix, names.names()[chosen],
-                                 kLinkedSliders[i].suffix);
-  }
-
-  AEGP_StreamRefH stream[kLinkedCount] = {};
-  if (effect) {
-    for (int i = 0; i < kLinkedCount && !err; ++i) {
-      err = streams->AEGP_GetNewEffectStreamByIndex(plugin_id, effect, kLinkedSliders[i].index,
-                                                    &stream[i]);
-    }
-  }
-  for (int i = 0; i < kLinkedCount && !err; ++i) {
-    if (!stream[i]) continue;  // a slider the host has no stream for is left unlinked
-    err = streams->AEGP_SetExpression(plugin_id, stream[i], expressions[i]);
-    if (!err) err = streams->AEGP_SetExpressionState(plugin_id, stream[i], 1);
-  }
-
-  if (effect) {
-    PF_Err dispose = effects->AEGP_DisposeEffect(effect);
-    if (!err) err = dispose;
-  }
-  for (int i = 0; i < kLinkedCount; ++i) {
-    if (!stream[i]) continue;
-    PF_Err dispose = streams->AEGP_DisposeStream(stream[i]);
-    if (!err) err = dispose;
-  }
-  return err;
+  return WriteLinkExpressions(in_data, suites, pf_interface, names.names()[chosen]);
 }
 
 INT_PTR CameraPickerProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,11 +1,12 @@
 #include "ui/CustomControls.h"
 
-#include <cstdlib>
+#include <vector>
 
 #include "AE_CompSuites.h"
 #include "Win32.h"
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/HostResources.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
 #include "resources/resource.h"
 #include "ui/CameraLink.h"
@@ -86,45 +87,44 @@ PF_Err DrawBitmap(const DrawbotSuites& suites, DRAWBOT_SupplierRef supplier,
   PF_Err err = PF_Err_NONE;
   HDC dc = CreateCompatibleDC(nullptr);
   // Both widths give rows that are whole multiples of four bytes, so the rows need no padding.
-  auto* pixels = static_cast<BYTE*>(std::malloc(size_t(choice.width) * choice.height * 3));
-  if (pixels) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = choice.width;
-    info.bmiHeader.biHeight = -choice.height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    const int lines = GetDIBits(dc, bitmap, 0, choice.height, pixels, &info, DIB_RGB_COLORS);
-    // Rows that were not read would be drawn from uninitialised memory.
-    if (lines == choice.height) {
-      DRAWBOT_ImageRef image = nullptr;
-      err = suites.supplier->NewImageFromBuffer(supplier, choice.width, choice.height,
-                                                choice.width * 3, kDRAWBOT_PixelLayout_24BGR,
-                                                pixels, &image);
-      if (!err) err = suites.surface->DrawImage(surface, image, &origin, 1.0f);
-      if (image) {
-        PF_Err release = suites.supplier->ReleaseObject(image);
-        if (!err) err = release;
-      }
-    }
+  std::vector<BYTE> pixels(static_cast<size_t>(choice.width) * choice.height * 3);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = choice.width;
+  info.bmiHeader.biHeight = -choice.height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  const int lines = GetDIBits(dc, bitmap, 0, choice.height, pixels.data(), &info, DIB_RGB_COLORS);
+  // Rows that were not read would be drawn from uninitialised memory.
+  if (lines == choice.height) {
+    DrawingImage image(suites.supplier);
+    err =
+        suites.supplier->NewImageFromBuffer(supplier, choice.width, choice.height, choice.width * 3,
+                                            kDRAWBOT_PixelLayout_24BGR, pixels.data(), image.out());
+    if (!err) err = suites.surface->DrawImage(surface, image.get(), &origin, 1.0f);
+    KeepFirst(err, image.release());
   }
   DeleteObject(bitmap);
   if (dc) DeleteDC(dc);
-  std::free(pixels);
   return err;
 }
 
-// A suite the link cannot obtain is thrown as a host error; it is caught here so that the
-// button still comes back up, and answered as the dispatcher would answer it.
-PF_Err RunLink(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-               PF_LayerDef* output) {
-  try {
-    return LinkReferenceCamera(in_data, out_data, params, output);
-  } catch (PF_Err& thrown) {
-    return thrown ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_NONE;
+// Lowers the link button when the press ends, however the link that the release started ended.
+class ButtonRelease {
+ public:
+  explicit ButtonRelease(PF_EventExtra* extra) : extra_(extra) {}
+  ~ButtonRelease() {
+    if (!extra_->u.do_click.last_time) return;
+    extra_->u.do_click.send_drag = 0;
+    g_link_button_down = false;
   }
-}
+  ButtonRelease(const ButtonRelease&) = delete;
+  ButtonRelease& operator=(const ButtonRelease&) = delete;
+
+ private:
+  PF_EventExtra* extra_;
+};
 
 }  // namespace
 
@@ -216,22 +216,21 @@ PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params
         redraw = true;
       }
       break;
-    case PF_Event_DRAG:
+    case PF_Event_DRAG: {
+      const ButtonRelease release(extra);
       extra->evt_out_flags = PF_EO_HANDLED_EVENT;
       if (extra->effect_win.index == LINK_REFERENCE_CAMERA) {
         extra->u.do_click.send_drag = 1;
         g_link_button_down = true;
         redraw = true;
-        extra->evt_out_flags = PF_EO_UPDATE_NOW;
         // The link runs on release, wherever the pointer is by then.
-        if (extra->u.do_click.last_time) err = RunLink(in_data, out_data, params, output);
+        extra->evt_out_flags = 0;
+        if (extra->u.do_click.last_time)
+          err = LinkReferenceCamera(in_data, out_data, params, output);
+        if (!err) extra->evt_out_flags = PF_EO_UPDATE_NOW;
       }
-      if (extra->u.do_click.last_time) {
-        extra->u.do_click.send_drag = 0;
-        g_link_button_down = false;
-      }
-      if (err) extra->evt_out_flags = 0;
       break;
+    }
     case PF_Event_DRAW:
       err = DrawCustomControl(in_data, out_data, params, output, extra);
       break;

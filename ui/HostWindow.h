@@ -4,7 +4,7 @@
 
 #include "AE_Effect.h"
 #include "Win32.h"
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 
 namespace mf {
 

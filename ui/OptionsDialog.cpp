@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/SuiteHandler.h"
 #include "params/SequenceData.h"
 #include "resources/resource.h"
 #include "ui/AlertPreferences.h"
@@ -163,8 +163,9 @@ PF_Err OptionsDialogApply(HWND dialog) {
     if (diffuse_length > 0)
       GetDlgItemTextA(dialog, IDC_DIFFUSE_PREFIX, g_diffuse_prefix, kDialogPrefixBuffer);
     err = prefs.err();
-  } catch (PF_Err& thrown) {
-    err = thrown;
+  } catch (const HostError& thrown) {
+    // A dialog procedure answers the dialog, not the host: nothing may leave it as an exception.
+    err = thrown.code();
   }
   return err;
 }

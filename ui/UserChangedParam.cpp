@@ -2,18 +2,15 @@
 
 #include <cstring>
 
-#include "entry/Globals.h"
-#include "entry/SuiteHandler.h"
+#include "support/Globals.h"
+#include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
 #include "resources/resource.h"
 #include "ui/HostWindow.h"
+#include "params/MenuValues.h"
 
 namespace mf {
 namespace {
-
-bool IsTwoDimensionalMode(A_long mode) {
-  return mode == 2 || mode == 7 || mode == 8;
-}
 
 void ShowAlert(HWND owner, int resource, DLGPROC procedure) {
   // A dialog that cannot be opened (a missing resource) is of no consequence: nothing is stored.
@@ -49,7 +46,7 @@ PF_Err UserChangedParam(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[], 
   if (index == POSITION_PASS && !g_no_pass_alerts) {
     err = MaybeShowPassAlert(in_data, suites);
   } else if (index == RENDER_MODE && !g_no_preview_alerts &&
-             IsTwoDimensionalMode(params[RENDER_MODE]->u.pd.value)) {
+             IsTwoDMode(params[RENDER_MODE]->u.pd.value)) {
     HWND owner = nullptr;
     err = GetMainWindow(suites, &owner);
     if (!err) ShowAlert(owner, IDD_RENDER_MODE_ALERT, AlertDialogProc<Alert::kRenderMode>);
@@ -100,8 +97,9 @@ PF_Err RememberAlertChoice(HWND dialog, Alert alert) {
       prefs.remove(which.key);
     }
     err = prefs.err();
-  } catch (PF_Err& thrown) {
-    err = thrown;
+  } catch (const HostError& thrown) {
+    // A dialog procedure answers the dialog, not the host: nothing may leave it as an exception.
+    err = thrown.code();
   }
   *which.suppressed = true;
   return err;

@@ -1,7 +1,7 @@
 // Per-command access to host suites. A SuiteHandler acquires each suite on first use and
 // releases every suite it acquired when it goes out of scope, on every path. A suite the host
-// cannot supply throws the host error PF_Err_BAD_CALLBACK_PARAM, which the command dispatcher
-// turns into PF_Err_INTERNAL_STRUCT_DAMAGED.
+// cannot supply throws HostError(PF_Err_BAD_CALLBACK_PARAM), which the entry point turns into
+// PF_Err_INTERNAL_STRUCT_DAMAGED.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +9,14 @@
 
 #include "AE_EffectCB.h"
 #include "SPBasic.h"
+#include "support/HostError.h"
 
 namespace mf {
 
 class SuiteHandler {
  public:
   explicit SuiteHandler(const SPBasicSuite* basic) : basic_(basic) {
-    if (!basic_) throw PF_Err(PF_Err_BAD_CALLBACK_PARAM);
+    if (!basic_) throw HostError(PF_Err_BAD_CALLBACK_PARAM);
   }
   ~SuiteHandler() { releaseAll(); }
   SuiteHandler(const SuiteHandler&) = delete;

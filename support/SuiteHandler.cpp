@@ -1,4 +1,4 @@
-#include "entry/SuiteHandler.h"
+#include "support/SuiteHandler.h"
 
 namespace mf {
 
@@ -6,10 +6,10 @@ const void* SuiteHandler::acquire(const char* name, int32_t version) {
   for (int i = 0; i < count_; ++i) {
     if (held_[i].version == version && std::strcmp(held_[i].name, name) == 0) return held_[i].suite;
   }
-  if (count_ == kMaxHeld) throw PF_Err(PF_Err_BAD_CALLBACK_PARAM);
+  if (count_ == kMaxHeld) throw HostError(PF_Err_BAD_CALLBACK_PARAM);
   const void* suite = nullptr;
   SPErr err = basic_->AcquireSuite(name, version, &suite);
-  if (err != kSPNoError || !suite) throw PF_Err(PF_Err_BAD_CALLBACK_PARAM);
+  if (err != kSPNoError || !suite) throw HostError(PF_Err_BAD_CALLBACK_PARAM);
   held_[count_++] = Held{name, version, suite};
   return suite;
 }

@@ -1,4 +1,4 @@
-#include "entry/Globals.h"
+#include "support/Globals.h"
 
 HINSTANCE g_module_handle = nullptr;
 SPBasicSuite* g_basic_suite = nullptr;
