@@ -66,9 +66,9 @@ void BM_StampPath(benchmark::State& state) {
       } else {
         err |= fill->fill_float(nullptr, &color, nullptr, &stamp);
       }
-      err |= mf::ApplyCustomPixelBlend(mf::kPixelBlendAverage, iterate, transform, world, fill, &in,
-                                       format, &stamp, side, &canvas,
-                                       PF_Rect{x, y, x + side, y + side});
+      err |= mf::ApplyCustomPixelBlend(
+          mf::kPixelBlendAverage, mf::BlendSuites{iterate, transform, world, fill}, &in, format,
+          &stamp, side, &canvas, PF_Rect{x, y, x + side, y + side});
       err |= world->PF_DisposeWorld(nullptr, &stamp);
     }
   }

@@ -29,7 +29,9 @@ constexpr const char* kPixelBlendItems =
 constexpr const char* kTextureBlendItems =
     "复制|正常|变暗|正片叠底|添加|变亮|屏幕|差值|颜色|亮度|(-|添加Alpha|Alpha蒙版|亮度蒙版";
 
-// Row builders, one per control type, so that each control below is a single line.
+// Row builders, one per control type, so that each control below is a single line. Their
+// arguments are the table's columns, read in the rows below rather than at a call, so the
+// argument limit does not apply to them (NOLINT below).
 constexpr ParamRow Base(ParamIndex index, const char* identifier, PF_ParamType type,
                         const char* name, A_long disk_id, PF_ParamFlags flags,
                         PF_ParamUIFlags ui_flags) {
@@ -64,6 +66,7 @@ constexpr ParamRow Check(ParamIndex index, const char* identifier, const char* n
   return row;
 }
 
+// NOLINTNEXTLINE(readability-function-size)
 constexpr ParamRow Popup(ParamIndex index, const char* identifier, const char* name, A_long disk_id,
                          const char* items, A_short num_choices, A_short dephault,
                          PF_ParamFlags flags, PF_ParamUIFlags ui_flags) {
@@ -74,6 +77,7 @@ constexpr ParamRow Popup(ParamIndex index, const char* identifier, const char* n
   return row;
 }
 
+// NOLINTNEXTLINE(readability-function-size)
 constexpr ParamRow Color(ParamIndex index, const char* identifier, const char* name, A_long disk_id,
                          A_u_char red, A_u_char green, A_u_char blue, PF_ParamFlags flags,
                          PF_ParamUIFlags ui_flags) {
@@ -82,6 +86,7 @@ constexpr ParamRow Color(ParamIndex index, const char* identifier, const char* n
   return row;
 }
 
+// NOLINTNEXTLINE(readability-function-size)
 constexpr ParamRow Slider(ParamIndex index, const char* identifier, const char* name,
                           A_long disk_id, double dephault, float valid_min, float valid_max,
                           float slider_min, float slider_max, A_short precision,

@@ -89,34 +89,9 @@ class UiScratch {
   std::array<PF_ParamDef, PARAM_COUNT> defs_;
 };
 
-}  // namespace
-
-PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]) {
-  // A call without the full parameter list has nothing sound to read.
-  if (!params) return PF_Err_INTERNAL_STRUCT_DAMAGED;
-  for (int i = 0; i < PARAM_COUNT; ++i)
-    if (!params[i]) return PF_Err_INTERNAL_STRUCT_DAMAGED;
-
-  SuiteHandler suites(in_data->pica_basicP);
-  const auto* param_utils =
-      suites.get<PF_ParamUtilsSuite1>(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1);
-
-  const bool gain_uniform = IsOn(params[UNIFORM_GAIN]);
-  const bool scale_uniform = IsOn(params[UNIFORM_SCALE]);
-  const bool scatter_uniform = IsOn(params[UNIFORM_SCATTER]);
-  const bool displacement_uniform = IsOn(params[UNIFORM_DISPLACEMENT]);
-  const A_long mode = params[RENDER_MODE]->u.pd.value;
-  const bool reduced_mode = IsReducedMode(mode);
-  const bool data_mode = IsDataMode(mode);
-  const bool light_color = IsOn(params[USE_LIGHT_COLOR]);
-  const bool composite_alpha = IsOn(params[COMPOSITE_ALPHA]);
-  const bool pixel_perspective = IsOn(params[ENABLE_PIXEL_PERSPECTIVE]);
-  const bool texture_present = HoldsLayer(params[TEXTURE_LAYER]);
-  const bool alt_normals_present = HoldsLayer(params[ALT_NORMAL_PASS]);
-
-  UiScratch scratch(params);
-
-  // Slider ranges follow the current value so that the slider stays usable around it.
+// Slider ranges follow the current value so that the slider stays usable around it. In uniform
+// groups the first slider speaks for the whole group while the switch is on.
+void SetRangesAndGroups(PF_InData* in_data, PF_ParamDef* params[], UiScratch& scratch) {
   for (int index : {GAIN_X, GAIN_Y, GAIN_Z})
     scratch.SetSliderRange(index, SignedSliderRange(params[index]->u.fs_d.value, 10));
   for (int index : {SCALE_X, SCALE_Y, SCALE_Z})
@@ -124,7 +99,10 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
   for (int index : {SCATTER_X, SCATTER_Y, SCATTER_Z, SPECULAR_SHININESS})
     scratch.SetSliderRange(index, NonNegativeSliderRange(params[index]->u.fs_d.value));
 
-  // Uniform groups: the first slider speaks for the whole group while the switch is on.
+  const bool gain_uniform = IsOn(params[UNIFORM_GAIN]);
+  const bool scale_uniform = IsOn(params[UNIFORM_SCALE]);
+  const bool scatter_uniform = IsOn(params[UNIFORM_SCATTER]);
+  const bool displacement_uniform = IsOn(params[UNIFORM_DISPLACEMENT]);
   auto relabel = [&](int index, const char* label) {
     in_data->utils->ansi.strcpy(scratch[index].name, label);
   };
@@ -141,11 +119,16 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
   relabel(DISPLACE_MAX, displacement_uniform ? "最大位移" : "X最大");
   for (int index : {DISPLACE_Y_MIN, DISPLACE_Y_MAX, DISPLACE_Z_MIN, DISPLACE_Z_MAX})
     scratch.SetDisabled(index, displacement_uniform);
+}
 
-  // Render modes. The reduced modes draw without anti-aliasing or softening; the data modes
-  // write positions or normals, so blending, texture and lights mean nothing there, and only
-  // they look through the relative camera. 2D relight and the 2D data modes draw one pixel per
-  // point whatever its size.
+// Controls that mean nothing in the current render mode or with a switch off are greyed out.
+void DisableWhatDoesNotApply(PF_ParamDef* params[], UiScratch& scratch) {
+  const A_long mode = params[RENDER_MODE]->u.pd.value;
+  const bool reduced_mode = IsReducedMode(mode);
+  const bool data_mode = IsDataMode(mode);
+  // The reduced modes draw without anti-aliasing or softening; the data modes write positions or
+  // normals, so blending, texture and lights mean nothing there, and only they look through the
+  // relative camera. 2D relight and the 2D data modes draw one pixel per point whatever its size.
   scratch.SetDisabled(ENABLE_PIXEL_ANTIALIAS, reduced_mode);
   scratch.SetDisabled(SOFTEN_PIXELS, reduced_mode);
   scratch.SetDisabled(RELATIVE_CAMERA, !data_mode);
@@ -157,15 +140,32 @@ PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* par
   scratch.SetDisabled(PIXEL_BLEND_MODE, data_mode);
   scratch.SetDisabled(TEXTURE_LAYER, data_mode);
 
-  // Switches.
-  scratch.SetDisabled(SPECULAR_COLOR, light_color);
-  scratch.SetDisabled(COMPOSITE_ALPHA_COLOR, !composite_alpha);
+  const bool texture_present = HoldsLayer(params[TEXTURE_LAYER]);
+  scratch.SetDisabled(SPECULAR_COLOR, IsOn(params[USE_LIGHT_COLOR]));
+  scratch.SetDisabled(COMPOSITE_ALPHA_COLOR, !IsOn(params[COMPOSITE_ALPHA]));
   for (int index : {AA_PIXEL_PERSPECTIVE, LOCK_IDEAL_PIXEL, REFERENCE_DISPLACEMENT})
-    scratch.SetDisabled(index, !pixel_perspective);
+    scratch.SetDisabled(index, !IsOn(params[ENABLE_PIXEL_PERSPECTIVE]));
   scratch.SetDisabled(ALPHA_STENCIL, !texture_present);
   scratch.SetDisabled(TEXTURE_BLEND_MODE, !texture_present);
   for (int index : {IBL_USE_NORMAL, REFLECTION_USE_NORMAL, SPECULAR_USE_NORMAL})
-    scratch.SetDisabled(index, !alt_normals_present);
+    scratch.SetDisabled(index, !HoldsLayer(params[ALT_NORMAL_PASS]));
+}
+
+}  // namespace
+
+PF_Err UpdateParamsUI(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]) {
+  // A call without the full parameter list has nothing sound to read.
+  if (!params) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+  for (int i = 0; i < PARAM_COUNT; ++i)
+    if (!params[i]) return PF_Err_INTERNAL_STRUCT_DAMAGED;
+
+  SuiteHandler suites(in_data->pica_basicP);
+  const auto* param_utils =
+      suites.get<PF_ParamUtilsSuite1>(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1);
+
+  UiScratch scratch(params);
+  SetRangesAndGroups(in_data, params, scratch);
+  DisableWhatDoesNotApply(params, scratch);
 
   PF_Err err = PF_Err_NONE;
   for (int index : kUpdateOrder) {

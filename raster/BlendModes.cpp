@@ -48,9 +48,10 @@ PF_Err Average(void* refcon, A_long x, A_long y, const Pixel* in, Pixel* out) {
   res.green = mix(&Pixel::green);
   res.blue = mix(&Pixel::blue);
   if constexpr (rule == AlphaRule::kOver) {
-    res.alpha = D::FromFloat((float)(aS + aD * (1.0 - aS)));
+    res.alpha = D::FromFloat(static_cast<float>(aS + aD * (1.0 - aS)));
   } else if constexpr (rule == AlphaRule::kAddSaturated) {
-    res.alpha = D::FromFloat((float)std::min(sum, 1.0));  // the write conversion saturates too
+    res.alpha =
+        D::FromFloat(static_cast<float>(std::min(sum, 1.0)));  // the write conversion saturates too
   } else {
     res.alpha = std::max(src.alpha, dst.alpha);
   }
@@ -110,16 +111,16 @@ PF_Err MaxAverageAlphaBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in,
   return Average<PF_PixelFloat, AlphaRule::kMax>(r, x, y, in, out);
 }
 
-PF_Err ApplyCustomPixelBlend(A_long mode, const IterateSuites& iterate,
-                             const PF_WorldTransformSuite1* transform,
-                             const PF_WorldSuite2* world_suite,
-                             const PF_FillMatteSuite2* fill_suite, PF_InData* in_data,
+PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data,
                              PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
                              PF_EffectWorld* target, const PF_Rect& dst_rect) {
+  const IterateSuites& iterate = suites.iterate;
+  const PF_WorldTransformSuite1* transform = suites.transform;
+  const PF_FillMatteSuite2* fill_suite = suites.fill;
   PixelDepth depth;
   if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
 
-  OwnedWorld temp_world(world_suite, in_data->effect_ref);
+  OwnedWorld temp_world(suites.world, in_data->effect_ref);
   PF_Err err = temp_world.make(stamp->width, stamp->height, format);
   if (err) return err;
   PF_EffectWorld& temp = *temp_world.get();

@@ -37,14 +37,19 @@ struct IterateSuites {
   const PF_iterateFloatSuite1* iterate_float;
 };
 
+// The image services a stamp's blend uses.
+struct BlendSuites {
+  IterateSuites iterate;
+  const PF_WorldTransformSuite1* transform;
+  const PF_WorldSuite2* world;
+  const PF_FillMatteSuite2* fill;
+};
+
 // Blends the stamp (stamp_side × stamp_side, top-left at dst_rect's left/top) into target with
 // mode 11, 13 or 14 (any other value averages like 11). The blended pixels replace the target's
 // under dst_rect. Returns the first host error, 516 for a pixel format other than the three
 // known ones; the temporary world is disposed on every path.
-PF_Err ApplyCustomPixelBlend(A_long mode, const IterateSuites& iterate,
-                             const PF_WorldTransformSuite1* transform,
-                             const PF_WorldSuite2* world_suite,
-                             const PF_FillMatteSuite2* fill_suite, PF_InData* in_data,
+PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data,
                              PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
                              PF_EffectWorld* target, const PF_Rect& dst_rect);
 

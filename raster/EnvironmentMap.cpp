@@ -7,11 +7,13 @@ namespace mf {
 
 bool DirectionToLatLong(Vec3 dir, float* u, float* v) {
   const double pi = std::numbers::pi;
-  const double phi = (dir.y >= -1.0f && dir.y <= 1.0f) ? std::acos((double)dir.y) : 0.0;
-  const double theta =
-      (dir.z != 0.0f || dir.x != 0.0f) ? std::atan2((double)dir.z, -(double)dir.x) : 0.0;
-  *u = 1.0f - (float)((pi + theta) / (2.0 * pi));
-  *v = 1.0f - (float)(phi / pi);
+  const double phi =
+      (dir.y >= -1.0f && dir.y <= 1.0f) ? std::acos(static_cast<double>(dir.y)) : 0.0;
+  const double theta = (dir.z != 0.0f || dir.x != 0.0f)
+                           ? std::atan2(static_cast<double>(dir.z), -static_cast<double>(dir.x))
+                           : 0.0;
+  *u = 1.0f - static_cast<float>((pi + theta) / (2.0 * pi));
+  *v = 1.0f - static_cast<float>(phi / pi);
   return true;
 }
 
@@ -22,12 +24,12 @@ namespace {
 // itself, not from the float, which may have rounded past it for very wide worlds.
 inline A_long ClampIndex(float x, A_long last, float* clamped) {
   if (!(x >= 0.0f)) x = 0.0f;
-  if (x >= (float)last) {
-    *clamped = (float)last;
+  if (x >= static_cast<float>(last)) {
+    *clamped = static_cast<float>(last);
     return last;
   }
   *clamped = x;
-  return (A_long)x;
+  return static_cast<A_long>(x);
 }
 
 inline double ClampUnit(double a) {
@@ -39,12 +41,12 @@ ColorF Sample(void* base, A_long width, A_long height, A_long rowbytes, float u,
               bool antialias) {
   using T = PixelTraits<Pixel>;
   float x, y;
-  const A_long ix = ClampIndex(u * (float)(width - 1), width - 1, &x);
-  const A_long iy = ClampIndex(v * (float)(height - 1), height - 1, &y);
+  const A_long ix = ClampIndex(u * static_cast<float>(width - 1), width - 1, &x);
+  const A_long iy = ClampIndex(v * static_cast<float>(height - 1), height - 1, &y);
   if (!antialias) return ToColorF(*T::Address(base, ix, iy, rowbytes));
 
-  const double fx = (double)x - ix;
-  const double fy = (double)y - iy;
+  const double fx = static_cast<double>(x) - ix;
+  const double fy = static_cast<double>(y) - iy;
   const A_long ix1 = ix + 1 >= width ? 0 : ix + 1;
   const A_long iy1 = iy + 1 >= height ? 0 : iy + 1;
   const struct {
@@ -63,7 +65,8 @@ ColorF Sample(void* base, A_long width, A_long height, A_long rowbytes, float u,
     b += tap.w * c.blue;
   }
   a = ClampUnit(a);
-  return {(float)a, (float)(r * a), (float)(g * a), (float)(b * a)};
+  return {static_cast<float>(a), static_cast<float>(r * a), static_cast<float>(g * a),
+          static_cast<float>(b * a)};
 }
 
 }  // namespace

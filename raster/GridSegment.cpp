@@ -19,11 +19,11 @@ PF_Err FillStamp(PF_InData* in_data, const PF_FillMatteSuite2* fill, PF_PixelFor
   const bool shallow = slope == Slope::kShallow;
   switch (format) {
     case PF_PixelFormat_ARGB32: {
-      const PF_Pixel8 c{(A_u_char)(shallow ? 127 : 255), 0, 0, 255};
+      const PF_Pixel8 c{static_cast<A_u_char>(shallow ? 127 : 255), 0, 0, 255};
       return fill->fill(in_data->effect_ref, &c, nullptr, world);
     }
     case PF_PixelFormat_ARGB64: {
-      const PF_Pixel16 c{(A_u_short)(shallow ? 16384 : 32768), 0, 0, 32768};
+      const PF_Pixel16 c{static_cast<A_u_short>(shallow ? 16384 : 32768), 0, 0, 32768};
       return fill->fill16(in_data->effect_ref, &c, nullptr, world);
     }
     case PF_PixelFormat_ARGB128: {
@@ -94,13 +94,13 @@ PF_Err StampLine(PF_InData* in_data, ScreenPoint16 p1, ScreenPoint16 p2, A_short
   const A_long x1 = p1.x, y1 = p1.y, x2 = p2.x, y2 = p2.y;
   if (x2 - x1 <= 0 || thickness < 1) return PF_Err_NONE;
   const A_long w = output->width, h = output->height;
-  const float m = (float)(y2 - y1) / (float)(x2 - x1);
-  const float c = (float)y1 - m * (float)x1;
+  const float m = static_cast<float>(y2 - y1) / static_cast<float>(x2 - x1);
+  const float c = static_cast<float>(y1) - m * static_cast<float>(x1);
   PF_Err err = PF_Err_NONE;
   // With 16-bit ends every value below stays far inside the int range.
   if (m >= -1.0f && m <= 1.0f) {
     for (A_long x = x1; x < x2 && !err; ++x) {
-      const A_long y = (A_long)(m * (float)x + c);
+      const A_long y = static_cast<A_long>(m * static_cast<float>(x) + c);
       if (x >= 0 && x < w && y >= 0 && y < h) {
         err = StampAt(in_data, x, y, thickness, output, suites, format, Slope::kShallow);
       }
@@ -109,7 +109,7 @@ PF_Err StampLine(PF_InData* in_data, ScreenPoint16 p1, ScreenPoint16 p2, A_short
   }
   const A_long y_first = y1 < y2 ? y1 : y2, y_last = y1 < y2 ? y2 : y1;
   for (A_long y = y_first; y < y_last && !err; ++y) {
-    const A_long x = (A_long)(((float)y - c) / m);
+    const A_long x = static_cast<A_long>((static_cast<float>(y) - c) / m);
     if (x >= 0 && x < w && y >= 0 && y < h) {
       err = StampAt(in_data, x, y, thickness, output, suites, format, Slope::kSteep);
     }
@@ -118,25 +118,31 @@ PF_Err StampLine(PF_InData* in_data, ScreenPoint16 p1, ScreenPoint16 p2, A_short
 }
 
 PF_Err DrawGridSegment(PF_InData* in_data, const GridView& view, Vec3& a, Vec3& b,
-                       const Matrix4& camera, bool orthographic, double zoom, A_short thickness,
-                       PF_EffectWorld* output, const GridSuites& suites, PF_PixelFormat format) {
-  a = WorldToView(camera, a, orthographic);
-  b = WorldToView(camera, b, orthographic);
-  const float z_near = (float)view.grid_size / 8.0f;
+                       const GridCamera& camera, PF_EffectWorld* output, const GridSuites& suites,
+                       PF_PixelFormat format) {
+  const bool orthographic = camera.orthographic;
+  const double zoom = camera.zoom;
+  const A_short thickness = view.thickness;
+  a = WorldToView(camera.matrix, a, orthographic);
+  b = WorldToView(camera.matrix, b, orthographic);
+  const float z_near = static_cast<float>(view.grid_size) / 8.0f;
   if (a.z < z_near && b.z < z_near) return PF_Err_NONE;
   const Vec3 d = b - a;
   if (!orthographic) {
     if (a.z < z_near) a = IntersectAtZ(a, d, z_near);
     if (b.z < z_near) b = IntersectAtZ(a, d, z_near);
     for (Vec3* p : {&a, &b}) {
-      p->x = (float)((double)p->x * (zoom / (double)p->z));
-      p->y = (float)((double)p->y * (zoom / (double)p->z));
+      p->x = static_cast<float>(static_cast<double>(p->x) * (zoom / static_cast<double>(p->z)));
+      p->y = static_cast<float>(static_cast<double>(p->y) * (zoom / static_cast<double>(p->z)));
     }
   }
-  const float half_w = (float)in_data->width / 2.0f, half_h = (float)in_data->height / 2.0f;
+  const float half_w = static_cast<float>(in_data->width) / 2.0f,
+              half_h = static_cast<float>(in_data->height) / 2.0f;
   auto to_output = [&](const Vec3& p, double* x, double* y) {
-    *x = (double)((p.x + half_w) / (float)view.downsample_x - (float)view.origin_x);
-    *y = (double)((p.y + half_h) / (float)view.downsample_y - (float)view.origin_y);
+    *x = static_cast<double>((p.x + half_w) / static_cast<float>(view.downsample_x) -
+                             static_cast<float>(view.origin_x));
+    *y = static_cast<double>((p.y + half_h) / static_cast<float>(view.downsample_y) -
+                             static_cast<float>(view.origin_y));
   };
   double ax, ay, bx, by;
   to_output(a, &ax, &ay);
@@ -149,8 +155,10 @@ PF_Err DrawGridSegment(PF_InData* in_data, const GridView& view, Vec3& a, Vec3& 
   // line onto that range. Ends already inside are left exactly as they are.
   const auto clipped = ClipToBox(ax, ay, bx, by, -32768.0, 32767.0);
   if (!clipped) return PF_Err_NONE;
-  const ScreenPoint16 pa{(A_short)clipped->first.first, (A_short)clipped->first.second};
-  const ScreenPoint16 pb{(A_short)clipped->second.first, (A_short)clipped->second.second};
+  const ScreenPoint16 pa{static_cast<A_short>(clipped->first.first),
+                         static_cast<A_short>(clipped->first.second)};
+  const ScreenPoint16 pb{static_cast<A_short>(clipped->second.first),
+                         static_cast<A_short>(clipped->second.second)};
   if (pb.x <= pa.x) return StampLine(in_data, pb, pa, thickness, output, suites, format);
   return StampLine(in_data, pa, pb, thickness, output, suites, format);
 }

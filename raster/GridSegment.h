@@ -9,11 +9,20 @@
 namespace mf {
 
 // Frame values the grid needs besides in_data: the integer grid size (its eighth is the near
-// plane), the origin of the checked-out input, and the integer downsample factors.
+// plane), the origin of the checked-out input, the integer downsample factors and the side of
+// the squares a line is drawn with.
 struct GridView {
   A_long grid_size;
   A_long origin_x, origin_y;
   A_long downsample_x, downsample_y;
+  A_short thickness;
+};
+
+// The camera the grid is seen through.
+struct GridCamera {
+  Matrix4 matrix;
+  bool orthographic;
+  double zoom;
 };
 
 // A segment end in output pixels.
@@ -36,13 +45,13 @@ struct GridSuites {
 PF_Err StampLine(PF_InData* in_data, ScreenPoint16 p1, ScreenPoint16 p2, A_short thickness,
                  PF_EffectWorld* output, const GridSuites& suites, PF_PixelFormat format);
 
-// Draws the world-space segment a–b through the camera (a and b are left in view space, cut at
-// the near plane and projected). A segment wholly nearer than the near plane draws nothing; so
-// does one whose ends are not finite after projection. Ends beyond 16-bit screen coordinates are
-// clipped along the line to that range, so a far-reaching segment keeps its direction instead of
-// wrapping around onto the image. Returns what StampLine returns.
+// Draws the world-space segment a–b through the camera, view.thickness wide (a and b are left in
+// view space, cut at the near plane and projected). A segment wholly nearer than the near plane
+// draws nothing; so does one whose ends are not finite after projection. Ends beyond 16-bit screen
+// coordinates are clipped along the line to that range, so a far-reaching segment keeps its
+// direction instead of wrapping around onto the image. Returns what StampLine returns.
 PF_Err DrawGridSegment(PF_InData* in_data, const GridView& view, Vec3& a, Vec3& b,
-                       const Matrix4& camera, bool orthographic, double zoom, A_short thickness,
-                       PF_EffectWorld* output, const GridSuites& suites, PF_PixelFormat format);
+                       const GridCamera& camera, PF_EffectWorld* output, const GridSuites& suites,
+                       PF_PixelFormat format);
 
 }  // namespace mf

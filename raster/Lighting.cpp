@@ -29,11 +29,11 @@ inline float AngleBetweenUnit(Vec3 a, Vec3 b) {
   float d = Dot3(a, b);
   if (d > 1.0f) d = 1.0f;
   if (d < -1.0f) d = -1.0f;
-  return (float)std::acos((double)d);
+  return static_cast<float>(std::acos(static_cast<double>(d)));
 }
 
 inline Vec3 PositionOf(const Matrix4& m) {
-  return {(float)m[3][0], (float)m[3][1], (float)m[3][2]};
+  return {static_cast<float>(m[3][0]), static_cast<float>(m[3][1]), static_cast<float>(m[3][2])};
 }
 
 // Distance attenuation of a composition light, then shaped by the bias: the exponent is 1 + b for
@@ -108,7 +108,7 @@ Amounts Parallel(const PointInputs& in, const LightRecord& light, Vec3 p) {
   Amounts out;
   const Matrix4& m = light.transform;
   // Column 2 with only its z negated (the spot light negates row 2 instead).
-  Vec3 l{(float)m[0][2], (float)m[1][2], (float)-m[2][2]};
+  Vec3 l{static_cast<float>(m[0][2]), static_cast<float>(m[1][2]), static_cast<float>(-m[2][2])};
   const Vec3 t = RotateByMatrix(m, PositionOf(m) - p);
   const float d = -t.z;
   if (!Normalize3(l)) return out;
@@ -124,7 +124,8 @@ Amounts Parallel(const PointInputs& in, const LightRecord& light, Vec3 p) {
 Amounts SpotOrPoint(const PointInputs& in, const LightRecord& light, Vec3 p, bool spot) {
   Amounts out;
   const Matrix4& m = light.transform;
-  Vec3 axis{(float)-m[2][0], (float)-m[2][1], (float)-m[2][2]};
+  Vec3 axis{static_cast<float>(-m[2][0]), static_cast<float>(-m[2][1]),
+            static_cast<float>(-m[2][2])};
   const Vec3 pos = PositionOf(m);
   Vec3 l = pos - p;
   const float d = Distance3(pos, p);

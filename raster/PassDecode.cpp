@@ -1,6 +1,7 @@
 #include "raster/PassDecode.h"
 
 #include <cmath>
+#include <optional>
 
 #include "raster/Random.h"
 
@@ -42,20 +43,16 @@ float DepthChannel(A_long mode_offset, const ColorF& c) {
   }
 }
 
-}  // namespace
-
-bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py, void* base,
-                          PF_PixelFormat format, A_long rowbytes, float x_scale, float y_scale,
-                          Vec3 ref, Vec3* placed, Vec3* scattered) {
-  ColorF c;
-  bool present = false;
-  if (!ReadSample(base, format, px, py, rowbytes, &c, &present) || !present) return false;
-
+// The position a colour maps to, before scatter; absent for a separator or unknown mapping.
+std::optional<Vec3> MapColorToPosition(const PositionDecodeSettings& s, const ColorF& c, A_long px,
+                                       A_long py) {
   const float sx = Sign(s.invert_x), sy = Sign(s.invert_y), sz = Sign(s.invert_z);
   const float gx = s.gain_x;
   const float gy = s.uniform_gain ? s.gain_x : s.gain_y;
   const float gz = s.uniform_gain ? s.gain_x : s.gain_z;
   const float r = c.red, g = c.green, b = c.blue;
+  const float x_scale = s.x_scale, y_scale = s.y_scale;
+  const Vec3 ref = s.reference_camera;
 
   Vec3 p{};
   switch (s.map_rgb_to) {
@@ -83,8 +80,8 @@ bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py,
     case kMapBlueZ: {
       const float depth = DepthChannel(s.map_rgb_to - kMapLuminanceZ, c);
       p.z = sz * gz * depth;
-      p.x = sx * gx * (float)px * (float)s.downsample_x * x_scale;
-      p.y = sy * gy * (float)py * (float)s.downsample_y * y_scale;
+      p.x = sx * gx * static_cast<float>(px) * static_cast<float>(s.downsample_x) * x_scale;
+      p.y = sy * gy * static_cast<float>(py) * static_cast<float>(s.downsample_y) * y_scale;
       break;
     }
     case kMapLuminanceZProjected:
@@ -93,8 +90,8 @@ bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py,
     case kMapBlueZProjected: {
       const double zoom = s.reference_camera_zoom;
       float zc = gz * DepthChannel(s.map_rgb_to - kMapLuminanceZProjected, c);
-      float x = gx * (float)px * (float)s.downsample_x * x_scale;
-      float y = gy * (float)py * (float)s.downsample_y * y_scale;
+      float x = gx * static_cast<float>(px) * static_cast<float>(s.downsample_x) * x_scale;
+      float y = gy * static_cast<float>(py) * static_cast<float>(s.downsample_y) * y_scale;
       double offset = 0.0;
       if (s.curved_projection) {
         const double d = Distance3({x, y, 0.0f}, ref);
@@ -104,24 +101,28 @@ bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py,
       zc = sz * zc;
       x = sx * x;
       y = sy * y;
-      p.z = (float)((double)zc + offset);
+      p.z = static_cast<float>(static_cast<double>(zc) + offset);
       // Points spread away from the reference camera's axis in proportion to their depth.
-      const double k = ((double)p.z + zoom) / zoom;
-      p.x = (float)((double)ref.x + ((double)x - (double)ref.x) * k);
-      p.y = (float)((double)ref.y + ((double)y - (double)ref.y) * k);
+      const double k = (static_cast<double>(p.z) + zoom) / zoom;
+      p.x = static_cast<float>(static_cast<double>(ref.x) +
+                               (static_cast<double>(x) - static_cast<double>(ref.x)) * k);
+      p.y = static_cast<float>(static_cast<double>(ref.y) +
+                               (static_cast<double>(y) - static_cast<double>(ref.y)) * k);
       break;
     }
     default:
-      return false;  // separators and unknown entries behave like empty samples
+      return std::nullopt;
   }
   if (s.map_rgb_to >= kMapXYZ && s.map_rgb_to <= kMapZXY) {
     p.x = sx * gx * p.x;
     p.y = sy * gy * p.y;
     p.z = sz * gz * p.z;
   }
-  *placed = p;
+  return p;
+}
 
-  Vec3 q = p;
+// The placed position moved by the scatter controls' random draws.
+Vec3 Scatter(const PositionDecodeSettings& s, Vec3 q) {
   if (!s.uniform_scatter) {
     if (s.scatter_x != 0.0f) q.x += RandomBetween(-s.scatter_x, s.scatter_x);
     if (s.scatter_y != 0.0f) q.y += RandomBetween(-s.scatter_y, s.scatter_y);
@@ -131,8 +132,23 @@ bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py,
     q.y += RandomBetween(-s.scatter_x, s.scatter_x);
     q.z += RandomBetween(-s.scatter_x, s.scatter_x);
   }
+  return q;
+}
+
+}  // namespace
+
+bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py, void* base,
+                          PF_PixelFormat format, A_long rowbytes, Vec3* placed, Vec3* scattered) {
+  ColorF c;
+  bool present = false;
+  if (!ReadSample(base, format, px, py, rowbytes, &c, &present) || !present) return false;
+  // Separators and unknown entries behave like empty samples.
+  const std::optional<Vec3> p = MapColorToPosition(s, c, px, py);
+  if (!p) return false;
+  *placed = *p;
+  const Vec3 q = Scatter(s, *p);
   // Tested after the draws so that the random sequence does not depend on the pass's contents.
-  if (!IsFinite(p) || !IsFinite(q)) return false;
+  if (!IsFinite(*p) || !IsFinite(q)) return false;
   *scattered = q;
   return true;
 }

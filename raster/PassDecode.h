@@ -23,6 +23,10 @@ struct PositionDecodeSettings {
   double reference_camera_zoom;
   bool uniform_scatter;  // all axes take scatter_x
   float scatter_x, scatter_y, scatter_z;
+  // The frame's source width ÷ position width and height ÷ height, and the reference camera's
+  // position, for the mappings that place a pixel by its own coordinates.
+  float x_scale, y_scale;
+  Vec3 reference_camera;
 };
 
 struct NormalDecodeSettings {
@@ -39,16 +43,14 @@ struct DisplacementDecodeSettings {
   float min_x, max_x, min_y, max_y, min_z, max_z;
 };
 
-// Position of one position-pass pixel (px, py). x_scale, y_scale: source width ÷ position-pass
-// width and source height ÷ position-pass height. On success writes placed (before scatter) and
+// Position of one position-pass pixel (px, py). On success writes placed (before scatter) and
 // scattered (after) and returns true. Returns false, making no point, for a pixel whose alpha is
 // zero, for a separator or unknown mapping, for an unrecognised format, and for a position that
 // is not finite (NaN or infinite positions come from a renderer's empty pixels; no point can be
 // placed there). The scatter draws are made before that last test, so a refused sample takes the
 // same random numbers as an accepted one and the sequence of later samples does not shift.
-bool DecodePositionSample(const PositionDecodeSettings& settings, A_long px, A_long py, void* base,
-                          PF_PixelFormat format, A_long rowbytes, float x_scale, float y_scale,
-                          Vec3 reference_camera_position, Vec3* placed, Vec3* scattered);
+bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py, void* base,
+                          PF_PixelFormat format, A_long rowbytes, Vec3* placed, Vec3* scattered);
 
 // Normal of one normal-pass pixel, not normalised. False for a pixel whose alpha is zero or an
 // unrecognised format. A normal with a NaN or infinite component decodes as the zero vector: like

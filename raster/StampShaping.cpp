@@ -29,7 +29,7 @@ typename PixelTraits<Pixel>::Channel StoreAlpha(double alpha) {
   } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
     return ClampChannel16(alpha);
   } else {
-    return std::min((float)alpha, 1.0f);
+    return std::min(static_cast<float>(alpha), 1.0f);
   }
 }
 
@@ -41,8 +41,8 @@ PF_Err Soften(void* refcon, A_long x, A_long y, Pixel* out) {
   const Pixel color = SoftenColor<Pixel>(*ctx);
   *out = color;
 
-  const float r = (float)ctx->stamp_size / 2.0f;
-  const float dx = (float)x - r, dy = (float)y - r;
+  const float r = static_cast<float>(ctx->stamp_size) / 2.0f;
+  const float dx = static_cast<float>(x) - r, dy = static_cast<float>(y) - r;
   const float d = std::sqrt(dx * dx + dy * dy);
   // A size below 1 leaves no disc (and d ÷ r would be 0 ÷ 0 at the corner).
   if (!(r > 0.0f) || d > r) {
@@ -109,7 +109,7 @@ PF_Err Shift(void* refcon, A_long x, A_long y, Pixel* out) {
     out->red = (float)mix(&Pixel::red);
     out->green = (float)mix(&Pixel::green);
     out->blue = (float)mix(&Pixel::blue);
-    out->alpha = (float)alpha;
+    out->alpha = static_cast<float>(alpha);
   } else {
     auto store = [](double v) {
       if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {

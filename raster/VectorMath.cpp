@@ -41,7 +41,8 @@ namespace {
 // Rotation part of m times v, double sums.
 inline void RotateDouble(const Matrix4& m, Vec3 v, double out[3]) {
   for (int i = 0; i < 3; ++i) {
-    out[i] = m[i][0] * (double)v.x + m[i][1] * (double)v.y + m[i][2] * (double)v.z;
+    out[i] = m[i][0] * static_cast<double>(v.x) + m[i][1] * static_cast<double>(v.y) +
+             m[i][2] * static_cast<double>(v.z);
   }
 }
 
@@ -50,7 +51,7 @@ inline void RotateDouble(const Matrix4& m, Vec3 v, double out[3]) {
 Vec3 RotateByMatrix(const Matrix4& m, Vec3 v) {
   double r[3];
   RotateDouble(m, v, r);
-  return {(float)r[0], (float)r[1], (float)r[2]};
+  return {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
 }
 
 Matrix3 AxisAngleMatrix(double angle, double ax, double ay, double az) {
@@ -94,17 +95,17 @@ Matrix4 BuildTransform(Vec3 translation, Vec3 angles) {
     for (int j = 0; j < 3; ++j) m[i][j] = r[i][j];
     m[i][3] = 0.0;
   }
-  m[3][0] = (double)translation.x;
-  m[3][1] = (double)translation.y;
-  m[3][2] = (double)translation.z;
+  m[3][0] = static_cast<double>(translation.x);
+  m[3][1] = static_cast<double>(translation.y);
+  m[3][2] = static_cast<double>(translation.z);
   m[3][3] = 1.0;
   return m;
 }
 
 Vec3 WorldToView(const Matrix4& m, Vec3& p, bool orthographic) {
-  p.x -= (float)m[3][0];
-  p.y -= (float)m[3][1];
-  p.z -= (float)m[3][2];
+  p.x -= static_cast<float>(m[3][0]);
+  p.y -= static_cast<float>(m[3][1]);
+  p.z -= static_cast<float>(m[3][2]);
   double r[3];
   RotateDouble(m, p, r);
   if (orthographic) {
@@ -113,7 +114,7 @@ Vec3 WorldToView(const Matrix4& m, Vec3& p, bool orthographic) {
     const double k2 = k * k;
     for (double& c : r) c /= k2;
   }
-  return {(float)r[0], (float)r[1], (float)r[2]};
+  return {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
 }
 
 Vec3 TransformAboutPivot(const Matrix4& m, Vec3 pivot, Vec3& p, Vec3 scale) {
@@ -122,9 +123,9 @@ Vec3 TransformAboutPivot(const Matrix4& m, Vec3 pivot, Vec3& p, Vec3 scale) {
   p.z = (p.z - pivot.z) * scale.z;
   Vec3 out = RotateByMatrix(m, p);
   out = out + pivot;
-  out.x += (float)m[3][0];
-  out.y += (float)m[3][1];
-  out.z += (float)m[3][2];
+  out.x += static_cast<float>(m[3][0]);
+  out.y += static_cast<float>(m[3][1]);
+  out.z += static_cast<float>(m[3][2]);
   return out;
 }
 

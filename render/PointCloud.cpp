@@ -125,10 +125,12 @@ class CloudWalk {
   explicit CloudWalk(RenderContext& ctx) : ctx_(ctx), p_(*ctx.pre) {
     const PF_EffectWorld* src = ctx.layerWorld(kLayerSource);
     const PF_EffectWorld* pos = ctx.layerWorld(kLayerPosition);
-    x_scale_ = (float)src->width / (float)pos->width;
-    y_scale_ = (float)src->height / (float)pos->height;
-    reference_camera_ = {p_.REFERENCE_CAMERA_POSITION_X, p_.REFERENCE_CAMERA_POSITION_Y,
-                         p_.REFERENCE_CAMERA_POSITION_Z};
+    position_settings_ = ctx.position_settings;
+    position_settings_.x_scale = (float)src->width / (float)pos->width;
+    position_settings_.y_scale = (float)src->height / (float)pos->height;
+    position_settings_.reference_camera = {p_.REFERENCE_CAMERA_POSITION_X,
+                                           p_.REFERENCE_CAMERA_POSITION_Y,
+                                           p_.REFERENCE_CAMERA_POSITION_Z};
     const bool any_use_normal =
         p_.IBL_USE_NORMAL || p_.REFLECTION_USE_NORMAL || p_.SPECULAR_USE_NORMAL;
     alt_normal_in_use_ = ctx.has(kLayerAltNormal) && any_use_normal;
@@ -180,9 +182,8 @@ class CloudWalk {
     }
 
     Vec3 placed{}, q{};
-    if (!DecodePositionSample(ctx_.position_settings, pos.x, pos.y, pos.world->data, format,
-                              pos.world->rowbytes, x_scale_, y_scale_, reference_camera_, &placed,
-                              &q)) {
+    if (!DecodePositionSample(position_settings_, pos.x, pos.y, pos.world->data, format,
+                              pos.world->rowbytes, &placed, &q)) {
       return PF_Err_NONE;
     }
 
@@ -351,8 +352,7 @@ class CloudWalk {
 
   RenderContext& ctx_;
   const PreRenderData& p_;
-  float x_scale_, y_scale_;
-  Vec3 reference_camera_;
+  PositionDecodeSettings position_settings_;  // the frame's, with this walk's scales
   bool alt_normal_in_use_;
   bool shade_;
 };

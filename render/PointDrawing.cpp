@@ -9,6 +9,7 @@
 #include "raster/PixelFormat.h"
 #include "raster/Relight.h"
 #include "raster/StampShaping.h"
+#include "render/ControlLayer.h"
 #include "render/PreRenderData.h"
 #include "render/RenderContext.h"
 #include "support/HostResources.h"
@@ -102,64 +103,31 @@ PF_Err PrepareStampSetup(RenderContext& ctx) {
   s.texture_total = s.texture_last = s.texture_start = 0;
   if (!ctx.has(kLayerTexture) || !ctx.has(kLayerLife)) return PF_Err_NONE;
 
-  // The texture layer itself is found through the effect's own parameter stream.
-  SuiteHandler& sh = *ctx.suite_handler;
-  const auto* pfi =
-      sh.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
-  const auto* streams = sh.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
-  const auto* layers = sh.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
-  const auto* effects = sh.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
-
-  PF_Err err = PF_Err_NONE;
-  AEGP_EffectRefH effect = nullptr;
-  AEGP_StreamRefH stream = nullptr;
-  AEGP_StreamValue value{};
-  bool have_value = false;
-  err = pfi->AEGP_GetNewEffectForEffect(ctx.plugin_id, ctx.in_data->effect_ref, &effect);
-  if (!err) {
-    err = streams->AEGP_GetNewEffectStreamByIndex(ctx.plugin_id, effect, TEXTURE_LAYER, &stream);
-  }
-  if (!err) {
-    err = streams->AEGP_GetNewStreamValue(ctx.plugin_id, stream, AEGP_LTimeMode_LayerTime,
-                                          &ctx.comp_time, true, &value);
-    have_value = !err;
-  }
-  AEGP_LayerH texture_layer = nullptr;
-  if (!err && value.val.layer_id != 0) {
-    err = layers->AEGP_GetLayerFromLayerID(ctx.comp, value.val.layer_id, &texture_layer);
-  }
-  if (!err && texture_layer) {
-    A_Time duration{}, offset{};
-    err = layers->AEGP_GetLayerDuration(texture_layer, AEGP_LTimeMode_CompTime, &duration);
-    if (!err) err = layers->AEGP_GetLayerOffset(texture_layer, &offset);
-    if (!err) {
-      const float scale = (float)ctx.in_data->time_scale;
-      if (duration.scale != 0) {
-        s.texture_total = TruncateTime((float)duration.value * scale / (float)duration.scale);
-        s.texture_last =
-            TruncateTime((float)((double)duration.value - 1.0) * scale / (float)duration.scale);
-      }
-      if (offset.scale != 0) {
-        s.texture_start = TruncateTime((float)offset.value * scale / (float)offset.scale);
-      }
-      s.texture_times_set = true;
-    }
-  }
-  if (!err) err = PF_ABORT(ctx.in_data);
-
-  if (have_value) {
-    PF_Err e = streams->AEGP_DisposeStreamValue(&value);
-    if (!err) err = e;
-  }
-  if (stream) {
-    PF_Err e = streams->AEGP_DisposeStream(stream);
-    if (!err) err = e;
-  }
-  if (effect) {
-    PF_Err e = effects->AEGP_DisposeEffect(effect);
-    if (!err) err = e;
-  }
-  return err;
+  // The texture layer's timing maps a point's life onto the layer's frames.
+  const EffectPlace place{ctx.in_data, ctx.plugin_id, ctx.comp, ctx.comp_time};
+  return WithControlLayer(
+      *ctx.suite_handler, place, TEXTURE_LAYER,
+      [&](const AEGP_LayerSuite5* layers, AEGP_LayerH texture_layer) -> PF_Err {
+        A_Time duration{}, offset{};
+        PF_Err err =
+            layers->AEGP_GetLayerDuration(texture_layer, AEGP_LTimeMode_CompTime, &duration);
+        if (!err) err = layers->AEGP_GetLayerOffset(texture_layer, &offset);
+        if (err) return err;
+        const float scale = static_cast<float>(ctx.in_data->time_scale);
+        if (duration.scale != 0) {
+          s.texture_total = TruncateTime(static_cast<float>(duration.value) * scale /
+                                         static_cast<float>(duration.scale));
+          s.texture_last =
+              TruncateTime(static_cast<float>(static_cast<double>(duration.value) - 1.0) * scale /
+                           static_cast<float>(duration.scale));
+        }
+        if (offset.scale != 0) {
+          s.texture_start = TruncateTime(static_cast<float>(offset.value) * scale /
+                                         static_cast<float>(offset.scale));
+        }
+        s.texture_times_set = true;
+        return PF_Err_NONE;
+      });
 }
 
 namespace {
@@ -406,6 +374,10 @@ class PointPainter {
     return err;
   }
 
+  BlendSuites blendSuites() const {
+    return {ctx_.suites.iterate, ctx_.suites.transform, ctx_.suites.world, ctx_.suites.fill};
+  }
+
   PF_Err composite(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect stamp_rect,
                    PF_Rect dst) {
     PF_EffectWorld* canvas = &ctx_.canvas;
@@ -413,9 +385,8 @@ class PointPainter {
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
     if (!shift) {
       if (custom_blend_) {
-        return ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, ctx_.suites.iterate,
-                                     ctx_.suites.transform, ctx_.suites.world, ctx_.suites.fill,
-                                     in_data_, ctx_.format, stamp, size, canvas, dst);
+        return ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, ctx_.format,
+                                     stamp, size, canvas, dst);
       }
       return transfer(stamp_rect, stamp, ctx_.stamp.composite, dst.left, dst.top, canvas);
     }
@@ -436,8 +407,7 @@ class PointPainter {
       stamp_rect.right += 1;
       stamp_rect.bottom += 1;
       if (custom_blend_) {
-        err = ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, ctx_.suites.iterate, ctx_.suites.transform,
-                                    ctx_.suites.world, ctx_.suites.fill, in_data_, ctx_.format,
+        err = ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, ctx_.format,
                                     aa.get(), size + 1, canvas, dst);
       } else {
         err = transfer(stamp_rect, aa.get(), ctx_.stamp.composite, dst.left, dst.top, canvas);

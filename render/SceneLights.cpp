@@ -6,6 +6,7 @@
 
 #include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
+#include "render/ControlLayer.h"
 #include "render/RenderContext.h"
 
 namespace mf {
@@ -25,7 +26,7 @@ bool BeginsWith(const char* name, const char* prefix) {
 // (no falloff), never as an out-of-range integer.
 A_long FalloffType(double popup) {
   if (!(popup >= 1.0 && popup <= 3.0)) return kFalloffNone;
-  return (A_long)std::lround(popup) - 1;
+  return static_cast<A_long>(std::lround(popup)) - 1;
 }
 
 struct CompSuites {
@@ -95,67 +96,46 @@ PF_Err FillLight(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH la
 
   double v = 0;
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_INTENSITY, &v)))
-    r->intensity = (float)(v / 100.0);
+    r->intensity = static_cast<float>(v / 100.0);
   if (!err) {
     AEGP_StreamVal color;
     std::memset(&color, 0, sizeof(color));
     err = s.stream->AEGP_GetLayerStreamValue(layer, AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime,
                                              &in.comp_time, false, &color, nullptr);
     if (!err)
-      r->color = ColorF{(float)color.color.alphaF, (float)color.color.redF,
-                        (float)color.color.greenF, (float)color.color.blueF};
+      r->color =
+          ColorF{static_cast<float>(color.color.alphaF), static_cast<float>(color.color.redF),
+                 static_cast<float>(color.color.greenF), static_cast<float>(color.color.blueF)};
   }
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CONE_ANGLE, &v)))
-    r->cone_angle = (float)v;
+    r->cone_angle = static_cast<float>(v);
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CONE_FEATHER, &v)))
-    r->cone_feather = (float)v;
+    r->cone_feather = static_cast<float>(v);
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CASTS_SHADOWS, &v)))
     r->casts_shadows = v > 0;
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_SHADOW_DARKNESS, &v)))
-    r->shadow_darkness = (float)v;
+    r->shadow_darkness = static_cast<float>(v);
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_SHADOW_DIFFUSION, &v)))
-    r->shadow_diffusion = (float)v;
+    r->shadow_diffusion = static_cast<float>(v);
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_TYPE, &v)))
     r->falloff_type = FalloffType(v);
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_START, &v)))
-    r->falloff_radius = (float)v;
+    r->falloff_radius = static_cast<float>(v);
   if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, &v)))
-    r->falloff_distance = (float)v;
+    r->falloff_distance = static_cast<float>(v);
   if (!err && r->is_alpha_light && in.alpha_lights) switches->alpha_lighting = true;
   return err;
 }
 
 // The image-based light's record, found through the effect's own IBL_LAYER stream. A layer that
 // cannot be found leaves the record as allocated: no role, so it lights nothing.
-PF_Err FillImageBasedLight(SuiteHandler& suites, const CompSuites& s, const SceneLightInputs& in,
-                           LightRecord* r) {
-  const auto* pf_interface =
-      suites.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
-  const auto* effect_suite =
-      suites.get<AEGP_EffectSuite2>(kAEGPEffectSuite, kAEGPEffectSuiteVersion2);
-
-  AEGP_EffectRefH effect = nullptr;
-  AEGP_StreamRefH stream = nullptr;
-  AEGP_StreamValue value;
-  std::memset(&value, 0, sizeof(value));
-  bool have_value = false;
-
-  PF_Err err =
-      pf_interface->AEGP_GetNewEffectForEffect(in.plugin_id, in.in_data->effect_ref, &effect);
-  if (!err)
-    err = s.stream->AEGP_GetNewEffectStreamByIndex(in.plugin_id, effect, IBL_LAYER, &stream);
-  if (!err) {
-    err = s.stream->AEGP_GetNewStreamValue(in.plugin_id, stream, AEGP_LTimeMode_LayerTime,
-                                           &in.comp_time, true, &value);
-    have_value = !err;
-  }
-  if (!err && value.val.layer_id != 0) {
-    AEGP_LayerH layer = nullptr;
-    err = s.layer->AEGP_GetLayerFromLayerID(in.comp, value.val.layer_id, &layer);
-    if (!err && layer) {
-      char name[AEGP_MAX_LAYER_NAME_SIZE + 1] = {};
-      err = s.layer->AEGP_GetLayerName(layer, name, nullptr);
-      if (!err) {
+PF_Err FillImageBasedLight(SuiteHandler& suites, const SceneLightInputs& in, LightRecord* r) {
+  const EffectPlace place{in.in_data, in.plugin_id, in.comp, in.comp_time};
+  return WithControlLayer(
+      suites, place, IBL_LAYER, [&](const AEGP_LayerSuite5* layers, AEGP_LayerH layer) -> PF_Err {
+        char name[AEGP_MAX_LAYER_NAME_SIZE + 1] = {};
+        const PF_Err err = layers->AEGP_GetLayerName(layer, name, nullptr);
+        if (err) return err;
         name[AEGP_MAX_LAYER_NAME_SIZE] = '\0';
         const LightRoles roles = ClassifyLightName(name, "", in.diffuse_prefix, in.specular_prefix);
         r->is_alpha_light = false;
@@ -163,24 +143,8 @@ PF_Err FillImageBasedLight(SuiteHandler& suites, const CompSuites& s, const Scen
         r->is_specular_light = roles.specular;
         r->is_image_based = true;
         r->environment = in.ibl_world;
-      }
-    }
-  }
-  if (!err) err = PF_ABORT(in.in_data);
-
-  if (have_value) {
-    const PF_Err e = s.stream->AEGP_DisposeStreamValue(&value);
-    if (!err) err = e;
-  }
-  if (stream) {
-    const PF_Err e = s.stream->AEGP_DisposeStream(stream);
-    if (!err) err = e;
-  }
-  if (effect) {
-    const PF_Err e = effect_suite->AEGP_DisposeEffect(effect);
-    if (!err) err = e;
-  }
-  return err;
+        return PF_Err_NONE;
+      });
 }
 
 }  // namespace
@@ -223,7 +187,8 @@ PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, Ligh
   const A_long records = comp_lights + (in.ibl_world ? 1 : 0);
   if (records == 0) return PF_Err_NONE;
 
-  auto* array = static_cast<LightRecord*>(std::calloc((size_t)records, sizeof(LightRecord)));
+  auto* array =
+      static_cast<LightRecord*>(std::calloc(static_cast<size_t>(records), sizeof(LightRecord)));
   if (!array) return PF_Err_OUT_OF_MEMORY;
   for (A_long r = 0; r < records; ++r) array[r].layer_index = -1;
   *list = LightList{true, records, array};
@@ -239,7 +204,7 @@ PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, Ligh
 
   if (!err && in.ibl_world) {
     switches->ibl_on = true;
-    err = FillImageBasedLight(suites, s, in, &array[comp_lights]);
+    err = FillImageBasedLight(suites, in, &array[comp_lights]);
   }
   return err;
 }

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "AE_EffectSuites.h"
+#include "support/HostResources.h"
 #include "support/SuiteHandler.h"
 #include "params/ParamTable.h"
 #include "render/PreRenderData.h"
@@ -74,13 +75,11 @@ PF_Err ReadControls(PF_InData* in_data, ControlValues* values) {
   for (int k = 0; k < count && !err; ++k) {
     const int index = order[k];
     if (!IsValueControl(index)) continue;
-    PF_ParamDef def;
-    std::memset(&def, 0, sizeof(def));
-    err = in_data->inter.checkout_param(in_data->effect_ref, index, in_data->current_time,
-                                        in_data->time_step, in_data->time_scale, &def);
+    ParamCheckout control(in_data);
+    err = control.checkout(index, in_data->current_time, in_data->time_step, in_data->time_scale);
     if (err) break;
-    TakeValue(index, def, values);
-    err = in_data->inter.checkin_param(in_data->effect_ref, &def);
+    TakeValue(index, control.def(), values);
+    err = control.release();
   }
   return err;
 }
@@ -122,13 +121,16 @@ ColorF ToColor(const PF_Pixel& p) {
   return ColorF{1.0f, p.red / 255.0f, p.green / 255.0f, p.blue / 255.0f};
 }
 
-void FillControls(const ControlValues& c, PreRenderData* r) {
-  const double* v = c.value;
 #define MF_BOOL(ID) r->ID = v[ID] > 0
 #define MF_INT(ID) r->ID = ClampToInt<int32_t>(v[ID])
 #define MF_FLOAT(ID) r->ID = ToFloat(v[ID])
 #define MF_PERCENT(ID) r->ID = ToFloat(v[ID] / 100.0)
 #define MF_ANGLE(ID) r->ID = Radians(v[ID])
+
+// The render mode, lights, alpha, falloff, image-based light, reflection, grid and
+// position and normal adjustments.
+void FillModeAndPassControls(const ControlValues& c, PreRenderData* r) {
+  const double* v = c.value;
   MF_INT(RENDER_MODE);
   MF_BOOL(RELATIVE_CAMERA);
   MF_BOOL(DIFFUSE_LIGHTS);
@@ -186,6 +188,11 @@ void FillControls(const ControlValues& c, PreRenderData* r) {
   MF_FLOAT(REMAP_Y_MAX);
   MF_FLOAT(REMAP_Z_MIN);
   MF_FLOAT(REMAP_Z_MAX);
+}
+
+// Specular, displacement and scatter.
+void FillSurfaceControls(const ControlValues& c, PreRenderData* r) {
+  const double* v = c.value;
   MF_BOOL(SPECULAR_USE_NORMAL);
   MF_INT(SPECULAR_MATTE_MAP);
   MF_FLOAT(SPECULAR_INTENSITY);
@@ -209,6 +216,11 @@ void FillControls(const ControlValues& c, PreRenderData* r) {
   MF_FLOAT(SCATTER_Y);
   MF_FLOAT(SCATTER_Z);
   r->SCATTER_RANDOM_SEED = ClampToInt<int16_t>(v[SCATTER_RANDOM_SEED] + 0.5);
+}
+
+// Offsets, sampling, the point stamps, texture and cameras.
+void FillPointControls(const ControlValues& c, PreRenderData* r) {
+  const double* v = c.value;
   MF_FLOAT(ANCHOR_X);
   MF_FLOAT(ANCHOR_Y);
   MF_FLOAT(ANCHOR_Z);
@@ -251,12 +263,19 @@ void FillControls(const ControlValues& c, PreRenderData* r) {
   MF_ANGLE(CAMERA_ROTATION_Y);
   MF_ANGLE(CAMERA_ROTATION_Z);
   r->CAMERA_ZOOM = v[CAMERA_ZOOM];
+}
+
+void FillControls(const ControlValues& c, PreRenderData* r) {
+  FillModeAndPassControls(c, r);
+  FillSurfaceControls(c, r);
+  FillPointControls(c, r);
+}
+
 #undef MF_BOOL
 #undef MF_INT
 #undef MF_FLOAT
 #undef MF_PERCENT
 #undef MF_ANGLE
-}
 
 // The host's downsample ratio turned upside down. A ratio the host could not mean (a zero or
 // negative numerator, which would divide by zero or wrap) counts as full resolution, and the

@@ -320,8 +320,13 @@ class SmartRenderCall {
       const A_long g = p.GRID_SIZE;
       const A_long n = p.GRID_SUBDIVIDE < 1 ? 1 : p.GRID_SUBDIVIDE;
       const Vec3 o{p.GRID_POSITION_X, p.GRID_POSITION_Y, p.GRID_POSITION_Z};
-      const GridView view{g, p.input_origin_x, p.input_origin_y, (A_long)p.downsample_factor_x,
-                          (A_long)p.downsample_factor_y};
+      const GridView view{g,
+                          p.input_origin_x,
+                          p.input_origin_y,
+                          static_cast<A_long>(p.downsample_factor_x),
+                          static_cast<A_long>(p.downsample_factor_y),
+                          2};
+      const GridCamera camera{ctx_.camera.matrix, ctx_.camera.orthographic, ctx_.camera.zoom};
       const GridSuites suites{ctx_.suites.world, ctx_.suites.fill, ctx_.suites.transform};
       const float gf = (float)g;
       auto line = [&](int k) { return -gf + 2.0f * gf * (float)k / (float)n; };
@@ -332,8 +337,7 @@ class SmartRenderCall {
           Vec3 b = pass == 0 ? Vec3{gf, 0.0f, t} : Vec3{t, 0.0f, gf};
           a = a + o;
           b = b + o;
-          err_ = DrawGridSegment(in_, view, a, b, ctx_.camera.matrix, ctx_.camera.orthographic,
-                                 ctx_.camera.zoom, 2, ctx_.output, suites, ctx_.format);
+          err_ = DrawGridSegment(in_, view, a, b, camera, ctx_.output, suites, ctx_.format);
         }
       }
       if (!err_) err_ = abortCheck();

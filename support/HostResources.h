@@ -48,6 +48,33 @@ using DrawingImage =
 using MemoryBlock =
     SuiteObject<AEGP_MemorySuite1, AEGP_MemHandle, &AEGP_MemorySuite1::AEGP_FreeMemHandle>;
 
+// A stream's value at the layer's own time, before expressions, as the stream suite hands it out.
+class StreamValue {
+ public:
+  explicit StreamValue(const AEGP_StreamSuite2* suite) : suite_(suite) {}
+  ~StreamValue() { release(); }
+  StreamValue(const StreamValue&) = delete;
+  StreamValue& operator=(const StreamValue&) = delete;
+
+  PF_Err fetch(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, const A_Time* time) {
+    const PF_Err err = suite_->AEGP_GetNewStreamValue(plugin_id, stream, AEGP_LTimeMode_LayerTime,
+                                                      time, true, &value_);
+    held_ = !err;
+    return err;
+  }
+  const AEGP_StreamValue& get() const { return value_; }
+  PF_Err release() {
+    if (!held_) return PF_Err_NONE;
+    held_ = false;
+    return suite_->AEGP_DisposeStreamValue(&value_);
+  }
+
+ private:
+  const AEGP_StreamSuite2* suite_;
+  AEGP_StreamValue value_{};
+  bool held_ = false;
+};
+
 // A memory block locked for as long as this lives.
 class MemoryLock {
  public:

@@ -155,8 +155,8 @@ struct HostImage {
   }
   PF_Err Blend(A_long mode, PF_PixelFormat format, PF_EffectWorld& stamp, A_long side,
                PF_EffectWorld& target, PF_Rect d) {
-    return ApplyCustomPixelBlend(mode, iterate, transform, world, fill, &in, format, &stamp, side,
-                                 &target, d);
+    return ApplyCustomPixelBlend(mode, BlendSuites{iterate, transform, world, fill}, &in, format,
+                                 &stamp, side, &target, d);
   }
 
   host::SuiteRegistry registry;

@@ -183,12 +183,12 @@ Matrix4 CameraAtOrigin() {
 TEST(DrawGridSegment, ProjectsThroughTheCamera) {
   HostImage h;
   Image<PF_Pixel8> img(40, 40);
-  const GridView view{8, 0, 0, 1, 1};  // near plane at 1
+  const GridView view{8, 0, 0, 1, 1, 1};  // near plane at 1
   // Zoom 100 at depth 100: x and y unchanged, then + 20 (half of 40).
   // (−10, 0) → (10, 20), (10, 5) → (30, 25): m = 0.25, c = 17.5.
   Vec3 a{-10, 0, 100}, b{10, 5, 100};
-  ASSERT_EQ(DrawGridSegment(&h.in, view, a, b, CameraAtOrigin(), false, 100.0, 1, &img.world,
-                            h.suites, PF_PixelFormat_ARGB32),
+  ASSERT_EQ(DrawGridSegment(&h.in, view, a, b, GridCamera{CameraAtOrigin(), false, 100.0},
+                            &img.world, h.suites, PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   EXPECT_EQ(img.Marked().size(), 20u);
   EXPECT_NE(img.at(10, 20).alpha, 0);
@@ -201,8 +201,9 @@ TEST(DrawGridSegment, ProjectsThroughTheCamera) {
   // x = (−10 + 20) ÷ 2 − 5 = 0 and (10 + 20) ÷ 2 − 5 = 10; y = (0 + 20) ÷ 2 = 10.
   Image<PF_Pixel8> ortho(40, 40);
   Vec3 c{-10, 0, 5}, d{10, 0, 5};
-  ASSERT_EQ(DrawGridSegment(&h.in, GridView{8, 5, 0, 2, 2}, c, d, CameraAtOrigin(), true, 100.0, 1,
-                            &ortho.world, h.suites, PF_PixelFormat_ARGB32),
+  ASSERT_EQ(DrawGridSegment(&h.in, GridView{8, 5, 0, 2, 2, 1}, c, d,
+                            GridCamera{CameraAtOrigin(), true, 100.0}, &ortho.world, h.suites,
+                            PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   Marks want;
   for (A_long x = 0; x < 10; ++x) want.emplace_back(x, 10);
@@ -211,19 +212,19 @@ TEST(DrawGridSegment, ProjectsThroughTheCamera) {
 
 TEST(DrawGridSegment, NearPlaneSkipsOrCuts) {
   HostImage h;
-  const GridView view{8, 0, 0, 1, 1};
+  const GridView view{8, 0, 0, 1, 1, 1};
   Image<PF_Pixel8> img(40, 40);
   const int made = h.faults().calls("pf.PF_NewWorld");
   Vec3 a{-5, 0, 0.5f}, b{5, 0, 0.9f};  // both nearer than 1
-  EXPECT_EQ(DrawGridSegment(&h.in, view, a, b, CameraAtOrigin(), false, 10.0, 1, &img.world,
-                            h.suites, PF_PixelFormat_ARGB32),
+  EXPECT_EQ(DrawGridSegment(&h.in, view, a, b, GridCamera{CameraAtOrigin(), false, 10.0},
+                            &img.world, h.suites, PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made);
   // (−20, 0, 0) to (20, 0, 2): cut at z = 1, halfway, at (0, 0, 1); zoom 10 puts it at x = 20
   // and the far end at 20 × 10 ÷ 2 + 20 = 120. Uncut, the near end would divide by 0.
   Vec3 c{-20, 0, 0}, e{20, 0, 2};
-  EXPECT_EQ(DrawGridSegment(&h.in, view, c, e, CameraAtOrigin(), false, 10.0, 1, &img.world,
-                            h.suites, PF_PixelFormat_ARGB32),
+  EXPECT_EQ(DrawGridSegment(&h.in, view, c, e, GridCamera{CameraAtOrigin(), false, 10.0},
+                            &img.world, h.suites, PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   Marks want;
   for (A_long x = 20; x < 40; ++x) want.emplace_back(x, 20);
@@ -232,13 +233,13 @@ TEST(DrawGridSegment, NearPlaneSkipsOrCuts) {
 
 TEST(DrawGridSegment, FarEndsAreClippedNotWrappedAndNonFiniteEndsDrawNothing) {
   HostImage h;
-  const GridView view{8, 0, 0, 1, 1};
+  const GridView view{8, 0, 0, 1, 1, 1};
   // The far end lands at x = 100020, beyond 16 bits: taken modulo 2^16 it would read −31052 and
   // the line would run left from (20, 20). Clipped, it runs right to the image's edge.
   Image<PF_Pixel8> img(40, 40);
   Vec3 a{0, 0, 100}, b{100000, 0, 100};
-  ASSERT_EQ(DrawGridSegment(&h.in, view, a, b, CameraAtOrigin(), false, 100.0, 1, &img.world,
-                            h.suites, PF_PixelFormat_ARGB32),
+  ASSERT_EQ(DrawGridSegment(&h.in, view, a, b, GridCamera{CameraAtOrigin(), false, 100.0},
+                            &img.world, h.suites, PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   Marks want;
   for (A_long x = 20; x < 40; ++x) want.emplace_back(x, 20);
@@ -247,8 +248,8 @@ TEST(DrawGridSegment, FarEndsAreClippedNotWrappedAndNonFiniteEndsDrawNothing) {
   // stays on row 20 (the line passes (20, 20)).
   Image<PF_Pixel8> across(40, 40);
   Vec3 c{-1e6f, -1e4f, 100}, d{1e6f, 1e4f, 100};
-  ASSERT_EQ(DrawGridSegment(&h.in, view, c, d, CameraAtOrigin(), false, 100.0, 1, &across.world,
-                            h.suites, PF_PixelFormat_ARGB32),
+  ASSERT_EQ(DrawGridSegment(&h.in, view, c, d, GridCamera{CameraAtOrigin(), false, 100.0},
+                            &across.world, h.suites, PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   EXPECT_EQ(across.Marked().size(), 40u);
   EXPECT_NE(across.at(0, 19).alpha + across.at(0, 20).alpha, 0);
@@ -261,14 +262,15 @@ TEST(DrawGridSegment, FarEndsAreClippedNotWrappedAndNonFiniteEndsDrawNothing) {
   for (auto [p, q] : {std::pair<Vec3, Vec3>{{nan, 0, 100}, {10, 0, 100}},
                       std::pair<Vec3, Vec3>{{0, 0, 100}, {inf, 0, 100}},
                       std::pair<Vec3, Vec3>{{0, 0, nan}, {10, 0, 100}}}) {
-    EXPECT_EQ(DrawGridSegment(&h.in, view, p, q, CameraAtOrigin(), false, 100.0, 1, &none.world,
-                              h.suites, PF_PixelFormat_ARGB32),
+    EXPECT_EQ(DrawGridSegment(&h.in, view, p, q, GridCamera{CameraAtOrigin(), false, 100.0},
+                              &none.world, h.suites, PF_PixelFormat_ARGB32),
               PF_Err_NONE);
   }
   // A zero downsample factor puts every end at infinity.
   Vec3 p{-10, 0, 100}, q{10, 0, 100};
-  EXPECT_EQ(DrawGridSegment(&h.in, GridView{8, 0, 0, 0, 1}, p, q, CameraAtOrigin(), false, 100.0, 1,
-                            &none.world, h.suites, PF_PixelFormat_ARGB32),
+  EXPECT_EQ(DrawGridSegment(&h.in, GridView{8, 0, 0, 0, 1, 1}, p, q,
+                            GridCamera{CameraAtOrigin(), false, 100.0}, &none.world, h.suites,
+                            PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   EXPECT_TRUE(none.Marked().empty());
   EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made);

@@ -36,13 +36,23 @@ PositionDecodeSettings Xyz() {
   return s;
 }
 
+// Decodes with the walk's scales and reference camera set as given.
+bool DecodeScaled(PositionDecodeSettings s, A_long x, A_long y, void* base, PF_PixelFormat format,
+                  A_long rowbytes, float x_scale, float y_scale, Vec3 ref, Vec3* placed,
+                  Vec3* scattered) {
+  s.x_scale = x_scale;
+  s.y_scale = y_scale;
+  s.reference_camera = ref;
+  return DecodePositionSample(s, x, y, base, format, rowbytes, placed, scattered);
+}
+
 // Decodes pixel (1, 2) of a float world holding (a, r, g, b).
 bool DecodeFloat(const PositionDecodeSettings& s, PF_PixelFloat px, Vec3* placed, Vec3* scattered,
                  A_long x = 1, A_long y = 2, Vec3 ref = {0, 0, 0}) {
   World<PF_PixelFloat> w;
   w.At(x, y) = px;
-  return DecodePositionSample(s, x, y, w.Base(), w.kFormat, w.kRowbytes, 1.0f, 1.0f, ref, placed,
-                              scattered);
+  return DecodeScaled(s, x, y, w.Base(), w.kFormat, w.kRowbytes, 1.0f, 1.0f, ref, placed,
+                      scattered);
 }
 
 void ExpectVec(Vec3 a, Vec3 e, float tol = 1e-6f) {
@@ -95,20 +105,20 @@ TEST(DecodePosition, PresenceFollowsAlphaAtEveryDepth) {
 
   World<PF_Pixel8> w8;
   w8.At(3, 3) = {0, 255, 255, 255};
-  EXPECT_FALSE(DecodePositionSample(s, 3, 3, w8.Base(), w8.kFormat, w8.kRowbytes, 1, 1, {}, &placed,
-                                    &scattered));
+  EXPECT_FALSE(
+      DecodeScaled(s, 3, 3, w8.Base(), w8.kFormat, w8.kRowbytes, 1, 1, {}, &placed, &scattered));
   w8.At(3, 3) = {1, 255, 51, 0};
-  EXPECT_TRUE(DecodePositionSample(s, 3, 3, w8.Base(), w8.kFormat, w8.kRowbytes, 1, 1, {}, &placed,
-                                   &scattered));
+  EXPECT_TRUE(
+      DecodeScaled(s, 3, 3, w8.Base(), w8.kFormat, w8.kRowbytes, 1, 1, {}, &placed, &scattered));
   ExpectVec(placed, {1.0f, 0.2f, 0.0f});
 
   World<PF_Pixel16> w16;
   w16.At(0, 1) = {5, 32768, 16384, 8192};
-  EXPECT_TRUE(DecodePositionSample(s, 0, 1, w16.Base(), w16.kFormat, w16.kRowbytes, 1, 1, {},
-                                   &placed, &scattered));
+  EXPECT_TRUE(
+      DecodeScaled(s, 0, 1, w16.Base(), w16.kFormat, w16.kRowbytes, 1, 1, {}, &placed, &scattered));
   ExpectVec(placed, {1.0f, 0.5f, 0.25f}, 0);
-  EXPECT_FALSE(DecodePositionSample(s, 0, 1, w16.Base(), PF_PixelFormat_INVALID, w16.kRowbytes, 1,
-                                    1, {}, &placed, &scattered));
+  EXPECT_FALSE(DecodeScaled(s, 0, 1, w16.Base(), PF_PixelFormat_INVALID, w16.kRowbytes, 1, 1, {},
+                            &placed, &scattered));
 }
 
 TEST(DecodePosition, PermutationsApplySignAndGainPerAxis) {
@@ -155,8 +165,7 @@ TEST(DecodePosition, DepthModesTakePositionFromPixelGrid) {
   w.At(2, 3) = {1, 3, 6, 9};
   // Luminance Z with Y inverted: X = 2·2·0.5 = 2, Y = -(3·2·0.25) = -1.5, Z = (3+6+9)/3 = 6.
   s.map_rgb_to = kMapLuminanceZ;
-  ASSERT_TRUE(
-      DecodePositionSample(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 0.5f, 0.25f, {}, &p, &q));
+  ASSERT_TRUE(DecodeScaled(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 0.5f, 0.25f, {}, &p, &q));
   ExpectVec(p, {2, -1.5f, 6}, 0);
   const struct {
     A_long mode;
@@ -164,15 +173,13 @@ TEST(DecodePosition, DepthModesTakePositionFromPixelGrid) {
   } channels[] = {{kMapRedZ, 3}, {kMapGreenZ, 6}, {kMapBlueZ, 9}};
   for (const auto& c : channels) {
     s.map_rgb_to = c.mode;
-    ASSERT_TRUE(
-        DecodePositionSample(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 0.5f, 0.25f, {}, &p, &q));
+    ASSERT_TRUE(DecodeScaled(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 0.5f, 0.25f, {}, &p, &q));
     ExpectVec(p, {2, -1.5f, c.z}, 0);
   }
   // Separators and entries outside the menu behave like empty samples.
   for (A_long mode : {0, 7, 12, 17}) {
     s.map_rgb_to = mode;
-    EXPECT_FALSE(DecodePositionSample(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 1, 1, {}, &p, &q))
-        << mode;
+    EXPECT_FALSE(DecodeScaled(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 1, 1, {}, &p, &q)) << mode;
   }
 }
 
@@ -186,21 +193,21 @@ TEST(DecodePosition, ProjectedModesSpreadAboutReferenceCamera) {
   std::vector<PF_PixelFloat> wide(32 * 32, PF_PixelFloat{});
   wide[20 * 32 + 10] = {1, 50, 0, 0};
   const A_long rb = 32 * sizeof(PF_PixelFloat);
-  ASSERT_TRUE(DecodePositionSample(s, 10, 20, wide.data(), PF_PixelFormat_ARGB128, rb, 1, 1,
-                                   {5, 5, -100}, &p, &q));
+  ASSERT_TRUE(
+      DecodeScaled(s, 10, 20, wide.data(), PF_PixelFormat_ARGB128, rb, 1, 1, {5, 5, -100}, &p, &q));
   ExpectVec(p, {12.5f, 27.5f, 50}, 1e-5f);
 
   // Curved: pixel (3, 1) with x and y scaled by 10 → (30, 40); camera at the origin, d = 50,
   // offset = +1·100·(50 - 100)/50 = -100, Z = 50 - 100 = -50, k = 0.5 → X = 15, Y = 20.
   s.curved_projection = true;
   wide[1 * 32 + 3] = {1, 50, 0, 0};
-  ASSERT_TRUE(DecodePositionSample(s, 3, 1, wide.data(), PF_PixelFormat_ARGB128, rb, 10, 40,
-                                   {0, 0, 0}, &p, &q));
+  ASSERT_TRUE(
+      DecodeScaled(s, 3, 1, wide.data(), PF_PixelFormat_ARGB128, rb, 10, 40, {0, 0, 0}, &p, &q));
   ExpectVec(p, {15, 20, -50}, 1e-5f);
   // A camera at negative z flips the offset's sign. z = -1e-30 keeps d at 50: offset = +100,
   // Z = 150, k = 2.5 → X = 75, Y = 100.
-  ASSERT_TRUE(DecodePositionSample(s, 3, 1, wide.data(), PF_PixelFormat_ARGB128, rb, 10, 40,
-                                   {0, 0, -1e-30f}, &p, &q));
+  ASSERT_TRUE(DecodeScaled(s, 3, 1, wide.data(), PF_PixelFormat_ARGB128, rb, 10, 40,
+                           {0, 0, -1e-30f}, &p, &q));
   ExpectVec(p, {75, 100, 150}, 1e-4f);
 }
 

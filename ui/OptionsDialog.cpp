@@ -141,17 +141,18 @@ PF_Err OptionsDialogApply(HWND dialog) {
     SuiteHandler suites(g_basic_suite);
     AlertPreferences prefs(suites);
     bool exists[kAlertCount];
-    for (int i = 0; i < kAlertCount; ++i) exists[i] = prefs.exists(SwitchOf(Alert(i)).key);
+    for (int i = 0; i < kAlertCount; ++i)
+      exists[i] = prefs.exists(SwitchOf(static_cast<Alert>(i)).key);
 
     if (IsDlgButtonChecked(dialog, IDC_RESET_ALERTS)) {
       for (int i = 0; i < kAlertCount; ++i) {
-        *SwitchOf(Alert(i)).suppressed = false;
-        if (exists[i]) prefs.remove(SwitchOf(Alert(i)).key);
+        *SwitchOf(static_cast<Alert>(i)).suppressed = false;
+        if (exists[i]) prefs.remove(SwitchOf(static_cast<Alert>(i)).key);
       }
     } else if (IsDlgButtonChecked(dialog, IDC_DISABLE_ALERTS)) {
       for (int i = 0; i < kAlertCount; ++i) {
-        *SwitchOf(Alert(i)).suppressed = true;
-        prefs.store(SwitchOf(Alert(i)).key);
+        *SwitchOf(static_cast<Alert>(i)).suppressed = true;
+        prefs.store(SwitchOf(static_cast<Alert>(i)).key);
       }
     }
 
