@@ -59,24 +59,35 @@ PF_Err Average(void* refcon, A_long x, A_long y, const Pixel* in, Pixel* out) {
   return PF_Err_NONE;
 }
 
-template <typename Pixel, typename Fn, typename Suite>
-PF_Err BlendStamp(Fn fn, const Suite* iterate, const PF_FillMatteSuite2* fill_suite,
-                  PF_InData* in_data, PF_EffectWorld* stamp, A_long stamp_side, BlendContext* ctx,
-                  PF_EffectWorld* temp) {
+template <typename Pixel>
+using IterateFn = PF_Err (*)(void*, A_long, A_long, Pixel*, Pixel*);
+
+template <typename Pixel, AlphaRule rule>
+PF_Err AverageCallback(void* refcon, A_long x, A_long y, Pixel* in, Pixel* out) {
+  return Average<Pixel, rule>(refcon, x, y, in, out);
+}
+
+// The averaging callback of a PIXEL_BLEND_MODE value at a depth.
+template <typename Pixel>
+IterateFn<Pixel> AverageCallbackFor(A_long mode) {
+  if (mode == kPixelBlendAverageAddAlpha) return AverageCallback<Pixel, AlphaRule::kAddSaturated>;
+  if (mode == kPixelBlendMaxAverageAlpha) return AverageCallback<Pixel, AlphaRule::kMax>;
+  return AverageCallback<Pixel, AlphaRule::kOver>;
+}
+
+template <typename Pixel>
+PF_Err BlendStamp(A_long mode, const BlendSuites& suites, PF_InData* in_data, PF_EffectWorld* stamp,
+                  A_long stamp_side, BlendContext* ctx, PF_EffectWorld* temp) {
+  const IterateFn<Pixel> fn = AverageCallbackFor<Pixel>(mode);
   if (stamp_side < 2) {
     // One pixel: blend it once and fill, which is cheaper than an iteration.
     Pixel px = *PixelAt<Pixel>(*stamp, 0, 0);
     fn(ctx, 0, 0, &px, &px);
     PF_Rect all{0, 0, temp->width, temp->height};
-    if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
-      return fill_suite->fill(in_data->effect_ref, &px, &all, temp);
-    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-      return fill_suite->fill16(in_data->effect_ref, &px, &all, temp);
-    } else {
-      return fill_suite->fill_float(in_data->effect_ref, &px, &all, temp);
-    }
+    return FillPixel(suites.fill, in_data->effect_ref, px, &all, temp);
   }
-  return iterate->iterate(in_data, 0, stamp->height, stamp, nullptr, ctx, fn, temp);
+  return IterateSuiteOf<Pixel>(suites.iterate)
+      ->iterate(in_data, 0, stamp->height, stamp, nullptr, ctx, fn, temp);
 }
 
 }  // namespace
@@ -114,11 +125,8 @@ PF_Err MaxAverageAlphaBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in,
 PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data,
                              PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
                              PF_EffectWorld* target, const PF_Rect& dst_rect) {
-  const IterateSuites& iterate = suites.iterate;
   const PF_WorldTransformSuite1* transform = suites.transform;
-  const PF_FillMatteSuite2* fill_suite = suites.fill;
-  PixelDepth depth;
-  if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!IsKnownPixelFormat(format)) return PF_Err_BAD_CALLBACK_PARAM;
 
   OwnedWorld temp_world(suites.world, in_data->effect_ref);
   PF_Err err = temp_world.make(stamp->width, stamp->height, format);
@@ -126,32 +134,10 @@ PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* 
   PF_EffectWorld& temp = *temp_world.get();
 
   BlendContext ctx{target, dst_rect.left, dst_rect.top, dst_rect.right, dst_rect.bottom};
-  switch (depth) {
-    case PixelDepth::k8: {
-      PF_IteratePixel8Func fn = mode == kPixelBlendAverageAddAlpha   ? AverageAddAlphaBlend8
-                                : mode == kPixelBlendMaxAverageAlpha ? MaxAverageAlphaBlend8
-                                                                     : AverageBlend8;
-      err = BlendStamp<PF_Pixel8>(fn, iterate.iterate8, fill_suite, in_data, stamp, stamp_side,
-                                  &ctx, &temp);
-      break;
-    }
-    case PixelDepth::k16: {
-      PF_IteratePixel16Func fn = mode == kPixelBlendAverageAddAlpha   ? AverageAddAlphaBlend16
-                                 : mode == kPixelBlendMaxAverageAlpha ? MaxAverageAlphaBlend16
-                                                                      : AverageBlend16;
-      err = BlendStamp<PF_Pixel16>(fn, iterate.iterate16, fill_suite, in_data, stamp, stamp_side,
-                                   &ctx, &temp);
-      break;
-    }
-    case PixelDepth::kFloat: {
-      PF_IteratePixelFloatFunc fn = mode == kPixelBlendAverageAddAlpha   ? AverageAddAlphaBlendFloat
-                                    : mode == kPixelBlendMaxAverageAlpha ? MaxAverageAlphaBlendFloat
-                                                                         : AverageBlendFloat;
-      err = BlendStamp<PF_PixelFloat>(fn, iterate.iterate_float, fill_suite, in_data, stamp,
-                                      stamp_side, &ctx, &temp);
-      break;
-    }
-  }
+  DispatchPixelFormat(format, [&](auto tag) {
+    using Pixel = typename decltype(tag)::type;
+    err = BlendStamp<Pixel>(mode, suites, in_data, stamp, stamp_side, &ctx, &temp);
+  });
 
   if (!err) {
     PF_Rect src_r{0, 0, temp.width, temp.height};

@@ -5,6 +5,7 @@
 #include "AE_Effect.h"
 #include "AE_WorldSuites.h"
 #include "params/MenuValues.h"
+#include "raster/PixelServices.h"
 
 namespace mf {
 
@@ -29,13 +30,6 @@ PF_Err MaxAverageAlphaBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF
 PF_Err MaxAverageAlphaBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
 PF_Err MaxAverageAlphaBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
                                  PF_PixelFloat* out);
-
-// The host's three iterate suites, one per depth.
-struct IterateSuites {
-  const PF_Iterate8Suite1* iterate8;
-  const PF_iterate16Suite1* iterate16;
-  const PF_iterateFloatSuite1* iterate_float;
-};
 
 // The image services a stamp's blend uses.
 struct BlendSuites {

@@ -6,6 +6,7 @@
 
 #include "AE_EffectCB.h"
 #include "raster/PixelFormat.h"
+#include "raster/PixelServices.h"
 #include "support/HostError.h"
 #include "support/HostResources.h"
 
@@ -14,32 +15,23 @@ namespace {
 
 enum class Slope { kShallow, kSteep };
 
+// Half-transparent blue for a shallow line, opaque blue for a steep one.
 PF_Err FillStamp(PF_InData* in_data, const PF_FillMatteSuite2* fill, PF_PixelFormat format,
                  Slope slope, PF_EffectWorld* world) {
-  const bool shallow = slope == Slope::kShallow;
-  switch (format) {
-    case PF_PixelFormat_ARGB32: {
-      const PF_Pixel8 c{static_cast<A_u_char>(shallow ? 127 : 255), 0, 0, 255};
-      return fill->fill(in_data->effect_ref, &c, nullptr, world);
-    }
-    case PF_PixelFormat_ARGB64: {
-      const PF_Pixel16 c{static_cast<A_u_short>(shallow ? 16384 : 32768), 0, 0, 32768};
-      return fill->fill16(in_data->effect_ref, &c, nullptr, world);
-    }
-    case PF_PixelFormat_ARGB128: {
-      const PF_PixelFloat c{shallow ? 0.5f : 1.0f, 0.0f, 0.0f, 1.0f};
-      return fill->fill_float(in_data->effect_ref, &c, nullptr, world);
-    }
-    default:
-      return PF_Err_BAD_CALLBACK_PARAM;
-  }
+  const float alpha = slope == Slope::kShallow ? 0.5f : 1.0f;
+  PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
+  DispatchPixelFormat(format, [&](auto tag) {
+    using Pixel = typename decltype(tag)::type;
+    const Pixel c = FromColorF<Pixel>(ColorF{alpha, 0.0f, 0.0f, 1.0f});
+    err = FillPixel(fill, in_data->effect_ref, c, nullptr, world);
+  });
+  return err;
 }
 
 // One square of the line, composited behind the output's pixels.
 PF_Err StampAt(PF_InData* in_data, A_long x, A_long y, A_short thickness, PF_EffectWorld* output,
                const GridSuites& suites, PF_PixelFormat format, Slope slope) {
-  PixelDepth depth;
-  if (!DepthOfFormat(format, &depth)) return PF_Err_BAD_CALLBACK_PARAM;
+  if (!IsKnownPixelFormat(format)) return PF_Err_BAD_CALLBACK_PARAM;
   OwnedWorld stamp(suites.world, in_data->effect_ref);
   PF_Err err = stamp.make(thickness, thickness, format);
   if (err) return err;

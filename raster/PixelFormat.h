@@ -15,26 +15,6 @@ struct ColorF {
   float alpha, red, green, blue;
 };
 
-enum class PixelDepth { k8, k16, kFloat };
-
-// The depth of a host pixel-format code, tried in the order 8-bit, 16-bit, float; absent for any
-// other code.
-inline bool DepthOfFormat(PF_PixelFormat format, PixelDepth* depth) {
-  switch (format) {
-    case PF_PixelFormat_ARGB32:
-      *depth = PixelDepth::k8;
-      return true;
-    case PF_PixelFormat_ARGB64:
-      *depth = PixelDepth::k16;
-      return true;
-    case PF_PixelFormat_ARGB128:
-      *depth = PixelDepth::kFloat;
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Byte offset of row y. The host describes worlds with a signed 32-bit row stride and computes
 // this as a signed 32-bit product; for every world whose buffer fits in 2 GiB that is the value
 // below. The product is formed in 64 bits so that a larger world (which the host can make: a
@@ -160,6 +140,11 @@ inline bool DispatchPixelFormat(PF_PixelFormat format, Fn&& fn) {
     default:
       return false;
   }
+}
+
+// One of the three formats the effect draws in.
+inline bool IsKnownPixelFormat(PF_PixelFormat format) {
+  return DispatchPixelFormat(format, [](auto) {});
 }
 
 // Normalised colour of a pixel, not multiplied by alpha.

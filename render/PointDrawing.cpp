@@ -141,14 +141,7 @@ constexpr bool kIs16 = std::is_same_v<Pixel, PF_Pixel16>;
 template <typename Pixel>
 PF_Err FillWith(const RenderContext& ctx, const Pixel& px, const PF_Rect* rect,
                 PF_EffectWorld* world) {
-  const PF_FillMatteSuite2* fill = ctx.suites.fill;
-  if constexpr (kIs8<Pixel>) {
-    return fill->fill(ctx.in_data->effect_ref, &px, rect, world);
-  } else if constexpr (kIs16<Pixel>) {
-    return fill->fill16(ctx.in_data->effect_ref, &px, rect, world);
-  } else {
-    return fill->fill_float(ctx.in_data->effect_ref, &px, rect, world);
-  }
+  return FillPixel(ctx.suites.fill, ctx.in_data->effect_ref, px, rect, world);
 }
 
 // Runs a per-pixel callback over the whole of a world (no source world, no area), by the
@@ -156,16 +149,8 @@ PF_Err FillWith(const RenderContext& ctx, const Pixel& px, const PF_Rect* rect,
 template <typename Pixel>
 PF_Err IterateOver(const RenderContext& ctx, PF_EffectWorld* world, void* refcon,
                    PF_Err (*fn)(void*, A_long, A_long, Pixel*, Pixel*)) {
-  const IterateSuites& it = ctx.suites.iterate;
-  if constexpr (kIs8<Pixel>) {
-    return it.iterate8->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn, world);
-  } else if constexpr (kIs16<Pixel>) {
-    return it.iterate16->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn,
-                                 world);
-  } else {
-    return it.iterate_float->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn,
-                                     world);
-  }
+  return IterateSuiteOf<Pixel>(ctx.suites.iterate)
+      ->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn, world);
 }
 
 template <typename Pixel>
