@@ -34,19 +34,22 @@ void SortByDepthDescending(CloudPoint* records, A_long lo, A_long hi);
 
 namespace detail {
 
-// Stable radix sort of (key, index) pairs on the 32-bit key in the high half; 11, 11 and 10-bit
-// digits, skipping a digit every pair shares.
-inline void RadixSortKeyed(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp) {
+// Stable radix sort of n (key, index) pairs on the 32-bit key in the high half, through the work
+// space tmp of n pairs; 11, 11 and 10-bit digits, skipping a digit every pair shares. The result
+// ends in a.
+inline void RadixSortEntries(uint64_t* a, uint64_t* tmp, std::size_t n) {
+  if (n == 0) return;
   constexpr int kShift[3] = {32, 43, 54};
   constexpr uint32_t kMask[3] = {0x7FF, 0x7FF, 0x3FF};
   std::vector<uint32_t> counts(3 * 2048, 0);
-  for (uint64_t v : a) {
-    for (int d = 0; d < 3; ++d) ++counts[d * 2048 + ((v >> kShift[d]) & kMask[d])];
+  for (std::size_t i = 0; i < n; ++i) {
+    for (int d = 0; d < 3; ++d) ++counts[d * 2048 + ((a[i] >> kShift[d]) & kMask[d])];
   }
-  const std::size_t n = a.size();
+  uint64_t* from = a;
+  uint64_t* to = tmp;
   for (int d = 0; d < 3; ++d) {
     uint32_t* c = &counts[d * 2048];
-    const uint32_t first = (a[0] >> kShift[d]) & kMask[d];
+    const uint32_t first = (from[0] >> kShift[d]) & kMask[d];
     if (c[first] == n) continue;  // every key shares this digit
     uint32_t total = 0;
     for (uint32_t i = 0; i <= kMask[d]; ++i) {
@@ -54,9 +57,14 @@ inline void RadixSortKeyed(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp)
       c[i] = total;
       total += k;
     }
-    for (uint64_t v : a) tmp[c[(v >> kShift[d]) & kMask[d]]++] = v;
-    a.swap(tmp);
+    for (std::size_t i = 0; i < n; ++i) to[c[(from[i] >> kShift[d]) & kMask[d]]++] = from[i];
+    std::swap(from, to);
   }
+  if (from != a) std::copy(from, from + n, a);
+}
+
+inline void RadixSortKeyed(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp) {
+  RadixSortEntries(a.data(), tmp.data(), a.size());
 }
 
 // Moves records so that position i receives the record at order(i), following the permutation's

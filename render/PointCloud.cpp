@@ -15,11 +15,24 @@
 
 namespace mf {
 
-std::optional<uint32_t> PixelCacheBytes(SampleGrid grid) {
+std::optional<uint32_t> PixelCacheBytes(SampleGrid grid, uint32_t stride) {
   if (grid.width <= 0 || grid.height <= 0) return std::nullopt;
-  const uint64_t bytes = (uint64_t)grid.width * (uint64_t)grid.height * sizeof(CloudPoint);
+  const uint64_t bytes =
+      (uint64_t)grid.width * (uint64_t)grid.height * ((uint64_t)stride + kDepthEntryBytes);
   if (bytes > std::numeric_limits<uint32_t>::max()) return std::nullopt;
   return (uint32_t)bytes;
+}
+
+PointLayout CloudPointLayout(const RenderContext& ctx) {
+  PointLayout::Parts parts{};
+  parts.subpixel = ctx.pre->ENABLE_PIXEL_ANTIALIAS;
+  parts.lighting = ctx.light_switches.collected;
+  parts.reflection = ctx.has(kLayerReflectionMap) && !ctx.frame.data;
+  parts.life = ctx.has(kLayerLife) && ctx.has(kLayerTexture);
+  if (ctx.frame.data) {
+    parts.data = WritesNormal(ctx.frame.mode) ? PointLayout::kNormal : PointLayout::kPosition;
+  }
+  return PointLayout(parts);
 }
 
 void BuildFixedTransforms(RenderContext& ctx) {
@@ -238,7 +251,7 @@ class CloudWalk {
 
     if (back_face && p_.CULL_BACKFACES) return PF_Err_NONE;
 
-    ctx_.cache[ctx_.point_count++] = pt;
+    ctx_.points.store(ctx_.point_count++, pt);
     return PF_Err_NONE;
   }
 
@@ -361,8 +374,6 @@ class CloudWalk {
 
 PF_Err BuildPointCloud(RenderContext& ctx) {
   ctx.point_count = 0;
-  const A_long records = (A_long)ctx.grid.width * (A_long)ctx.grid.height;
-  for (A_long i = 0; i < records; ++i) ctx.cache[i].depth = kEmptyPointDepth;
   return CloudWalk(ctx).run();
 }
 

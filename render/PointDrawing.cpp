@@ -246,19 +246,20 @@ class PointPainter {
     PF_Err err = PF_Err_NONE;
     const A_long n = ctx_.point_count;
     const uint32_t* order = ctx_.order;
-    const CloudPoint* cache = ctx_.cache;
-    auto at = [&](A_long i) -> const CloudPoint& { return cache[order ? order[i] : i]; };
+    const PointStore& points = ctx_.points;
+    const uint32_t stride = points.layout().stride();
+    auto at = [&](A_long i) { return order ? (A_long)order[i] : i; };
     // Records in depth order are scattered through the cache, and so are their source pixels
     // and canvas places: ask for them a few points ahead so the loads overlap the drawing.
     constexpr A_long kRecordAhead = 16, kPixelAhead = 8;
     for (A_long i = 0; i < n && !err; ++i) {
       if (i + kRecordAhead < n) {
-        const char* r = reinterpret_cast<const char*>(&at(i + kRecordAhead));
+        const unsigned char* r = points.address(at(i + kRecordAhead));
         __builtin_prefetch(r);
-        __builtin_prefetch(r + 64);
+        __builtin_prefetch(r + stride - 1);
       }
-      if (i + kPixelAhead < n) prefetchPixels(at(i + kPixelAhead));
-      err = drawPoint(at(i));
+      if (i + kPixelAhead < n) prefetchPixels(points.loadPlace(at(i + kPixelAhead)));
+      err = drawPoint(points.load(at(i)));
     }
     return err;
   }

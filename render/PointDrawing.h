@@ -37,9 +37,9 @@ A_long TextureTimeForLife(float life, A_long total, A_long last, A_long start);
 // texture-layer stream). Returns the first host error; references it obtained are disposed.
 PF_Err PrepareStampSetup(RenderContext& ctx);
 
-// Stamps ctx.point_count points of ctx.cache into ctx.canvas, in cache order. Returns the first
-// host error (516 for a pixel format other than the three known ones); the worlds of the point
-// being drawn are disposed on every path and the canvas keeps the points drawn so far.
+// Stamps ctx.point_count points of ctx.points into ctx.canvas, in ctx.order (or stored order).
+// Returns the first host error (516 for a pixel format other than the three known ones); the worlds
+// of the point being drawn are disposed on every path and the canvas keeps the points drawn so far.
 PF_Err DrawCloudPoints(RenderContext& ctx);
 
 }  // namespace mf

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <limits>
 
 #include "support/SuiteHandler.h"
@@ -229,13 +232,32 @@ std::optional<ProjectedPoint> ProjectPoint(const RenderCamera& camera, const Pro
   return p;
 }
 
-void CloudDrawOrder(const CloudPoint* points, A_long count, std::vector<uint32_t>& order) {
-  if (!points || count < 1) {
-    order.clear();
-    return;
+const uint32_t* CloudDrawOrder(uint64_t* entries, A_long count) {
+  if (!entries || count < 1) return nullptr;
+  const std::size_t n = static_cast<std::size_t>(count);
+  bool sorted = true;
+  for (std::size_t i = 0; i < n; ++i) {
+    entries[i] =
+        ((uint64_t)DescendingDepthKey(DepthOfEntry(entries[i])) << 32) | (uint32_t)entries[i];
+    sorted = sorted && (i == 0 || entries[i - 1] <= entries[i]);
   }
-  DepthOrder(
-      points, static_cast<std::size_t>(count), [](const CloudPoint& p) { return p.depth; }, order);
+  if (!sorted) {
+    try {
+      std::unique_ptr<uint64_t[]> tmp(new uint64_t[n]);
+      detail::RadixSortEntries(entries, tmp.get(), n);
+    } catch (const std::bad_alloc&) {
+      // The index below each key makes every entry distinct, so an in-place sort that needs no
+      // memory keeps equal depths in storage order all the same.
+      std::sort(entries, entries + n);
+    }
+  }
+  // Each index is written at or below the entry it came from, after that entry was read.
+  uint32_t* order = reinterpret_cast<uint32_t*>(entries);
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint32_t index = (uint32_t)entries[i];
+    std::memcpy(order + i, &index, sizeof index);
+  }
+  return order;
 }
 
 }  // namespace mf

@@ -10,6 +10,7 @@
 #include "AE_Effect.h"
 #include "raster/VectorMath.h"
 #include "raster/RenderRecords.h"
+#include "render/PointStore.h"
 
 namespace mf {
 
@@ -74,8 +75,10 @@ std::optional<ProjectedPoint> ProjectPoint(const RenderCamera& camera,
                                            const PreRenderData& pre, bool two_d, Vec3 world,
                                            Vec3 reference);
 
-// The drawing order of the first count records, farthest first (larger depth first), as indices;
-// equal depths keep their storage order. The records stay where they are.
-void CloudDrawOrder(const CloudPoint* points, A_long count, std::vector<uint32_t>& order);
+// The drawing order of count points from their depth entries (DepthEntry, in storage order):
+// farthest first (larger depth first), equal depths in storage order. The order, count indices,
+// is written over the entries' own memory and returned, so the entries are gone afterwards; the
+// records stay where they are. Null when there is no point.
+const uint32_t* CloudDrawOrder(uint64_t* entries, A_long count);
 
 }  // namespace mf

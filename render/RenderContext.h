@@ -18,6 +18,7 @@
 #include "raster/PassDecode.h"
 #include "raster/VectorMath.h"
 #include "render/PointCloud.h"
+#include "render/PointStore.h"
 #include "render/PreRenderData.h"
 #include "render/RenderCamera.h"
 #include "raster/RenderRecords.h"
@@ -164,9 +165,9 @@ struct RenderContext {
   PF_EffectWorld canvas;
   StampSetup stamp;
 
-  CloudPoint* cache;  // locked pixel cache: grid width × grid height records
+  PointStore points;  // the locked pixel cache: room for a record per grid sample
   A_long point_count;
-  const uint32_t* order;  // drawing order of the cache's records; null: the cache's own order
+  const uint32_t* order;  // drawing order of the stored points; null: their own order
 
   PF_EffectWorld* layerWorld(RenderLayer which) {
     return const_cast<PF_EffectWorld*>(&layers[which].def.u.ld);

@@ -239,26 +239,30 @@ class SmartRenderCall {
     return false;
   }
 
-  // Cache, cloud, sort, drawing. A cache the host cannot give leaves the canvas empty.
+  // Cache, cloud, sort, drawing. A cache the host cannot give leaves the canvas empty. The block
+  // holds a depth entry per sample, then a record per sample in the frame's layout.
   void cloud() {
     const AEGP_MemorySuite1* mem = ctx_.suites.memory;
+    const PointLayout layout = CloudPointLayout(ctx_);
     MemoryBlock block(mem);
-    if (mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName, *PixelCacheBytes(ctx_.grid),
-                               AEGP_MemFlag_NONE, block.out()) != PF_Err_NONE ||
+    if (mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName,
+                               *PixelCacheBytes(ctx_.grid, layout.stride()), AEGP_MemFlag_NONE,
+                               block.out()) != PF_Err_NONE ||
         !block.get()) {
       return;
     }
     MemoryLock lock(mem, block.get());
     if (lock.data()) {
-      ctx_.cache = static_cast<CloudPoint*>(lock.data());
+      auto* depths = static_cast<uint64_t*>(lock.data());
+      const std::size_t samples = (std::size_t)ctx_.grid.width * (std::size_t)ctx_.grid.height;
+      ctx_.points = PointStore(depths + samples, depths, layout);
       err_ = BuildPointCloud(ctx_);
       if (!err_) {
-        CloudDrawOrder(ctx_.cache, ctx_.point_count, order_);
-        ctx_.order = order_.data();
+        ctx_.order = CloudDrawOrder(depths, ctx_.point_count);
         err_ = DrawCloudPoints(ctx_);
         ctx_.order = nullptr;
       }
-      ctx_.cache = nullptr;
+      ctx_.points = PointStore();
     }
     keep(lock.release());
     keep(block.release());
@@ -429,7 +433,6 @@ class SmartRenderCall {
   std::array<ParamCheckout, kRenderLayerCount> layers_;
   std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
   std::optional<OwnedWorld> canvas_;
-  std::vector<uint32_t> order_;
 };
 
 }  // namespace

@@ -39,9 +39,10 @@ TEST(SampleGrid, SizeMappingAndCacheBounds) {
   EXPECT_EQ(MapSampleToPixel(9, 10, 3), 2);  // 2.7
   EXPECT_EQ(MapSampleToPixel(3, 4, 1), 0);
 
-  // One record per sample; a product beyond the host's unsigned 32-bit size is refused.
-  EXPECT_EQ(*PixelCacheBytes({4, 4}), 16u * sizeof(CloudPoint));
-  EXPECT_EQ(*PixelCacheBytes({4000, 4000}), 16000000u * sizeof(CloudPoint));
+  // A record and a depth entry per sample; a product beyond the host's unsigned 32-bit size is
+  // refused.
+  EXPECT_EQ(*PixelCacheBytes({4, 4}, 20), 16u * 28u);
+  EXPECT_EQ(*PixelCacheBytes({4000, 4000}), 16000000u * (kMaxPointStride + 8u));
   EXPECT_FALSE(PixelCacheBytes({8000, 8000}));  // 64 million records: above 4 GiB
   EXPECT_FALSE(PixelCacheBytes({32767, 32767}));
 }
@@ -51,7 +52,8 @@ TEST(SampleGrid, SizeMappingAndCacheBounds) {
 // (x · 100 / (z + 100) + 20, y · 100 / (z + 100) + 20) at depth z + 100.
 class PointCloudTest : public test::RenderStageTest {
  protected:
-  void prepare(PreRenderData record) {
+  // Records keep every part, with the position or the normal as their data output.
+  void prepare(PreRenderData record, PointLayout::Data data = PointLayout::kPosition) {
     useRecord(record, PF_PixelFormat_ARGB128);
     source_ = makeWorld(4, 4, PF_PixelFormat_ARGB128);
     position_ = makeWorld(4, 4, PF_PixelFormat_ARGB128);
@@ -62,8 +64,16 @@ class PointCloudTest : public test::RenderStageTest {
     ctx_.projection = MakeProjectionConstants(record_, ctx_.camera, 40, 40);
     BuildFixedTransforms(ctx_);
     PreparePointSettings(ctx_);
-    cache_.assign(16, CloudPoint{});
-    ctx_.cache = cache_.data();
+    const PointLayout layout({true, true, true, true, data});
+    records_.assign(16 * layout.stride(), 0xEE);
+    depths_.assign(16, 0);
+    ctx_.points = PointStore(records_.data(), depths_.data(), layout);
+  }
+
+  CloudPoint point(A_long i) const {
+    CloudPoint p = ctx_.points.load(i);
+    p.depth = ctx_.points.depth(i);
+    return p;
   }
 
   // An opaque source pixel and its world position.
@@ -74,7 +84,8 @@ class PointCloudTest : public test::RenderStageTest {
 
   PF_EffectWorld* source_ = nullptr;
   PF_EffectWorld* position_ = nullptr;
-  std::vector<CloudPoint> cache_;
+  std::vector<unsigned char> records_;
+  std::vector<uint64_t> depths_;
 };
 
 TEST_F(PointCloudTest, KnownPositionsLandOnKnownPixelsColumnByColumn) {
@@ -94,7 +105,7 @@ TEST_F(PointCloudTest, KnownPositionsLandOnKnownPixelsColumnByColumn) {
 
   ASSERT_EQ(ctx_.point_count, 4);
   // Column 0 first, then column 1 top to bottom, then column 3.
-  const CloudPoint& a = cache_[0];
+  const CloudPoint a = point(0);
   EXPECT_EQ(a.source_x, 0);
   EXPECT_EQ(a.source_y, 0);
   EXPECT_EQ(a.screen_x, 30);
@@ -103,21 +114,20 @@ TEST_F(PointCloudTest, KnownPositionsLandOnKnownPixelsColumnByColumn) {
   EXPECT_EQ(a.stamp_size, 1);
   EXPECT_TRUE(a.is_small);
   EXPECT_FLOAT_EQ(a.position_output.x, 10.0f);  // world space without relative camera
-  const CloudPoint& b = cache_[1];
+  const CloudPoint b = point(1);
   EXPECT_EQ(b.source_x, 1);
   EXPECT_EQ(b.source_y, 0);
   EXPECT_EQ(b.screen_x, 20);
   EXPECT_EQ(b.screen_y, 20);
   EXPECT_FLOAT_EQ(b.depth, 200.0f);
-  const CloudPoint& c = cache_[2];
+  const CloudPoint c = point(2);
   EXPECT_EQ(c.source_y, 1);
   EXPECT_EQ(c.screen_x, 20);
   EXPECT_EQ(c.screen_y, 20);
   EXPECT_NEAR(c.fraction_x, 0.5, 1e-6);
   EXPECT_NEAR(c.fraction_y, 0.25, 1e-6);
-  EXPECT_EQ(cache_[3].source_x, 3);
-  EXPECT_EQ(cache_[3].screen_x, -1);
-  for (int i = 4; i < 16; ++i) EXPECT_EQ(cache_[i].depth, kEmptyPointDepth);
+  EXPECT_EQ(point(3).source_x, 3);
+  EXPECT_EQ(point(3).screen_x, -1);
   // Abort is polled after every sample, whether it made a point or not.
   EXPECT_EQ(test::Callbacks().abort_calls, 16);
 
@@ -128,7 +138,7 @@ TEST_F(PointCloudTest, KnownPositionsLandOnKnownPixelsColumnByColumn) {
   place(0, 0, {10.0f, -5.0f, 0.0f});
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
   ASSERT_EQ(ctx_.point_count, 1);
-  EXPECT_FLOAT_EQ(cache_[0].position_output.z, 100.0f);
+  EXPECT_FLOAT_EQ(point(0).position_output.z, 100.0f);
 }
 
 TEST_F(PointCloudTest, AbortEndsTheWalk) {
@@ -169,7 +179,7 @@ TEST_F(PointCloudTest, DisplacementOffsetAndOverflowingPositions) {
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
   ASSERT_EQ(ctx_.point_count, 1);
   // (1, 3, 0) + (1, 0, 2) = (2, 3, 2); y about 2 scaled by 3: 2 + 3 · 1 = 5; x + 10 = 12.
-  const Vec3 w = cache_[0].position_output;
+  const Vec3 w = point(0).position_output;
   EXPECT_FLOAT_EQ(w.x, 12.0f);
   EXPECT_FLOAT_EQ(w.y, 5.0f);
   EXPECT_FLOAT_EQ(w.z, 2.0f);
@@ -183,7 +193,8 @@ TEST_F(PointCloudTest, SameSeedSameCloudAndTheDrawsFollowTheGenerator) {
   place(2, 1, {-4.0f, 3.0f, 1.0f});
   SeedRandom(7);
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  const std::vector<CloudPoint> first(cache_.begin(), cache_.begin() + ctx_.point_count);
+  std::vector<CloudPoint> first;
+  for (A_long i = 0; i < ctx_.point_count; ++i) first.push_back(point(i));
   // Seed 7: s = 7 · 214013 + 2531011 = 4029102, (s >> 16) & 0x7FFF = 61, so the first point
   // moves by −5 + 10 · 61 / 32767 along x and the others not at all (their scatter is 0).
   EXPECT_NEAR(first[0].position_output.x, 10.0f - 5.0f + 10.0f * 61.0f / 32767.0f, 1e-4);
@@ -192,19 +203,19 @@ TEST_F(PointCloudTest, SameSeedSameCloudAndTheDrawsFollowTheGenerator) {
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
   ASSERT_EQ(ctx_.point_count, (A_long)first.size());
   for (size_t i = 0; i < first.size(); ++i) {
-    EXPECT_EQ(cache_[i].position_output.x, first[i].position_output.x);
-    EXPECT_EQ(cache_[i].screen_x, first[i].screen_x);
+    EXPECT_EQ(point(i).position_output.x, first[i].position_output.x);
+    EXPECT_EQ(point(i).screen_x, first[i].screen_x);
   }
   SeedRandom(8);
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  EXPECT_NE(cache_[0].position_output.x, first[0].position_output.x);
+  EXPECT_NE(point(0).position_output.x, first[0].position_output.x);
 }
 
 TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
   PreRenderData r = test::NeutralRecord(40, 40);
   r.CULL_BACKFACES = true;
   r.DIFFUSE_LIGHTS = true;
-  prepare(r);
+  prepare(r, PointLayout::kNormal);
   PF_EffectWorld* normals = makeWorld(4, 4, PF_PixelFormat_ARGB128);
   setLayer(kLayerNormal, normals);
   place(0, 0, {0.0f, 0.0f, 0.0f});
@@ -229,13 +240,13 @@ TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
   ctx_.light_switches.collected = true;
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
   ASSERT_EQ(ctx_.point_count, 2);
-  const CloudPoint& lit = cache_[0];
+  const CloudPoint lit = point(0);
   EXPECT_TRUE(lit.has_normal);
   EXPECT_FLOAT_EQ(lit.normal_output.z, -1.0f);  // normalised
   EXPECT_NEAR(lit.light_terms.red, 0.5f, 1e-5);
   EXPECT_NEAR(lit.light_terms.blue, 0.5f, 1e-5);
-  EXPECT_EQ(cache_[1].source_x, 2);
-  EXPECT_FALSE(cache_[1].has_normal);
+  EXPECT_EQ(point(1).source_x, 2);
+  EXPECT_FALSE(point(1).has_normal);
 
   // Without the normal pass an alpha light gives every point the flat normal (0, 0, 1), which is
   // never a back face.
@@ -243,8 +254,8 @@ TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
   ctx_.light_switches.alpha_lighting = true;
   ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
   EXPECT_EQ(ctx_.point_count, 5);  // the back face and the two bad normals included
-  EXPECT_TRUE(cache_[1].has_normal);
-  EXPECT_EQ(cache_[1].normal_output.z, 1.0f);
+  EXPECT_TRUE(point(1).has_normal);
+  EXPECT_EQ(point(1).normal_output.z, 1.0f);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "render/PointCloud.h"
 #include "render/PointDrawing.h"
 #include "tests/RenderStageFixture.h"
 
@@ -47,11 +48,19 @@ class PointDrawingTest : public test::RenderStageTest {
     ctx_.stamp.base_top_offset = base.top;
   }
 
-  PF_Err draw(std::vector<CloudPoint>& points) {
-    ctx_.cache = points.data();
+  // Stores the points as the walk would, in the frame's layout, and draws them in that order.
+  PF_Err draw(const std::vector<CloudPoint>& points) {
+    const PointLayout layout = CloudPointLayout(ctx_);
+    records_.assign(points.size() * layout.stride() + 1, 0);
+    depths_.assign(points.size() + 1, 0);
+    ctx_.points = PointStore(records_.data(), depths_.data(), layout);
+    for (size_t i = 0; i < points.size(); ++i) ctx_.points.store((A_long)i, points[i]);
     ctx_.point_count = (A_long)points.size();
     return DrawCloudPoints(ctx_);
   }
+
+  std::vector<unsigned char> records_;
+  std::vector<uint64_t> depths_;
 
   // Pixels of the canvas that are not transparent black.
   template <typename Pixel>
@@ -214,6 +223,7 @@ TEST_F(PointDrawingTest, ReflectionIsBlendedBeforeTheLightIsApplied) {
   r.REFLECTION_BLEND = 4;  // normal: s + d·(1 − Sa)
   prepare(r, PF_PixelFormat_ARGB32, 4, 4, 2, 1);
   ctx_.light_switches.collected = true;
+  setLayer(kLayerReflectionMap, makeWorld(1, 1, PF_PixelFormat_ARGB32));  // points sample it
   At<PF_Pixel8>(source_, 0, 0) = {255, 255, 255, 255};
   At<PF_Pixel8>(source_, 1, 0) = {128, 255, 0, 0};
   std::vector<CloudPoint> pts = {Point(0, 0, 0, 0, 1), Point(2, 0, 1, 0, 1), Point(3, 3, 0, 0, 1)};
@@ -319,9 +329,7 @@ TEST_F(PointDrawingTest, TextureTimesFollowEachPointsLife) {
   pts[0].life = 0.5f;
   pts[1].life = 1.5f;
   pts[2].life = -1.0f;
-  ctx_.cache = pts.data();
-  ctx_.point_count = 3;
-  ASSERT_EQ(DrawCloudPoints(ctx_), PF_Err_NONE);
+  ASSERT_EQ(draw(pts), PF_Err_NONE);
   EXPECT_EQ(test::Callbacks().texture_times, (std::vector<A_long>{34, 57, 10}));
   EXPECT_EQ(test::Callbacks().checkins, 3);
   // The texture (copy mode) covers the red source colour.

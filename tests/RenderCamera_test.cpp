@@ -243,33 +243,29 @@ TEST(RenderCameraChoice, ModesPickTheCompositionAffectOrReferenceCamera) {
   }
 }
 
-TEST(RenderCameraSort, FarthestFirstWithEqualDepthsInStorageOrderAndRecordsUnmoved) {
+TEST(RenderCameraSort, FarthestFirstWithEqualDepthsInStorageOrder) {
   for (A_long n : {0, 1, 2, 99, 100, 257}) {
-    std::vector<CloudPoint> points(n);
+    std::vector<float> depths(n);
+    std::vector<uint64_t> entries(n);
     for (A_long i = 0; i < n; ++i) {
-      points[i] = CloudPoint{};
-      points[i].depth = (float)((i * 37) % 11);  // many equal depths
-      points[i].source_x = i;
+      depths[i] = (float)((i * 37) % 11);  // many equal depths
+      entries[i] = DepthEntry(depths[i], (uint32_t)i);
     }
-    std::vector<uint32_t> order;
-    CloudDrawOrder(points.data(), n, order);
-    ASSERT_EQ(order.size(), (size_t)n);
+    const uint32_t* order = CloudDrawOrder(entries.data(), n);
+    ASSERT_EQ(order == nullptr, n == 0);
     std::vector<bool> seen(n, false);
     for (A_long i = 0; i < n; ++i) {
-      ASSERT_EQ(points[i].source_x, i) << "a record moved";
+      ASSERT_LT(order[i], (uint32_t)n);
       seen[order[i]] = true;
       if (i == 0) continue;
-      const CloudPoint &a = points[order[i - 1]], &b = points[order[i]];
-      ASSERT_GE(a.depth, b.depth) << n;
-      if (a.depth == b.depth) {
-        EXPECT_LT(a.source_x, b.source_x) << "equal depths reordered";
+      ASSERT_GE(depths[order[i - 1]], depths[order[i]]) << n;
+      if (depths[order[i - 1]] == depths[order[i]]) {
+        EXPECT_LT(order[i - 1], order[i]) << "equal depths reordered";
       }
     }
     EXPECT_EQ(std::count(seen.begin(), seen.end(), true), n);
   }
-  std::vector<uint32_t> order{7};
-  CloudDrawOrder(nullptr, 5, order);  // nothing to sort, nothing touched
-  EXPECT_TRUE(order.empty());
+  EXPECT_EQ(CloudDrawOrder(nullptr, 5), nullptr);  // nothing to sort, nothing touched
 }
 
 // The camera choice through the host's composition suites.
