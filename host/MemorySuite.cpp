@@ -12,6 +12,11 @@
 #include <set>
 #include <string>
 
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace mf::host {
 namespace {
 
@@ -50,6 +55,17 @@ void FreeBytes(void* bytes, AEGP_MemSize size) {
   g_spare_size = size;
 }
 
+// A large block (a frame's point cache) is read at scattered places; large pages keep those reads
+// from missing the address cache. Only the whole pages inside the block are advised.
+void AskForLargePages([[maybe_unused]] void* bytes, [[maybe_unused]] AEGP_MemSize size) {
+#if !defined(_WIN32)
+  const uintptr_t page = (uintptr_t)::sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = ((uintptr_t)bytes + page - 1) / page * page;
+  const uintptr_t end = ((uintptr_t)bytes + size) / page * page;
+  if (page > 0 && end > begin) ::madvise((void*)begin, end - begin, MADV_HUGEPAGE);
+#endif
+}
+
 bool Trips(const char* point) {
   return g_faults && g_faults->trip(point);
 }
@@ -68,7 +84,10 @@ A_Err NewMemHandle(AEGP_PluginID, const A_char* whatZ, AEGP_MemSize size, AEGP_M
   // malloc(0) may return null; one byte keeps "made" and "refused" apart.
   const bool clear = (flags & AEGP_MemFlag_CLEAR) != 0;
   void* bytes = TakeSpareBlock(size, clear);
-  if (!bytes) bytes = clear ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
+  if (!bytes) {
+    bytes = clear ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
+    if (bytes && size >= kSpareBlockBytes) AskForLargePages(bytes, size);
+  }
   if (!bytes) return PF_Err_OUT_OF_MEMORY;
   Block* block = nullptr;
   try {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include <cstring>
@@ -75,6 +76,10 @@ BufferRecord* AllocateRecord(int64_t capacity, int size_class) {
 #else
     raw = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
+    // Layers are walked a column at a time and the canvas is drawn at scattered places: with
+    // small pages nearly every access of a frame-sized world misses the address cache. A refusal
+    // only costs that speed.
+    ::madvise(raw, bytes, MADV_HUGEPAGE);
 #endif
   } else {
     raw = ::operator new (bytes, std::align_val_t{64}, std::nothrow);
@@ -109,6 +114,27 @@ BufferRecord* TakeSpare(Pool& pool, int64_t capacity) {
 
 char* PixelsOf(BufferRecord* record) {
   return reinterpret_cast<char*>(record) + kRecordBytes;
+}
+
+// Zeroes a buffer's pixels. A mapped buffer hands its whole pages back to the system instead,
+// which gives them again as zeroes when they are next written: a cleared world that nothing
+// draws into (an effect's blank input) then costs no memory, however often it is reused.
+void ClearPixels(BufferRecord* record, int64_t bytes) {
+  char* pixels = PixelsOf(record);
+#if !defined(_WIN32)
+  static const int64_t page = ::sysconf(_SC_PAGESIZE);
+  if (record->size_class < 0 && page > 0 && bytes > 4 * page) {
+    char* start = reinterpret_cast<char*>(record) + page;  // the mapping starts on a page
+    const int64_t head = start - pixels;
+    const int64_t whole = (bytes - head) / page * page;
+    if (::madvise(start, (std::size_t)whole, MADV_DONTNEED) == 0) {
+      std::memset(pixels, 0, (std::size_t)head);
+      std::memset(start + whole, 0, (std::size_t)(bytes - head - whole));
+      return;
+    }
+  }
+#endif
+  std::memset(pixels, 0, (std::size_t)bytes);
 }
 
 bool KnownFormat(A_long code) {
@@ -156,7 +182,7 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
     ++pool.live_worlds;
   }
 
-  if (clear && !record->untouched) std::memset(PixelsOf(record), 0, (std::size_t)bytes);
+  if (clear && !record->untouched) ClearPixels(record, bytes);
   record->untouched = 0;
   world->world_flags =
       PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);

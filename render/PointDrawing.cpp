@@ -1,8 +1,10 @@
 #include "render/PointDrawing.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <type_traits>
+#include <vector>
 
 #include "AE_CompSuites.h"
 #include "raster/BlendModes.h"
@@ -247,19 +249,23 @@ class PointPainter {
     const A_long n = ctx_.point_count;
     const uint32_t* order = ctx_.order;
     const PointStore& points = ctx_.points;
-    const uint32_t stride = points.layout().stride();
-    auto at = [&](A_long i) { return order ? (A_long)order[i] : i; };
     // Records in depth order are scattered through the cache, and so are their source pixels
-    // and canvas places: ask for them a few points ahead so the loads overlap the drawing.
-    constexpr A_long kRecordAhead = 16, kPixelAhead = 8;
-    for (A_long i = 0; i < n && !err; ++i) {
-      if (i + kRecordAhead < n) {
-        const unsigned char* r = points.address(at(i + kRecordAhead));
-        __builtin_prefetch(r);
-        __builtin_prefetch(r + stride - 1);
+    // and canvas places; each point's drawing waits on the host, so the processor never reaches
+    // the next point's loads while one is outstanding, and prefetch hints proved to change
+    // nothing. A block of points is therefore read first in a loop whose loads do not depend on
+    // one another, so that they overlap, and drawn from the cache after. The block is small
+    // enough to stay in the second-level cache.
+    constexpr A_long kBlock = 512;
+    std::vector<CloudPoint> block((std::size_t)(n < kBlock ? n : kBlock));
+    for (A_long start = 0; start < n && !err; start += kBlock) {
+      const A_long count = n - start < kBlock ? n - start : kBlock;
+      uint32_t touched = 0;
+      for (A_long k = 0; k < count; ++k) {
+        block[k] = points.load(order ? (A_long)order[start + k] : start + k);
+        touched ^= touchPixels(block[k]);
       }
-      if (i + kPixelAhead < n) prefetchPixels(points.loadPlace(at(i + kPixelAhead)));
-      err = drawPoint(points.load(at(i)));
+      asm volatile("" : : "r"(touched));  // the reads are wanted for their effect alone
+      for (A_long k = 0; k < count && !err; ++k) err = drawPoint(block[k]);
     }
     return err;
   }
@@ -278,20 +284,30 @@ class PointPainter {
                                                 dst);
   }
 
-  void prefetchPixels(const CloudPoint& pt) {
-    if (ctx_.frame.data) return;
+  // Reads the point's source pixel and the canvas pixel under it, so that they are in the cache
+  // when the point is drawn; the bits returned only keep the reads from being left out.
+  uint32_t touchPixels(const CloudPoint& pt) {
+    if (ctx_.frame.data) return 0;
+    uint32_t bits = 0;
     const PF_EffectWorld* src = ctx_.layerWorld(kLayerSource);
     if (pt.source_x >= 0 && pt.source_y >= 0 && pt.source_x < src->width &&
         pt.source_y < src->height) {
-      __builtin_prefetch(
+      bits ^= FirstWord(
           PixelTraits<Pixel>::Address(src->data, pt.source_x, pt.source_y, src->rowbytes));
     }
     const PF_EffectWorld& canvas = ctx_.canvas;
     if (!ctx_.frame.two_d && pt.screen_x >= 0 && pt.screen_y >= 0 && pt.screen_x < canvas.width &&
         pt.screen_y < canvas.height) {
-      __builtin_prefetch(
-          PixelTraits<Pixel>::Address(canvas.data, pt.screen_x, pt.screen_y, canvas.rowbytes), 1);
+      bits ^= FirstWord(
+          PixelTraits<Pixel>::Address(canvas.data, pt.screen_x, pt.screen_y, canvas.rowbytes));
     }
+    return bits;
+  }
+
+  static uint32_t FirstWord(const void* p) {
+    uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
   }
 
   const Pixel& sourcePixel(const CloudPoint& pt) {

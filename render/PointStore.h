@@ -1,7 +1,7 @@
 // The pixel cache's records in the compact form a frame stores them in. A CloudPoint is what the
 // walk computes and what drawing reads; stored, a point keeps only the parts the frame's drawing
 // will read (a frame without lights has no use for light terms, one without anti-aliasing none
-// for fractions), so a default frame needs 20 bytes a point instead of a whole CloudPoint. The
+// for fractions), so a default frame needs 16 bytes a point instead of a whole CloudPoint. The
 // depth lives apart, beside the point's index, where the sort wants it.
 #pragma once
 
@@ -42,7 +42,7 @@ class PointLayout {
 
 // Record bytes of a point with every part; the cache is sized with it before the frame's parts
 // are known.
-inline constexpr uint32_t kMaxPointStride = 20 + 24 + 32 + 16 + 4 + 12;
+inline constexpr uint32_t kMaxPointStride = 16 + 24 + 32 + 16 + 4 + 12;
 // Bytes beside each record for its depth and index.
 inline constexpr uint32_t kDepthEntryBytes = 8;
 
@@ -73,9 +73,9 @@ class PointStore {
   void store(A_long index, const CloudPoint& pt) {
     unsigned char* r = records_ + (std::size_t)index * layout_.stride_;
     const Core core{
-        pt.screen_x,   pt.screen_y,
-        pt.source_x,   pt.source_y,
-        pt.stamp_size, (uint8_t)(pt.has_normal | pt.is_small << 1 | pt.is_reflective << 2)};
+        pt.source_x,          pt.source_y,
+        (int16_t)pt.screen_x, (int16_t)pt.screen_y,
+        pt.stamp_size,        (uint8_t)(pt.has_normal | pt.is_small << 1 | pt.is_reflective << 2)};
     std::memcpy(r, &core, sizeof core);
     const PointLayout::Parts& p = layout_.parts_;
     if (p.subpixel) {
@@ -140,12 +140,16 @@ class PointStore {
   float depth(A_long index) const { return DepthOfEntry(depths_[index]); }
 
  private:
+  // The screen position is kept to 16 bits: drawing truncates the stamp's corner to 16 bits
+  // anyway, and truncation commutes with the offset it subtracts, so nothing drawn changes (2D
+  // modes, whose points may lie anywhere, draw at the source position instead).
   struct Core {
-    int32_t screen_x, screen_y, source_x, source_y;
+    int32_t source_x, source_y;
+    int16_t screen_x, screen_y;
     int16_t stamp_size;
     uint8_t flags;  // has normal, small, reflective
   };
-  static_assert(sizeof(Core) == 20);
+  static_assert(sizeof(Core) == 16);
 
   unsigned char* records_ = nullptr;
   uint64_t* depths_ = nullptr;
@@ -153,7 +157,7 @@ class PointStore {
 };
 
 inline PointLayout::PointLayout(Parts parts) : parts_(parts) {
-  uint32_t at = 20;
+  uint32_t at = 16;
   auto take = [&at](bool used, uint32_t bytes) {
     const uint32_t offset = at;
     if (used) at += bytes;

@@ -135,8 +135,20 @@ TEST(HostWorlds, PoolServesSmallWorldsFromDisposedBuffers) {
   // Large worlds are not pooled: each takes a buffer of its own.
   const auto large = mf::host::PoolStats().heap_allocations;
   PF_EffectWorld canvas = h.Make(400, 300, PF_PixelFormat_ARGB128);
+  const PF_PixelFloat white{1.0f, 1.0f, 1.0f, 1.0f};
+  ASSERT_EQ(h.fill->fill_float(nullptr, &white, nullptr, &canvas), PF_Err_NONE);
+  void* pixels = canvas.data;
   h.world->PF_DisposeWorld(nullptr, &canvas);
   EXPECT_EQ(mf::host::PoolStats().heap_allocations, large + 1);
+  // Kept for the next frame's world of its size, and cleared when that world asks for it, from
+  // the first byte to the last whatever pages the buffer spans.
+  canvas = h.Make(400, 300, PF_PixelFormat_ARGB128);
+  EXPECT_EQ(canvas.data, pixels);
+  int written = 0;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 400; ++x) written += At<PF_PixelFloat>(canvas, x, y).alpha != 0.0f;
+  EXPECT_EQ(written, 0);
+  h.world->PF_DisposeWorld(nullptr, &canvas);
 }
 
 TEST(HostWorlds, InjectedFailuresLeaveNothingBehind) {

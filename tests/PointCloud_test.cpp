@@ -41,7 +41,7 @@ TEST(SampleGrid, SizeMappingAndCacheBounds) {
 
   // A record and a depth entry per sample; a product beyond the host's unsigned 32-bit size is
   // refused.
-  EXPECT_EQ(*PixelCacheBytes({4, 4}, 20), 16u * 28u);
+  EXPECT_EQ(*PixelCacheBytes({4, 4}, 16), 16u * 24u);
   EXPECT_EQ(*PixelCacheBytes({4000, 4000}), 16000000u * (kMaxPointStride + 8u));
   EXPECT_FALSE(PixelCacheBytes({8000, 8000}));  // 64 million records: above 4 GiB
   EXPECT_FALSE(PixelCacheBytes({32767, 32767}));
