@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -67,6 +68,7 @@ struct Worker {
   // The worker with the first frame tells of frames without a camera, for all of them, once.
   job.camera_frames = !mine.empty() && mine.front() == 0 ? job.frames : std::vector<int>{-1};
   job.frames = frames;
+  job.warnings_on_out = true;
   int status = 1;
   {
     FdBuf buf(fd);
@@ -150,6 +152,7 @@ int RunFramesInParallel(RenderJob job, int workers, const CommonOptions& common,
   size_t next_line = 0;
   long long points = 0;
   int rendered = 0, complete = 0;
+  std::set<std::string> warnings;  // every worker may meet the same; each is told once
   const std::regex count(R"(\(\d+ of \d+\))");
   const std::regex summary(
       R"(^rendered (\d+) frames?, (\d+) points.*?(; (\d+) already complete)?$)");
@@ -159,6 +162,8 @@ int RunFramesInParallel(RenderJob job, int workers, const CommonOptions& common,
       rendered += std::stoi(m[1]);
       points += std::stoll(m[2]);
       if (m[4].matched) complete += std::stoi(m[4]);
+    } else if (line.rfind("motefield: warning: ", 0) == 0) {
+      warnings.insert(line);
     } else if (line.rfind("frame ", 0) == 0 && w.lines < w.frames.size()) {
       const size_t at = w.frames[w.lines++];
       lines[at] = std::regex_replace(
@@ -211,6 +216,7 @@ int RunFramesInParallel(RenderJob job, int workers, const CommonOptions& common,
     }
     status = Worse(status, w.status);
   }
+  for (const std::string& warning : warnings) err << warning << "\n";
   for (auto& [at, line] : lines) out << line << "\n";  // after a failure, those that came
   if (status != 0) return status;
   const double seconds =

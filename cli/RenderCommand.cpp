@@ -291,10 +291,11 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
             << " frames; no partial file was left\n";
     return kExitInterrupted;
   }
+  std::ostream& warn = warnings_on_out ? out : err_out;
   for (int clamped : host.frames().clampedLayers()) {
-    err_out << "motefield: warning: layer \"" << scene.layers[clamped].name
-            << "\" holds values outside 0 to 1, clamped at " << bit_depth
-            << " bits; render a position pass with --bit-depth 32\n";
+    warn << "motefield: warning: layer \"" << scene.layers[clamped].name
+         << "\" holds values outside 0 to 1, clamped at " << bit_depth
+         << " bits; render a position pass with --bit-depth 32\n";
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -354,7 +355,7 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
   // Frames rendered in forked workers must not inherit image-reading thread pools (a worker
   // would wait on threads that do not exist in it): reading stays on the calling thread, before
   // anything is read.
-  if (options.jobs > 1) DisableReaderThreads();
+  if (options.jobs != 1) DisableReaderThreads();
   host::Scene scene;
   try {
     scene = host::LoadScene(options.scene);
@@ -452,7 +453,7 @@ int RunRender(const CommonOptions& common, const RenderOptions& options) {
     job.skip_existing = options.skip_existing;
     job.quiet = options.quiet;
     job.allow_clamped = options.allow_clamped;
-    const int jobs = options.jobs > 0 ? options.jobs : 1;
+    const int jobs = options.jobs > 0 ? options.jobs : AvailableCores();
     if (jobs > 1 && job.frames.size() > 1 && job.output.hasPattern())
       return RunFramesInParallel(std::move(job), jobs, common, std::cout, std::cerr);
     return job.run(common, std::cout, std::cerr);

@@ -27,6 +27,9 @@ struct RenderJob {
   // Frames whose lack of a camera is told before rendering: empty for every frame of the job,
   // {-1} for none (a worker process whose frames another one tells of).
   std::vector<int> camera_frames = {};
+  // Warnings about the whole render go with the per-frame lines on out instead of err: a worker
+  // process's, which the parent prints once for all of them.
+  bool warnings_on_out = false;
 
   // Renders every frame and writes it; a line per frame (unless quiet), then a summary on out;
   // problems on err in plain words. Returns the exit status: 0, 1 (failed), 2 (bad input) or

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
   render
       ->add_option(
           "--jobs", render_options.jobs,
-          "frames rendered at once, each in its own process (default 1; warnings come per process)")
+          "frames rendered at once, each in its own process (default: the number of cores)")
       ->check(CLI::Range(1, 256));
   render->add_option("--compression", render_options.compression,
                      "EXR compression: none, rle, zips, zip (default), piz, pxr24, b44, b44a, "
@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
                      "as they are; $OCIO's configuration names more)");
   render->add_flag("--allow-clamped", render_options.allow_clamped,
                    "render even when an 8- or 16-bit render clamps the position pass");
-  render->add_flag("-q,--quiet", render_options.quiet, "no line per frame, nor where a camera came from");
+  render->add_flag("-q,--quiet", render_options.quiet,
+                   "no line per frame, nor where a camera came from");
 
   std::string demo_output = "demo.png";
   auto* demo = app.add_subcommand("demo", "render a built-in scene; no files needed");

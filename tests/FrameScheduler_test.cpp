@@ -66,6 +66,25 @@ TEST_F(RenderJobs, FramesSharedAmongProcessesAreAllWrittenAndCountedOnce) {
     EXPECT_EQ(e.path().filename().string().find("partial"), std::string::npos) << e.path();
 }
 
+// Both workers clamp the position pass at 16 bits, and the scene has no camera: each warning is
+// told once for the whole render.
+TEST_F(RenderJobs, AWarningEveryWorkerMeetsIsToldOnce) {
+  std::string out;
+  ASSERT_EQ(motefield("render scene.json --frames 0-3 --bit-depth 16 --allow-clamped --jobs 2 "
+                      "-o out/c.####.png",
+                      &out),
+            0)
+      << out;
+  auto count = [&out](const std::string& what) {
+    int n = 0;
+    for (size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("holds values outside 0 to 1"), 1) << out;
+  EXPECT_EQ(count("no camera layer"), 1) << out;
+  EXPECT_NE(out.find("rendered 4 frames,"), std::string::npos) << out;
+}
+
 TEST_F(RenderJobs, CompressionIsChosenByNameAndAnUnknownNameRefused) {
   std::string out;
   ASSERT_EQ(
