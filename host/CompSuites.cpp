@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <set>
 
 #include "AE_CompSuites.h"
 #include "host/Composition.h"
+#include "host/Guarded.h"
 #include "host/Host.h"
 #include "host/HostServices.h"
 #include "host/MemorySuite.h"
@@ -33,9 +35,6 @@ namespace {
 Host& H() {
   return *Host::current();
 }
-bool Trip(const char* point) {
-  return H().faults().trip(point);
-}
 constexpr A_Err kBad = PF_Err_BAD_CALLBACK_PARAM;
 
 // Live references, per process (one host at a time); a new host starts with none.
@@ -55,6 +54,17 @@ struct Registry {
 Registry& Refs() {
   static Registry registry;
   return registry;
+}
+
+// A new reference, live from its making; nothing is left behind when recording it fails.
+template <class Record>
+Record* Keep(std::set<Record*>& live, Record record) {
+  auto made = std::make_unique<Record>(record);
+  live.insert(made.get());
+  return made.release();
+}
+AEGP_StreamRefH NewStreamRef(StreamRefRecord record) {
+  return reinterpret_cast<AEGP_StreamRefH>(Keep(Refs().streams, record));
 }
 
 Composition* Comp() {
@@ -220,36 +230,29 @@ StreamTuple ParamValue(const EffectInstance& instance, PF_ParamIndex index, doub
 // ---- "AEGP Layer Suite" 11 -------------------------------------------------------------------
 
 A_Err GetCompNumLayers(AEGP_CompH compH, A_long* num) {
-  if (Trip("aegp.GetCompNumLayers")) return kBad;
   Composition* comp = CompOf(compH);
   if (!comp || !num) return kBad;
   *num = comp->numLayers();
   return PF_Err_NONE;
 }
 A_Err GetCompLayerByIndex(AEGP_CompH compH, A_long index, AEGP_LayerH* layer) {
-  if (layer) *layer = nullptr;
-  if (Trip("aegp.GetCompLayerByIndex")) return kBad;
   Composition* comp = CompOf(compH);
   if (!comp || !layer || index < 0 || index >= comp->numLayers()) return kBad;
   *layer = Handle(comp->layer(index));
   return PF_Err_NONE;
 }
 A_Err GetLayerIndex(AEGP_LayerH layerH, A_long* index) {
-  if (Trip("aegp.GetLayerIndex")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !index) return kBad;
   *index = layer->index;
   return PF_Err_NONE;
 }
 A_Err GetLayerParentComp(AEGP_LayerH layerH, AEGP_CompH* comp) {
-  if (comp) *comp = nullptr;
-  if (Trip("aegp.GetLayerParentComp")) return kBad;
   if (!Layer(layerH) || !comp) return kBad;
   *comp = reinterpret_cast<AEGP_CompH>(Comp());
   return PF_Err_NONE;
 }
 A_Err GetLayerName(AEGP_LayerH layerH, A_char* name, A_char* source_name) {
-  if (Trip("aegp.GetLayerName")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer) return kBad;
   if (name) CopyName(layer->name, name);
@@ -265,7 +268,6 @@ A_Err GetLayerName(AEGP_LayerH layerH, A_char* name, A_char* source_name) {
   return PF_Err_NONE;
 }
 A_Err GetLayerFlags(AEGP_LayerH layerH, AEGP_LayerFlags* flags) {
-  if (Trip("aegp.GetLayerFlags")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !flags) return kBad;
   AEGP_LayerFlags f = AEGP_LayerFlag_NONE;
@@ -277,28 +279,24 @@ A_Err GetLayerFlags(AEGP_LayerH layerH, AEGP_LayerFlags* flags) {
   return PF_Err_NONE;
 }
 A_Err GetLayerInPoint(AEGP_LayerH layerH, AEGP_LTimeMode mode, A_Time* in_point) {
-  if (Trip("aegp.GetLayerInPoint")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !in_point) return kBad;
   *in_point = InMode(*layer, mode, layer->in_point);
   return PF_Err_NONE;
 }
 A_Err GetLayerDuration(AEGP_LayerH layerH, AEGP_LTimeMode, A_Time* duration) {
-  if (Trip("aegp.GetLayerDuration")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !duration) return kBad;
   *duration = SecondsToTime(layer->out_point - layer->in_point);
   return PF_Err_NONE;
 }
 A_Err GetLayerOffset(AEGP_LayerH layerH, A_Time* offset) {
-  if (Trip("aegp.GetLayerOffset")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !offset) return kBad;
   *offset = SecondsToTime(layer->offset);
   return PF_Err_NONE;
 }
 A_Err GetLayerObjectType(AEGP_LayerH layerH, AEGP_ObjectType* type) {
-  if (Trip("aegp.GetLayerObjectType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
   *type = layer->kind == LayerKind::kCamera  ? AEGP_ObjectType_CAMERA
@@ -308,7 +306,6 @@ A_Err GetLayerObjectType(AEGP_LayerH layerH, AEGP_ObjectType* type) {
 }
 A_Err IsVideoActive(AEGP_LayerH layerH, AEGP_LTimeMode mode, const A_Time* time,
                     A_Boolean* active) {
-  if (Trip("aegp.IsVideoActive")) return kBad;
   CompLayer* layer = Layer(layerH);
   std::optional<double> t = CompSeconds(layer, mode, time);
   if (!layer || !t || !active) return kBad;
@@ -316,14 +313,12 @@ A_Err IsVideoActive(AEGP_LayerH layerH, AEGP_LTimeMode mode, const A_Time* time,
   return PF_Err_NONE;
 }
 A_Err GetLayerID(AEGP_LayerH layerH, AEGP_LayerIDVal* id) {
-  if (Trip("aegp.GetLayerID")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !id) return kBad;
   *id = layer->id;
   return PF_Err_NONE;
 }
 A_Err GetLayerToWorldXform(AEGP_LayerH layerH, const A_Time* comp_time, A_Matrix4* xform) {
-  if (Trip("aegp.GetLayerToWorldXform")) return kBad;
   CompLayer* layer = Layer(layerH);
   std::optional<double> t = CompSeconds(layer, AEGP_LTimeMode_CompTime, comp_time);
   if (!layer || !t || !xform) return kBad;
@@ -331,8 +326,6 @@ A_Err GetLayerToWorldXform(AEGP_LayerH layerH, const A_Time* comp_time, A_Matrix
   return PF_Err_NONE;
 }
 A_Err GetLayerFromLayerID(AEGP_CompH compH, AEGP_LayerIDVal id, AEGP_LayerH* layer) {
-  if (layer) *layer = nullptr;
-  if (Trip("aegp.GetLayerFromLayerID")) return kBad;
   Composition* comp = CompOf(compH);
   if (!comp || !layer) return kBad;
   *layer = Handle(comp->layerById(id));  // null when no layer has the id
@@ -341,20 +334,20 @@ A_Err GetLayerFromLayerID(AEGP_CompH compH, AEGP_LayerIDVal id, AEGP_LayerH* lay
 
 AEGP_LayerSuite5 MakeLayerSuite() {
   AEGP_LayerSuite5 s{};
-  s.AEGP_GetCompNumLayers = GetCompNumLayers;
-  s.AEGP_GetCompLayerByIndex = GetCompLayerByIndex;
-  s.AEGP_GetLayerIndex = GetLayerIndex;
-  s.AEGP_GetLayerParentComp = GetLayerParentComp;
-  s.AEGP_GetLayerName = GetLayerName;
-  s.AEGP_GetLayerFlags = GetLayerFlags;
-  s.AEGP_GetLayerInPoint = GetLayerInPoint;
-  s.AEGP_GetLayerDuration = GetLayerDuration;
-  s.AEGP_GetLayerOffset = GetLayerOffset;
-  s.AEGP_GetLayerObjectType = GetLayerObjectType;
-  s.AEGP_IsVideoActive = IsVideoActive;
-  s.AEGP_GetLayerID = GetLayerID;
-  s.AEGP_GetLayerToWorldXform = GetLayerToWorldXform;
-  s.AEGP_GetLayerFromLayerID = GetLayerFromLayerID;
+  s.AEGP_GetCompNumLayers = Guarded<GetCompNumLayers, "aegp.GetCompNumLayers">;
+  s.AEGP_GetCompLayerByIndex = Guarded<GetCompLayerByIndex, "aegp.GetCompLayerByIndex">;
+  s.AEGP_GetLayerIndex = Guarded<GetLayerIndex, "aegp.GetLayerIndex">;
+  s.AEGP_GetLayerParentComp = Guarded<GetLayerParentComp, "aegp.GetLayerParentComp">;
+  s.AEGP_GetLayerName = Guarded<GetLayerName, "aegp.GetLayerName">;
+  s.AEGP_GetLayerFlags = Guarded<GetLayerFlags, "aegp.GetLayerFlags">;
+  s.AEGP_GetLayerInPoint = Guarded<GetLayerInPoint, "aegp.GetLayerInPoint">;
+  s.AEGP_GetLayerDuration = Guarded<GetLayerDuration, "aegp.GetLayerDuration">;
+  s.AEGP_GetLayerOffset = Guarded<GetLayerOffset, "aegp.GetLayerOffset">;
+  s.AEGP_GetLayerObjectType = Guarded<GetLayerObjectType, "aegp.GetLayerObjectType">;
+  s.AEGP_IsVideoActive = Guarded<IsVideoActive, "aegp.IsVideoActive">;
+  s.AEGP_GetLayerID = Guarded<GetLayerID, "aegp.GetLayerID">;
+  s.AEGP_GetLayerToWorldXform = Guarded<GetLayerToWorldXform, "aegp.GetLayerToWorldXform">;
+  s.AEGP_GetLayerFromLayerID = Guarded<GetLayerFromLayerID, "aegp.GetLayerFromLayerID">;
   return s;
 }
 const AEGP_LayerSuite5 kLayerSuite = MakeLayerSuite();
@@ -363,14 +356,13 @@ const AEGP_LayerSuite5 kLayerSuite = MakeLayerSuite();
 
 A_Err GetCamera(AEGP_RenderLayerContextH, const A_Time* comp_time, AEGP_LayerH* camera) {
   if (camera) *camera = nullptr;
-  if (Trip("aegp.GetCamera")) return kBad;
   std::optional<double> t = CompSeconds(nullptr, AEGP_LTimeMode_CompTime, comp_time);
   if (!camera || !t) return kBad;
-  if (Composition* comp = Comp()) *camera = Handle(comp->activeCamera(*t));
+  Composition* comp = Comp();
+  *camera = comp ? Handle(comp->activeCamera(*t)) : nullptr;
   return PF_Err_NONE;
 }
 A_Err GetCameraType(AEGP_LayerH layerH, AEGP_CameraType* type) {
-  if (Trip("aegp.GetCameraType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
   *type = layer->kind == LayerKind::kCamera ? layer->camera_type
@@ -378,7 +370,6 @@ A_Err GetCameraType(AEGP_LayerH layerH, AEGP_CameraType* type) {
   return PF_Err_NONE;
 }
 A_Err GetDefaultCameraDistanceToImagePlane(AEGP_CompH compH, A_FpLong* distance) {
-  if (Trip("aegp.GetDefaultCameraDistanceToImagePlane")) return kBad;
   Composition* comp = CompOf(compH);
   if (!comp || !distance) return kBad;
   *distance = comp->defaultZoom();
@@ -386,15 +377,15 @@ A_Err GetDefaultCameraDistanceToImagePlane(AEGP_CompH compH, A_FpLong* distance)
 }
 AEGP_CameraSuite2 MakeCameraSuite() {
   AEGP_CameraSuite2 s{};
-  s.AEGP_GetCamera = GetCamera;
-  s.AEGP_GetCameraType = GetCameraType;
-  s.AEGP_GetDefaultCameraDistanceToImagePlane = GetDefaultCameraDistanceToImagePlane;
+  s.AEGP_GetCamera = Guarded<GetCamera, "aegp.GetCamera">;
+  s.AEGP_GetCameraType = Guarded<GetCameraType, "aegp.GetCameraType">;
+  s.AEGP_GetDefaultCameraDistanceToImagePlane =
+      Guarded<GetDefaultCameraDistanceToImagePlane, "aegp.GetDefaultCameraDistanceToImagePlane">;
   return s;
 }
 const AEGP_CameraSuite2 kCameraSuite = MakeCameraSuite();
 
 A_Err GetLightType(AEGP_LayerH layerH, AEGP_LightType* type) {
-  if (Trip("aegp.GetLightType")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !type) return kBad;
   *type = layer->kind == LayerKind::kLight ? layer->light_type
@@ -403,7 +394,7 @@ A_Err GetLightType(AEGP_LayerH layerH, AEGP_LightType* type) {
 }
 AEGP_LightSuite2 MakeLightSuite() {
   AEGP_LightSuite2 s{};
-  s.AEGP_GetLightType = GetLightType;
+  s.AEGP_GetLightType = Guarded<GetLightType, "aegp.GetLightType">;
   return s;
 }
 const AEGP_LightSuite2 kLightSuite = MakeLightSuite();
@@ -412,17 +403,12 @@ const AEGP_LightSuite2 kLightSuite = MakeLightSuite();
 
 A_Err GetNewLayerStream(AEGP_PluginID, AEGP_LayerH layerH, AEGP_LayerStream which,
                         AEGP_StreamRefH* stream) {
-  if (stream) *stream = nullptr;
-  if (Trip("aegp.GetNewLayerStream")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !stream || !LayerStreamType(layer->kind, which)) return kBad;
-  auto* s = new StreamRefRecord{false, layer, which, nullptr, 0};
-  Refs().streams.insert(s);
-  *stream = reinterpret_cast<AEGP_StreamRefH>(s);
+  *stream = NewStreamRef({false, layer, which, nullptr, 0});
   return PF_Err_NONE;
 }
 A_Err GetEffectNumParamStreams(AEGP_EffectRefH effectH, A_long* count) {
-  if (Trip("aegp.GetEffectNumParamStreams")) return kBad;
   EffectRefRecord* effect = Effect(effectH);
   if (!effect || !count) return kBad;
   *count = static_cast<A_long>(effect->instance->params.size());
@@ -430,25 +416,19 @@ A_Err GetEffectNumParamStreams(AEGP_EffectRefH effectH, A_long* count) {
 }
 A_Err GetNewEffectStreamByIndex(AEGP_PluginID, AEGP_EffectRefH effectH, PF_ParamIndex index,
                                 AEGP_StreamRefH* stream) {
-  if (stream) *stream = nullptr;
-  if (Trip("aegp.GetNewEffectStreamByIndex")) return kBad;
   EffectRefRecord* effect = Effect(effectH);
   if (!effect || !stream || index < 0 || index >= (PF_ParamIndex)effect->instance->params.size())
     return kBad;
-  auto* s = new StreamRefRecord{true, nullptr, AEGP_LayerStream_NONE, effect->instance, index};
-  Refs().streams.insert(s);
-  *stream = reinterpret_cast<AEGP_StreamRefH>(s);
+  *stream = NewStreamRef({true, nullptr, AEGP_LayerStream_NONE, effect->instance, index});
   return PF_Err_NONE;
 }
 A_Err DisposeStream(AEGP_StreamRefH streamH) {
-  if (Trip("aegp.DisposeStream")) return kBad;
   auto* s = reinterpret_cast<StreamRefRecord*>(streamH);
   if (!s || !Refs().streams.erase(s)) return kBad;
   delete s;
   return PF_Err_NONE;
 }
 A_Err GetStreamType(AEGP_StreamRefH streamH, AEGP_StreamType* type) {
-  if (Trip("aegp.GetStreamType")) return kBad;
   StreamRefRecord* s = Stream(streamH);
   if (!s || !type) return kBad;
   *type = s->effect_stream ? ParamStreamType(s->instance->params[s->index])
@@ -457,8 +437,6 @@ A_Err GetStreamType(AEGP_StreamRefH streamH, AEGP_StreamType* type) {
 }
 A_Err GetNewStreamValue(AEGP_PluginID, AEGP_StreamRefH streamH, AEGP_LTimeMode mode,
                         const A_Time* time, A_Boolean pre_expression, AEGP_StreamValue* value) {
-  if (value) std::memset(value, 0, sizeof(*value));
-  if (Trip("aegp.GetNewStreamValue")) return kBad;
   StreamRefRecord* s = Stream(streamH);
   if (!s || !value) return kBad;
   Composition* comp = Comp();
@@ -481,7 +459,6 @@ A_Err GetNewStreamValue(AEGP_PluginID, AEGP_StreamRefH streamH, AEGP_LTimeMode m
   return PF_Err_NONE;
 }
 A_Err DisposeStreamValue(AEGP_StreamValue* value) {
-  if (Trip("aegp.DisposeStreamValue")) return kBad;
   if (!value || !value->streamH) return kBad;
   if (Refs().values > 0) --Refs().values;
   value->streamH = nullptr;
@@ -490,7 +467,6 @@ A_Err DisposeStreamValue(AEGP_StreamValue* value) {
 A_Err GetLayerStreamValue(AEGP_LayerH layerH, AEGP_LayerStream which, AEGP_LTimeMode mode,
                           const A_Time* time, A_Boolean pre_expression, AEGP_StreamVal* value,
                           AEGP_StreamType* type) {
-  if (Trip("aegp.GetLayerStreamValue")) return kBad;
   CompLayer* layer = Layer(layerH);
   std::optional<double> t = CompSeconds(layer, mode, time);
   if (!layer || !t || !value) return kBad;
@@ -506,26 +482,22 @@ Expression* ExpressionOf(StreamRefRecord* s) {
   return &s->layer->expressions[s->which];
 }
 A_Err GetExpressionState(AEGP_PluginID, AEGP_StreamRefH streamH, A_Boolean* enabled) {
-  if (Trip("aegp.GetExpressionState")) return kBad;
   StreamRefRecord* s = Stream(streamH);
   if (!s || !enabled) return kBad;
   *enabled = ExpressionOf(s)->enabled ? 1 : 0;
   return PF_Err_NONE;
 }
 A_Err SetExpressionState(AEGP_PluginID, AEGP_StreamRefH streamH, A_Boolean enabled) {
-  if (Trip("aegp.SetExpressionState")) return kBad;
   StreamRefRecord* s = Stream(streamH);
   if (!s) return kBad;
   ExpressionOf(s)->enabled = enabled != 0;
   return PF_Err_NONE;
 }
 A_Err GetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, AEGP_MemHandle* text) {
-  if (text) *text = nullptr;
-  if (Trip("aegp.GetExpression")) return kBad;
   StreamRefRecord* s = Stream(streamH);
   if (!s || !text) return kBad;
   const std::string& expression = ExpressionOf(s)->text;
-  const AEGP_MemorySuite1* memory = MemorySuiteTable(&H().faults());
+  const AEGP_MemorySuite1* memory = MemorySuiteTable();
   AEGP_MemHandle handle = nullptr;
   A_Err err = memory->AEGP_NewMemHandle(
       plugin_id, "expression", (AEGP_MemSize)expression.size() + 1, AEGP_MemFlag_CLEAR, &handle);
@@ -542,7 +514,6 @@ A_Err GetExpression(AEGP_PluginID plugin_id, AEGP_StreamRefH streamH, AEGP_MemHa
   return PF_Err_NONE;
 }
 A_Err SetExpression(AEGP_PluginID, AEGP_StreamRefH streamH, const A_char* text) {
-  if (Trip("aegp.SetExpression")) return kBad;
   StreamRefRecord* s = Stream(streamH);
   if (!s || !text) return kBad;
   ExpressionOf(s)->text = text;
@@ -551,18 +522,20 @@ A_Err SetExpression(AEGP_PluginID, AEGP_StreamRefH streamH, const A_char* text) 
 
 AEGP_StreamSuite2 MakeStreamSuite() {
   AEGP_StreamSuite2 s{};
-  s.AEGP_GetNewLayerStream = GetNewLayerStream;
-  s.AEGP_GetEffectNumParamStreams = GetEffectNumParamStreams;
-  s.AEGP_GetNewEffectStreamByIndex = GetNewEffectStreamByIndex;
-  s.AEGP_DisposeStream = DisposeStream;
-  s.AEGP_GetStreamType = GetStreamType;
-  s.AEGP_GetNewStreamValue = GetNewStreamValue;
-  s.AEGP_DisposeStreamValue = DisposeStreamValue;
-  s.AEGP_GetLayerStreamValue = GetLayerStreamValue;
-  s.AEGP_GetExpressionState = GetExpressionState;
-  s.AEGP_SetExpressionState = SetExpressionState;
-  s.AEGP_GetExpression = GetExpression;
-  s.AEGP_SetExpression = SetExpression;
+  s.AEGP_GetNewLayerStream = Guarded<GetNewLayerStream, "aegp.GetNewLayerStream">;
+  s.AEGP_GetEffectNumParamStreams =
+      Guarded<GetEffectNumParamStreams, "aegp.GetEffectNumParamStreams">;
+  s.AEGP_GetNewEffectStreamByIndex =
+      Guarded<GetNewEffectStreamByIndex, "aegp.GetNewEffectStreamByIndex">;
+  s.AEGP_DisposeStream = Guarded<DisposeStream, "aegp.DisposeStream">;
+  s.AEGP_GetStreamType = Guarded<GetStreamType, "aegp.GetStreamType">;
+  s.AEGP_GetNewStreamValue = Guarded<GetNewStreamValue, "aegp.GetNewStreamValue", kFillsRecord>;
+  s.AEGP_DisposeStreamValue = Guarded<DisposeStreamValue, "aegp.DisposeStreamValue">;
+  s.AEGP_GetLayerStreamValue = Guarded<GetLayerStreamValue, "aegp.GetLayerStreamValue">;
+  s.AEGP_GetExpressionState = Guarded<GetExpressionState, "aegp.GetExpressionState">;
+  s.AEGP_SetExpressionState = Guarded<SetExpressionState, "aegp.SetExpressionState">;
+  s.AEGP_GetExpression = Guarded<GetExpression, "aegp.GetExpression">;
+  s.AEGP_SetExpression = Guarded<SetExpression, "aegp.SetExpression">;
   return s;
 }
 const AEGP_StreamSuite2 kStreamSuite = MakeStreamSuite();
@@ -570,13 +543,10 @@ const AEGP_StreamSuite2 kStreamSuite = MakeStreamSuite();
 // ---- "AEGP Effect Suite" 2 -------------------------------------------------------------------
 
 AEGP_EffectRefH NewEffectRef(EffectInstance* instance) {
-  auto* e = new EffectRefRecord{instance};
-  Refs().effects.insert(e);
-  return reinterpret_cast<AEGP_EffectRefH>(e);
+  return reinterpret_cast<AEGP_EffectRefH>(Keep(Refs().effects, EffectRefRecord{instance}));
 }
 
 A_Err GetLayerNumEffects(AEGP_LayerH layerH, A_long* count) {
-  if (Trip("aegp.GetLayerNumEffects")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !count) return kBad;
   *count = layer->effect ? 1 : 0;
@@ -584,15 +554,12 @@ A_Err GetLayerNumEffects(AEGP_LayerH layerH, A_long* count) {
 }
 A_Err GetLayerEffectByIndex(AEGP_PluginID, AEGP_LayerH layerH, AEGP_EffectIndex index,
                             AEGP_EffectRefH* effect) {
-  if (effect) *effect = nullptr;
-  if (Trip("aegp.GetLayerEffectByIndex")) return kBad;
   CompLayer* layer = Layer(layerH);
   if (!layer || !effect || !layer->effect || index != 0) return kBad;
   *effect = NewEffectRef(layer->effect);
   return PF_Err_NONE;
 }
 A_Err DisposeEffect(AEGP_EffectRefH effectH) {
-  if (Trip("aegp.DisposeEffect")) return kBad;
   auto* e = reinterpret_cast<EffectRefRecord*>(effectH);
   if (!e || !Refs().effects.erase(e)) return kBad;
   delete e;
@@ -600,9 +567,9 @@ A_Err DisposeEffect(AEGP_EffectRefH effectH) {
 }
 AEGP_EffectSuite2 MakeEffectSuite() {
   AEGP_EffectSuite2 s{};
-  s.AEGP_GetLayerNumEffects = GetLayerNumEffects;
-  s.AEGP_GetLayerEffectByIndex = GetLayerEffectByIndex;
-  s.AEGP_DisposeEffect = DisposeEffect;
+  s.AEGP_GetLayerNumEffects = Guarded<GetLayerNumEffects, "aegp.GetLayerNumEffects">;
+  s.AEGP_GetLayerEffectByIndex = Guarded<GetLayerEffectByIndex, "aegp.GetLayerEffectByIndex">;
+  s.AEGP_DisposeEffect = Guarded<DisposeEffect, "aegp.DisposeEffect">;
   return s;
 }
 const AEGP_EffectSuite2 kEffectSuite = MakeEffectSuite();
@@ -615,22 +582,17 @@ const CompLayer* EffectLayer(PF_ProgPtr effect_ref) {
 }
 
 A_Err GetEffectLayer(PF_ProgPtr effect_ref, AEGP_LayerH* layer) {
-  if (layer) *layer = nullptr;
-  if (Trip("aegp.GetEffectLayer")) return kBad;
   if (!effect_ref || !layer) return kBad;
   *layer = Handle(EffectLayer(effect_ref));  // null outside a composition
   return PF_Err_NONE;
 }
 A_Err GetNewEffectForEffect(AEGP_PluginID, PF_ProgPtr effect_ref, AEGP_EffectRefH* effect) {
-  if (effect) *effect = nullptr;
-  if (Trip("aegp.GetNewEffectForEffect")) return kBad;
   if (!effect_ref || !effect) return kBad;
   *effect = NewEffectRef(Instance(effect_ref));
   return PF_Err_NONE;
 }
 A_Err ConvertEffectToCompTime(PF_ProgPtr effect_ref, A_long what_time, A_u_long time_scale,
                               A_Time* comp_time) {
-  if (Trip("aegp.ConvertEffectToCompTime")) return kBad;
   if (!effect_ref || !comp_time || time_scale == 0) return kBad;
   const CompLayer* layer = EffectLayer(effect_ref);
   double ticks = (double)what_time + std::round((layer ? layer->offset : 0.0) * time_scale);
@@ -640,15 +602,13 @@ A_Err ConvertEffectToCompTime(PF_ProgPtr effect_ref, A_long what_time, A_u_long 
 }
 A_Err GetEffectCamera(PF_ProgPtr effect_ref, const A_Time* comp_time, AEGP_LayerH* camera) {
   if (camera) *camera = nullptr;
-  if (Trip("aegp.GetEffectCamera")) return kBad;
   std::optional<double> t = CompSeconds(nullptr, AEGP_LTimeMode_CompTime, comp_time);
   if (!effect_ref || !camera || !t) return kBad;
-  if (EffectLayer(effect_ref)) *camera = Handle(Comp()->activeCamera(*t));
+  *camera = EffectLayer(effect_ref) ? Handle(Comp()->activeCamera(*t)) : nullptr;
   return PF_Err_NONE;
 }
 A_Err GetEffectCameraMatrix(PF_ProgPtr effect_ref, const A_Time* comp_time, A_Matrix4* matrix,
                             A_FpLong* distance, A_short* plane_width, A_short* plane_height) {
-  if (Trip("aegp.GetEffectCameraMatrix")) return kBad;
   std::optional<double> t = CompSeconds(nullptr, AEGP_LTimeMode_CompTime, comp_time);
   if (!effect_ref || !matrix || !t) return kBad;
   Composition* comp = Comp();
@@ -663,33 +623,34 @@ A_Err GetEffectCameraMatrix(PF_ProgPtr effect_ref, const A_Time* comp_time, A_Ma
   if (plane_height) *plane_height = (A_short)std::min(comp->settings().height, 32767);
   return PF_Err_NONE;
 }
-const AEGP_PFInterfaceSuite1 kPFInterfaceSuite = {GetEffectLayer, GetNewEffectForEffect,
-                                                  ConvertEffectToCompTime, GetEffectCamera,
-                                                  GetEffectCameraMatrix};
+const AEGP_PFInterfaceSuite1 kPFInterfaceSuite = {
+    Guarded<GetEffectLayer, "aegp.GetEffectLayer">,
+    Guarded<GetNewEffectForEffect, "aegp.GetNewEffectForEffect">,
+    Guarded<ConvertEffectToCompTime, "aegp.ConvertEffectToCompTime">,
+    Guarded<GetEffectCamera, "aegp.GetEffectCamera">,
+    Guarded<GetEffectCameraMatrix, "aegp.GetEffectCameraMatrix">};
 
 // ---- "PF AE App Suite" 6 and "PF AE Adv App Suite" 2 -----------------------------------------
 
 PF_Err IsRenderEngine(PF_Boolean* render_engine) {
-  if (Trip("pf.PF_IsRenderEngine")) return kBad;
   if (!render_engine) return kBad;
   *render_engine = H().options().interactive ? 0 : 1;
   return PF_Err_NONE;
 }
 PFAppSuite4 MakeAppSuite() {
   PFAppSuite4 s{};
-  s.PF_IsRenderEngine = IsRenderEngine;
+  s.PF_IsRenderEngine = Guarded<IsRenderEngine, "pf.PF_IsRenderEngine">;
   return s;
 }
 const PFAppSuite4 kAppSuite = MakeAppSuite();
 
 PF_Err InfoDrawText(const A_char* line1, const A_char* line2) {
-  if (Trip("pf.PF_InfoDrawText")) return kBad;
   H().setInfoLines({GbkToUtf8(line1 ? line1 : ""), GbkToUtf8(line2 ? line2 : "")});
   return PF_Err_NONE;
 }
 PF_AdvAppSuite2 MakeAdvAppSuite() {
   PF_AdvAppSuite2 s{};
-  s.PF_InfoDrawText = InfoDrawText;
+  s.PF_InfoDrawText = Guarded<InfoDrawText, "pf.PF_InfoDrawText">;
   return s;
 }
 const PF_AdvAppSuite2 kAdvAppSuite = MakeAdvAppSuite();

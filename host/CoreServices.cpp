@@ -9,15 +9,13 @@
 #include "AE_GeneralPlug.h"
 #include "Win32.h"
 #include "host/FrameRender.h"
+#include "host/Guarded.h"
 
 namespace mf::host {
 namespace {
 
 Host& H() {
   return *Host::current();
-}
-bool Trip(const char* point) {
-  return H().faults().trip(point);
 }
 
 // ---- basic suite -----------------------------------------------------------------------------
@@ -66,8 +64,9 @@ PF_Err ResizeHandle(A_HandleSize size, PF_Handle* h) {
   return H().handles().resize(size, h);
 }
 
-const PF_HandleSuite1 kHandleSuite = {NewHandle,     LockHandle, UnlockHandle,
-                                      DisposeHandle, HandleSize, ResizeHandle};
+const PF_HandleSuite1 kHandleSuite = {Guarded<NewHandle>,    Guarded<LockHandle>,
+                                      Guarded<UnlockHandle>, Guarded<DisposeHandle>,
+                                      Guarded<HandleSize>,   Guarded<ResizeHandle>};
 
 // ---- ANSI callbacks --------------------------------------------------------------------------
 // The effect formats into return_msg, so output is bounded by that buffer's size.
@@ -139,7 +138,6 @@ EffectInstance* InstanceOf(PF_ProgPtr ref) {
 }
 
 PF_Err AddParam(PF_ProgPtr, PF_ParamIndex index, PF_ParamDef* def) {
-  if (Trip("inter.add_param")) return PF_Err_OUT_OF_MEMORY;
   std::vector<PF_ParamDef>* defs = H().registration();
   if (!defs || !def) return PF_Err_BAD_CALLBACK_PARAM;
   PF_ParamDef added = *def;
@@ -154,14 +152,12 @@ PF_Err AddParam(PF_ProgPtr, PF_ParamIndex index, PF_ParamDef* def) {
 }
 
 PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo* info) {
-  if (Trip("inter.register_ui")) return PF_Err_BAD_CALLBACK_PARAM;
   if (info) H().setCustomUi(*info);
   return PF_Err_NONE;
 }
 
 PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_long time_step,
                      A_u_long time_scale, PF_ParamDef* param) {
-  if (Trip("inter.checkout_param")) return PF_Err_BAD_CALLBACK_PARAM;
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !param || index < 0 || index >= (PF_ParamIndex)instance->params.size())
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -173,22 +169,21 @@ PF_Err CheckinParam(PF_ProgPtr, PF_ParamDef*) {
 }
 
 PF_Err Abort(PF_ProgPtr) {
-  return Trip("abort") || AbortRequested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
+  return AbortRequested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
 }
 PF_Err Progress(PF_ProgPtr, A_long, A_long) {
-  return Trip("abort") || AbortRequested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
+  return AbortRequested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
 }
 
 // ---- PF Effect UI and PF Param Utils suites --------------------------------------------------
 PF_Err SetOptionsButtonName(PF_ProgPtr, const A_char* name) {
-  if (Trip("pf.PF_SetOptionsButtonName")) return PF_Err_BAD_CALLBACK_PARAM;
   H().setOptionsButtonName(name ? name : "");
   return PF_Err_NONE;
 }
-const PF_EffectUISuite1 kEffectUiSuite = {SetOptionsButtonName};
+const PF_EffectUISuite1 kEffectUiSuite = {
+    Guarded<SetOptionsButtonName, "pf.PF_SetOptionsButtonName">};
 
 PF_Err UpdateParamUI(PF_ProgPtr ref, PF_ParamIndex index, const PF_ParamDef* def) {
-  if (Trip("pf.PF_UpdateParamUI")) return PF_Err_BAD_CALLBACK_PARAM;
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !def || index < 0 || index >= (PF_ParamIndex)instance->panel.size())
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -210,8 +205,8 @@ PF_Err IsIdenticalCheckout(PF_ProgPtr, PF_ParamIndex, A_long, A_long, A_u_long, 
 }
 PF_ParamUtilsSuite1 MakeParamUtilsSuite() {
   PF_ParamUtilsSuite1 s{};
-  s.PF_UpdateParamUI = UpdateParamUI;
-  s.PF_IsIdenticalCheckout = IsIdenticalCheckout;
+  s.PF_UpdateParamUI = Guarded<UpdateParamUI, "pf.PF_UpdateParamUI">;
+  s.PF_IsIdenticalCheckout = Guarded<IsIdenticalCheckout>;
   return s;
 }
 const PF_ParamUtilsSuite1 kParamUtilsSuite = MakeParamUtilsSuite();
@@ -222,8 +217,8 @@ constexpr AEGP_PluginID kPluginId = 42;
 HWND MainWindow() {
 #if defined(_WIN32)
   // Windows refuses to open a dialog over an owner that is not a window: a hidden real one.
-  static const HWND window = CreateWindowExA(0, "STATIC", "Motefield host", WS_OVERLAPPEDWINDOW,
-                                             0, 0, 320, 200, nullptr, nullptr, nullptr, nullptr);
+  static const HWND window = CreateWindowExA(0, "STATIC", "Motefield host", WS_OVERLAPPEDWINDOW, 0,
+                                             0, 320, 200, nullptr, nullptr, nullptr, nullptr);
   return window;
 #else
   return reinterpret_cast<HWND>(0x4d41494e);
@@ -231,7 +226,6 @@ HWND MainWindow() {
 }
 
 A_Err ReportInfo(AEGP_PluginID, const A_char* info) {
-  if (Trip("aegp.ReportInfo")) return PF_Err_BAD_CALLBACK_PARAM;
   MessageRecord r{true, info ? info : "", "Motefield", MB_OK};
   H().showMessage(r);
   return PF_Err_NONE;
@@ -259,13 +253,11 @@ A_Err EndUndoGroup() {
   return PF_Err_NONE;
 }
 A_Err RegisterWithAEGP(AEGP_GlobalRefcon, const A_char*, AEGP_PluginID* id) {
-  if (Trip("aegp.RegisterWithAEGP")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!id) return PF_Err_BAD_CALLBACK_PARAM;
   *id = kPluginId;
   return PF_Err_NONE;
 }
 A_Err GetMainHWND(void* main_hwnd) {
-  if (Trip("aegp.GetMainHWND")) return PF_Err_BAD_CALLBACK_PARAM;
   if (main_hwnd) *static_cast<HWND*>(main_hwnd) = MainWindow();
   return PF_Err_NONE;
 }
@@ -277,18 +269,18 @@ A_Err ShowHideAllFloaters(A_Boolean) {
 template <class Suite>
 Suite MakeUtilitySuite() {
   Suite s{};
-  s.AEGP_ReportInfo = ReportInfo;
-  s.AEGP_GetDriverPluginInitFuncVersion = DriverVersion;
-  s.AEGP_GetDriverImplementationVersion = DriverVersion;
-  s.AEGP_StartQuietErrors = StartQuietErrors;
-  s.AEGP_EndQuietErrors = EndQuietErrors;
-  s.AEGP_StartUndoGroup = StartUndoGroup;
-  s.AEGP_EndUndoGroup = EndUndoGroup;
-  s.AEGP_RegisterWithAEGP = RegisterWithAEGP;
-  s.AEGP_GetMainHWND = GetMainHWND;
-  s.AEGP_ShowHideAllFloaters = ShowHideAllFloaters;
+  s.AEGP_ReportInfo = Guarded<ReportInfo, "aegp.ReportInfo">;
+  s.AEGP_GetDriverPluginInitFuncVersion = Guarded<DriverVersion>;
+  s.AEGP_GetDriverImplementationVersion = Guarded<DriverVersion>;
+  s.AEGP_StartQuietErrors = Guarded<StartQuietErrors>;
+  s.AEGP_EndQuietErrors = Guarded<EndQuietErrors>;
+  s.AEGP_StartUndoGroup = Guarded<StartUndoGroup>;
+  s.AEGP_EndUndoGroup = Guarded<EndUndoGroup>;
+  s.AEGP_RegisterWithAEGP = Guarded<RegisterWithAEGP, "aegp.RegisterWithAEGP">;
+  s.AEGP_GetMainHWND = Guarded<GetMainHWND, "aegp.GetMainHWND">;
+  s.AEGP_ShowHideAllFloaters = Guarded<ShowHideAllFloaters>;
   if constexpr (requires { s.AEGP_GetLastErrorMessage; })
-    s.AEGP_GetLastErrorMessage = GetLastErrorMessage;
+    s.AEGP_GetLastErrorMessage = Guarded<GetLastErrorMessage>;
   return s;
 }
 const AEGP_UtilitySuite3 kUtilitySuite7 = MakeUtilitySuite<AEGP_UtilitySuite3>();
@@ -303,21 +295,18 @@ bool IsAppBlob(AEGP_PersistentBlobH blob) {
 }
 
 A_Err GetApplicationBlob(AEGP_PersistentBlobH* blob) {
-  if (Trip("aegp.GetApplicationBlob")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!blob) return PF_Err_BAD_CALLBACK_PARAM;
   *blob = AppBlob();
   return PF_Err_NONE;
 }
 A_Err DoesKeyExist(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
                    A_Boolean* exists) {
-  if (Trip("aegp.DoesKeyExist")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!IsAppBlob(blob) || !section || !key || !exists) return PF_Err_BAD_CALLBACK_PARAM;
   *exists = H().preferences().get(section, key).has_value();
   return PF_Err_NONE;
 }
 A_Err GetString(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
                 const A_char* fallback, A_u_long size, A_char* buf, A_u_long* actual) {
-  if (Trip("aegp.GetString")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!IsAppBlob(blob) || !section || !key) return PF_Err_BAD_CALLBACK_PARAM;
   auto value = H().preferences().get(section, key);
   if (!value) {
@@ -334,12 +323,10 @@ A_Err GetString(AEGP_PersistentBlobH blob, const A_char* section, const A_char* 
 }
 A_Err SetString(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key,
                 const A_char* value) {
-  if (Trip("aegp.SetString")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!IsAppBlob(blob) || !section || !key || !value) return PF_Err_BAD_CALLBACK_PARAM;
   return H().preferences().set(section, key, value) ? PF_Err_NONE : PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 A_Err DeleteEntry(AEGP_PersistentBlobH blob, const A_char* section, const A_char* key) {
-  if (Trip("aegp.DeleteEntry")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!IsAppBlob(blob) || !section || !key) return PF_Err_BAD_CALLBACK_PARAM;
   return H().preferences().erase(section, key) ? PF_Err_NONE : PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
@@ -359,13 +346,13 @@ A_Err SetLong(AEGP_PersistentBlobH blob, const A_char* section, const A_char* ke
 
 AEGP_PersistentDataSuite3 MakePersistentDataSuite() {
   AEGP_PersistentDataSuite3 s{};
-  s.AEGP_GetApplicationBlob = GetApplicationBlob;
-  s.AEGP_DoesKeyExist = DoesKeyExist;
-  s.AEGP_GetString = GetString;
-  s.AEGP_SetString = SetString;
-  s.AEGP_DeleteEntry = DeleteEntry;
-  s.AEGP_GetLong = GetLong;
-  s.AEGP_SetLong = SetLong;
+  s.AEGP_GetApplicationBlob = Guarded<GetApplicationBlob, "aegp.GetApplicationBlob">;
+  s.AEGP_DoesKeyExist = Guarded<DoesKeyExist, "aegp.DoesKeyExist">;
+  s.AEGP_GetString = Guarded<GetString, "aegp.GetString">;
+  s.AEGP_SetString = Guarded<SetString, "aegp.SetString">;
+  s.AEGP_DeleteEntry = Guarded<DeleteEntry, "aegp.DeleteEntry">;
+  s.AEGP_GetLong = Guarded<GetLong>;
+  s.AEGP_SetLong = Guarded<SetLong>;
   return s;
 }
 const AEGP_PersistentDataSuite3 kPersistentDataSuite = MakePersistentDataSuite();
@@ -374,15 +361,20 @@ const AEGP_PersistentDataSuite3 kPersistentDataSuite = MakePersistentDataSuite()
 
 void InstallCoreServices(Host& host, SPBasicSuite& basic, PF_UtilCallbacks& utils,
                          PF_InteractCallbacks& inter) {
-  basic = SPBasicSuite{AcquireSuite, ReleaseSuite,    IsEqual,  AllocateBlock,
-                       FreeBlock,    ReallocateBlock, Undefined};
+  basic = SPBasicSuite{Guarded<AcquireSuite, "", kSuiteRefused>,
+                       Guarded<ReleaseSuite, "", kSuiteRefused>,
+                       IsEqual,
+                       Guarded<AllocateBlock, "", kSuiteRefused>,
+                       Guarded<FreeBlock, "", kSuiteRefused>,
+                       Guarded<ReallocateBlock, "", kSuiteRefused>,
+                       Guarded<Undefined, "", kSuiteRefused>};
 
-  utils.host_new_handle = NewHandle;
-  utils.host_lock_handle = LockHandle;
-  utils.host_unlock_handle = UnlockHandle;
-  utils.host_dispose_handle = DisposeHandle;
-  utils.host_get_handle_size = HandleSize;
-  utils.host_resize_handle = ResizeHandle;
+  utils.host_new_handle = Guarded<NewHandle>;
+  utils.host_lock_handle = Guarded<LockHandle>;
+  utils.host_unlock_handle = Guarded<UnlockHandle>;
+  utils.host_dispose_handle = Guarded<DisposeHandle>;
+  utils.host_get_handle_size = Guarded<HandleSize>;
+  utils.host_resize_handle = Guarded<ResizeHandle>;
   PF_ANSICallbacks& a = utils.ansi;
   a.atan = Atan;
   a.atan2 = Atan2;
@@ -404,12 +396,12 @@ void InstallCoreServices(Host& host, SPBasicSuite& basic, PF_UtilCallbacks& util
   a.asin = Asin;
   a.acos = Acos;
 
-  inter.checkout_param = CheckoutParam;
-  inter.checkin_param = CheckinParam;
-  inter.add_param = AddParam;
-  inter.abort = Abort;
-  inter.progress = Progress;
-  inter.register_ui = RegisterUi;
+  inter.checkout_param = Guarded<CheckoutParam, "inter.checkout_param">;
+  inter.checkin_param = Guarded<CheckinParam>;
+  inter.add_param = Guarded<AddParam, "inter.add_param", kOutOfMemory>;
+  inter.abort = Guarded<Abort, "abort", kCancelled>;
+  inter.progress = Guarded<Progress, "abort", kCancelled>;
+  inter.register_ui = Guarded<RegisterUi, "inter.register_ui">;
 
   SuiteRegistry& r = host.suites();
   r.add(kPFHandleSuite, kPFHandleSuiteVersion1, &kHandleSuite);

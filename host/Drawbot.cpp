@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <set>
 
 #include "AE_CompSuites.h"
+#include "host/Guarded.h"
 
 namespace mf::host {
 
@@ -17,11 +19,6 @@ struct DrawContext::Object {
 namespace {
 
 constexpr PF_Err kBad = PF_Err_BAD_CALLBACK_PARAM;
-
-bool Trip(const char* point) {
-  Host* host = Host::current();
-  return host && host->faults().trip(point);
-}
 
 std::set<DrawContext*>& Contexts() {
   static std::set<DrawContext*> contexts;
@@ -47,33 +44,29 @@ DrawContext::Object* ObjectOf(DRAWBOT_ObjectRef ref, int kind) {
 
 // ---- "PF Effect Custom UI Suite" 1 ------------------------------------------------------------
 PF_Err GetDrawingReference(const PF_ContextH context, DRAWBOT_DrawRef* ref) {
-  if (ref) *ref = nullptr;
-  if (Trip("pf.PF_GetDrawingReference")) return kBad;
   DrawContext* c = DrawContext::From(context);
   if (!c || !ref) return kBad;
   *ref = c->drawRef();
   return PF_Err_NONE;
 }
-const PF_EffectCustomUISuite1 kCustomUiSuite = {GetDrawingReference};
+const PF_EffectCustomUISuite1 kCustomUiSuite = {
+    Guarded<GetDrawingReference, "pf.PF_GetDrawingReference">};
 
 // ---- "DRAWBOT Draw Suite" 1 ------------------------------------------------------------------
 DRAWBOT_Err GetSupplier(DRAWBOT_DrawRef draw, DRAWBOT_SupplierRef* supplier) {
-  if (supplier) *supplier = nullptr;
-  if (Trip("drawbot.GetSupplier")) return kBad;
   auto* object = ObjectOf(draw, DrawContext::Object::kDraw);
   if (!object || !supplier) return kBad;
   *supplier = object->context->supplierRef();
   return PF_Err_NONE;
 }
 DRAWBOT_Err GetSurface(DRAWBOT_DrawRef draw, DRAWBOT_SurfaceRef* surface) {
-  if (surface) *surface = nullptr;
-  if (Trip("drawbot.GetSurface")) return kBad;
   auto* object = ObjectOf(draw, DrawContext::Object::kDraw);
   if (!object || !surface) return kBad;
   *surface = object->context->surfaceRef();
   return PF_Err_NONE;
 }
-const DRAWBOT_DrawbotSuite1 kDrawSuite = {GetSupplier, GetSurface};
+const DRAWBOT_DrawbotSuite1 kDrawSuite = {Guarded<GetSupplier, "drawbot.GetSupplier">,
+                                          Guarded<GetSurface, "drawbot.GetSurface">};
 
 // ---- "DRAWBOT Supplier Suite" 1 --------------------------------------------------------------
 // Reads one pixel of a buffer in the layout given as straight RGBA.
@@ -114,15 +107,14 @@ int BytesPerPixel(DRAWBOT_PixelLayout layout) {
 DRAWBOT_Err NewImageFromBuffer(DRAWBOT_SupplierRef supplier, int width, int height, int row_bytes,
                                DRAWBOT_PixelLayout layout, const void* data,
                                DRAWBOT_ImageRef* image) {
-  if (image) *image = nullptr;
-  if (Trip("drawbot.NewImageFromBuffer")) return kBad;
   if (!ObjectOf(supplier, DrawContext::Object::kSupplier) || !image || !data) return kBad;
   if (layout < kDRAWBOT_PixelLayout_24RGB || layout > kDRAWBOT_PixelLayout_32BGRA_Premul)
     return kBad;
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384 ||
       row_bytes < width * BytesPerPixel(layout))
     return kBad;
-  auto* made = new DrawbotImage{width, height, std::vector<uint8_t>(size_t(width) * height * 4)};
+  auto made = std::make_unique<DrawbotImage>(
+      DrawbotImage{width, height, std::vector<uint8_t>(size_t(width) * height * 4)});
   const auto* bytes = static_cast<const uint8_t*>(data);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -130,13 +122,12 @@ DRAWBOT_Err NewImageFromBuffer(DRAWBOT_SupplierRef supplier, int width, int heig
                 &made->rgba[(size_t(y) * width + x) * 4]);
     }
   }
-  Images().insert(made);
-  *image = reinterpret_cast<DRAWBOT_ImageRef>(made);
+  Images().insert(made.get());
+  *image = reinterpret_cast<DRAWBOT_ImageRef>(made.release());
   return PF_Err_NONE;
 }
 
 DRAWBOT_Err ReleaseObject(DRAWBOT_ObjectRef object) {
-  if (Trip("drawbot.ReleaseObject")) return kBad;
   auto* image = reinterpret_cast<DrawbotImage*>(object);
   // Only images are the caller's to release; the context's objects live with the event.
   if (!image || !Images().erase(image)) return kBad;
@@ -146,8 +137,8 @@ DRAWBOT_Err ReleaseObject(DRAWBOT_ObjectRef object) {
 
 DRAWBOT_SupplierSuite1 MakeSupplierSuite() {
   DRAWBOT_SupplierSuite1 s{};
-  s.NewImageFromBuffer = NewImageFromBuffer;
-  s.ReleaseObject = ReleaseObject;
+  s.NewImageFromBuffer = Guarded<NewImageFromBuffer, "drawbot.NewImageFromBuffer">;
+  s.ReleaseObject = Guarded<ReleaseObject, "drawbot.ReleaseObject">;
   return s;
 }
 const DRAWBOT_SupplierSuite1 kSupplierSuite = MakeSupplierSuite();
@@ -155,7 +146,6 @@ const DRAWBOT_SupplierSuite1 kSupplierSuite = MakeSupplierSuite();
 // ---- "DRAWBOT Surface Suite" 1 ---------------------------------------------------------------
 DRAWBOT_Err DrawImage(DRAWBOT_SurfaceRef surface, DRAWBOT_ImageRef image_ref,
                       const DRAWBOT_PointF32* origin, float alpha) {
-  if (Trip("drawbot.DrawImage")) return kBad;
   auto* object = ObjectOf(surface, DrawContext::Object::kSurface);
   auto* image = reinterpret_cast<DrawbotImage*>(image_ref);
   if (!object || !image || !Images().count(image) || !origin) return kBad;
@@ -166,7 +156,7 @@ DRAWBOT_Err DrawImage(DRAWBOT_SurfaceRef surface, DRAWBOT_ImageRef image_ref,
 
 DRAWBOT_SurfaceSuite1 MakeSurfaceSuite() {
   DRAWBOT_SurfaceSuite1 s{};
-  s.DrawImage = DrawImage;
+  s.DrawImage = Guarded<DrawImage, "drawbot.DrawImage">;
   return s;
 }
 const DRAWBOT_SurfaceSuite1 kSurfaceSuite = MakeSurfaceSuite();
@@ -174,7 +164,6 @@ const DRAWBOT_PathSuite1 kPathSuite{};
 
 // ---- PF_InvalidateRect of "PF AE App Suite" 6 --------------------------------------------------
 PF_Err InvalidateRect(const PF_ContextH context, const PF_Rect* rect) {
-  if (Trip("pf.PF_InvalidateRect")) return kBad;
   DrawContext* c = DrawContext::From(context);
   if (!c) return kBad;
   c->invalidated().push_back(rect ? *rect : PF_Rect{0, 0, c->surface().width, c->surface().height});
@@ -275,7 +264,7 @@ void InstallDrawbotSuites(Host& host) {
   } else {
     g_app_suite = PFAppSuite4{};
   }
-  g_app_suite.PF_InvalidateRect = InvalidateRect;
+  g_app_suite.PF_InvalidateRect = Guarded<InvalidateRect, "pf.PF_InvalidateRect">;
   r.add(kPFAppSuite, kPFAppSuiteVersion4, &g_app_suite);
 }
 

@@ -7,6 +7,7 @@
 
 #include "host/Composition.h"
 #include "host/FrameRender.h"
+#include "host/Guarded.h"
 #include "host/Host.h"
 #include "host/Text.h"
 
@@ -166,9 +167,10 @@ std::optional<std::string> ApplyControlExpression(Host& host, const EffectInstan
 
 void InstallExpressionCheckout(Host& host) {
   PF_InteractCallbacks& inter = host.inData().inter;
-  if (inter.checkout_param == CheckoutWithExpression) return;
+  constexpr auto kGuarded = Guarded<CheckoutWithExpression>;
+  if (inter.checkout_param == kGuarded) return;
   g_plain = inter;
-  inter.checkout_param = CheckoutWithExpression;
+  inter.checkout_param = kGuarded;
 }
 
 }  // namespace mf::host

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/Guarded.h"
 #include "host/PixelTraits.h"
 #include "host/Worlds.h"
 
@@ -20,9 +21,6 @@ extern "C" void OnInterrupt(int) {
 
 Host& H() {
   return *Host::current();
-}
-bool Trip(const char* point) {
-  return H().faults().trip(point);
 }
 EffectInstance* InstanceOf(PF_ProgPtr ref) {
   return reinterpret_cast<EffectInstance*>(ref);
@@ -101,7 +99,6 @@ PF_Err WorldOfCheckout(FrameServices& frames, EffectInstance& instance, PF_Param
 PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
                      const PF_RenderRequest* req, A_long what_time, A_long, A_u_long time_scale,
                      PF_CheckoutResult* result) {
-  if (Trip("cb.checkout_layer")) return PF_Err_BAD_CALLBACK_PARAM;
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !req || !result) return PF_Err_BAD_CALLBACK_PARAM;
   FrameServices& frames = H().frames();
@@ -133,10 +130,8 @@ PF_Err GuidMixIn(PF_ProgPtr, A_u_long size, const void* bytes) {
 
 // ---- smart-render callbacks ------------------------------------------------------------------
 PF_Err CheckoutLayerPixels(PF_ProgPtr ref, A_long checkout_id, PF_EffectWorld** pixels) {
-  if (Trip("cb.checkout_layer_pixels")) return PF_Err_BAD_CALLBACK_PARAM;
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !pixels) return PF_Err_BAD_CALLBACK_PARAM;
-  *pixels = nullptr;
   FrameServices& frames = H().frames();
   auto it = frames.checkouts().find(checkout_id);
   if (it == frames.checkouts().end()) return PF_Err_BAD_CALLBACK_PARAM;  // never checked out
@@ -146,7 +141,6 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr ref, A_long checkout_id, PF_EffectWorld** 
 }
 
 PF_Err CheckinLayerPixels(PF_ProgPtr, A_long checkout_id) {
-  if (Trip("cb.checkin_layer_pixels")) return PF_Err_BAD_CALLBACK_PARAM;
   FrameServices& frames = H().frames();
   auto it = frames.checkouts().find(checkout_id);
   if (it == frames.checkouts().end() || !it->second.pixels_out) return PF_Err_BAD_CALLBACK_PARAM;
@@ -155,7 +149,6 @@ PF_Err CheckinLayerPixels(PF_ProgPtr, A_long checkout_id) {
 }
 
 PF_Err CheckoutOutput(PF_ProgPtr, PF_EffectWorld** output) {
-  if (Trip("cb.checkout_output")) return PF_Err_BAD_CALLBACK_PARAM;
   if (!output) return PF_Err_BAD_CALLBACK_PARAM;
   Frame& frame = H().frames().output();
   *output = frame.empty() ? nullptr : &frame.world;
@@ -223,7 +216,7 @@ class PreRenderRecord {
 
 // Sends smart pre-render for the frame's full output into record.
 PF_Err PreRender(EffectInstance& instance, PF_PreRenderInput& input, PreRenderRecord& record) {
-  PF_PreRenderCallbacks callbacks{CheckoutLayer, GuidMixIn};
+  PF_PreRenderCallbacks callbacks{Guarded<CheckoutLayer, "cb.checkout_layer">, Guarded<GuidMixIn>};
   PF_PreRenderExtra extra{&input, &record.output, &callbacks};
   H().frames().cacheMix().clear();
   PF_Err err = H().sendToRender(PF_Cmd_SMART_PRE_RENDER, instance, &extra);
@@ -543,7 +536,9 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
     render_input.output_request = pre_input.output_request;
     render_input.bitdepth = pre_input.bitdepth;
     render_input.pre_render_data = pre_output.pre_render_data;
-    PF_SmartRenderCallbacks render_cb{CheckoutLayerPixels, CheckinLayerPixels, CheckoutOutput};
+    PF_SmartRenderCallbacks render_cb{Guarded<CheckoutLayerPixels, "cb.checkout_layer_pixels">,
+                                      Guarded<CheckinLayerPixels, "cb.checkin_layer_pixels">,
+                                      Guarded<CheckoutOutput, "cb.checkout_output">};
     PF_SmartRenderExtra render_extra{&render_input, &render_cb};
     err = sendToRender(PF_Cmd_SMART_RENDER, instance, &render_extra);
   }

@@ -91,7 +91,6 @@ class FrameServices {
   Frame& output() { return output_; }
 
   const std::string& failure() const { return failure_; }
-  void clearFailure() { failure_.clear(); }
   // Layers whose values lay outside 0 to 1 and were clamped by an 8- or 16-bit render (a position
   // pass rendered below 32 bits loses its positions); kept across frames.
   const std::set<int>& clampedLayers() const { return clamped_layers_; }

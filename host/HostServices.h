@@ -12,7 +12,7 @@ class Host;
 
 // Image services: "PF World Suite", "PF Fill Matte Suite", "PF World Transform Suite", the three
 // iterate suites, "AEGP Memory Suite", and the copy/fill/new_world/dispose_world callbacks of
-// in_data->utils.
+// in_data->utils. The Faults become the ones every callback of the host consults (Guarded.h).
 void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallbacks& utils);
 
 // The composition suites: "AEGP Layer Suite" 11, "AEGP Camera Suite" 2, "AEGP Light Suite" 2,

@@ -1,6 +1,6 @@
-// The image-service suites and in_data->utils callbacks: thin C entry points that consult the
-// failure-injection points, then hand over to the world, fill, copy, transfer and iterate
-// routines.
+// The image-service suites and in_data->utils callbacks: thin C entry points, entered through
+// Guarded under the fault points named in the tables, that hand over to the world, fill, copy,
+// transfer and iterate routines.
 //
 // An injected failure makes the call do nothing and return PF_Err_OUT_OF_MEMORY where the call
 // makes something (a world, a memory block) and PF_Err_INTERNAL_STRUCT_DAMAGED otherwise. A world
@@ -10,6 +10,7 @@
 #include "AE_EffectCB.h"
 #include "AE_GeneralPlug.h"
 #include "AE_WorldSuites.h"
+#include "Guarded.h"
 #include "HostServices.h"
 #include "ImageServices.h"
 #include "Iterate.h"
@@ -22,32 +23,18 @@
 namespace mf::host {
 namespace {
 
-Faults* g_faults = nullptr;  // one host at a time
-
-bool Trips(const char* point) {
-  return g_faults && g_faults->trip(point);
-}
-
-constexpr PF_Err kInjected = PF_Err_INTERNAL_STRUCT_DAMAGED;
-
 // "PF World Suite" 2
 
 PF_Err NewWorld(PF_ProgPtr, A_long width, A_long height, PF_Boolean clear, PF_PixelFormat format,
                 PF_EffectWorld* world) {
-  if (Trips("pf.PF_NewWorld")) {
-    if (world) std::memset(world, 0, sizeof(*world));
-    return PF_Err_OUT_OF_MEMORY;
-  }
   return MakeWorld(width, height, format, clear != 0, world);
 }
 
 PF_Err DisposeWorld(PF_ProgPtr, PF_EffectWorld* world) {
-  if (Trips("pf.PF_DisposeWorld")) return kInjected;
   return FreeWorld(world);
 }
 
 PF_Err GetPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
-  if (Trips("pf.PF_GetPixelFormat")) return kInjected;
   if (!format) return PF_Err_BAD_CALLBACK_PARAM;
   *format = PF_PixelFormat_INVALID;
   if (!world) return PF_Err_BAD_CALLBACK_PARAM;
@@ -57,21 +44,20 @@ PF_Err GetPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
   return PF_Err_NONE;
 }
 
-const PF_WorldSuite2 kWorldSuite = {NewWorld, DisposeWorld, GetPixelFormat};
+const PF_WorldSuite2 kWorldSuite = {Guarded<NewWorld, "pf.PF_NewWorld", kMakesWorld>,
+                                    Guarded<DisposeWorld, "pf.PF_DisposeWorld", kDamaged>,
+                                    Guarded<GetPixelFormat, "pf.PF_GetPixelFormat", kDamaged>};
 
 // "PF Fill Matte Suite" 2
 
 PF_Err Fill8(PF_ProgPtr, const PF_Pixel* color, const PF_LRect* rect, PF_EffectWorld* world) {
-  if (Trips("pf.fill")) return kInjected;
   return FillWorld(world, color, rect);
 }
 PF_Err Fill16(PF_ProgPtr, const PF_Pixel16* color, const PF_LRect* rect, PF_EffectWorld* world) {
-  if (Trips("pf.fill16")) return kInjected;
   return FillWorld(world, color, rect);
 }
 PF_Err FillFloat(PF_ProgPtr, const PF_PixelFloat* color, const PF_LRect* rect,
                  PF_EffectWorld* world) {
-  if (Trips("pf.fill_float")) return kInjected;
   return FillWorld(world, color, rect);
 }
 
@@ -90,13 +76,13 @@ PF_Err PremultiplyColorFloat(PF_ProgPtr, PF_EffectWorld*, const PF_PixelFloat*, 
   return PF_Err_BAD_CALLBACK_PARAM;
 }
 
-const PF_FillMatteSuite2 kFillMatteSuite = {Fill8,
-                                            Fill16,
-                                            FillFloat,
-                                            Premultiply,
-                                            PremultiplyColor,
-                                            PremultiplyColor16,
-                                            PremultiplyColorFloat};
+const PF_FillMatteSuite2 kFillMatteSuite = {Guarded<Fill8, "pf.fill", kDamaged>,
+                                            Guarded<Fill16, "pf.fill16", kDamaged>,
+                                            Guarded<FillFloat, "pf.fill_float", kDamaged>,
+                                            Guarded<Premultiply>,
+                                            Guarded<PremultiplyColor>,
+                                            Guarded<PremultiplyColor16>,
+                                            Guarded<PremultiplyColorFloat>};
 
 // "PF World Transform Suite" 1
 
@@ -120,13 +106,11 @@ PF_Err TransformWorld(PF_ProgPtr, PF_Quality, PF_ModeFlags, PF_Field, const PF_E
 }
 
 PF_Err Copy(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
-  if (Trips("pf.copy")) return kInjected;
   return CopyNearest(src, dst, src_r, dst_r);
 }
 
 PF_Err CopyHq(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
               PF_Rect* dst_r) {
-  if (Trips("pf.copy_hq")) return kInjected;
   return CopyFiltered(src, dst, src_r, dst_r);
 }
 
@@ -134,29 +118,31 @@ PF_Err Transfer(PF_ProgPtr, PF_Quality, PF_ModeFlags m_flags, PF_Field, const PF
                 const PF_EffectWorld* src_world, const PF_CompositeMode* comp_mode,
                 const PF_MaskWorld* mask_world0, A_long dest_x, A_long dest_y,
                 PF_EffectWorld* dst_world) {
-  if (Trips("pf.transfer_rect")) return kInjected;
   return TransferRect(m_flags, src_rec, src_world, comp_mode, mask_world0, dest_x, dest_y,
                       dst_world);
 }
 
 const PF_WorldTransformSuite1 kWorldTransformSuite = {
-    CompositeRect, BlendWorlds, Convolve, Copy, CopyHq, Transfer, TransformWorld};
+    Guarded<CompositeRect>,
+    Guarded<BlendWorlds>,
+    Guarded<Convolve>,
+    Guarded<Copy, "pf.copy", kDamaged>,
+    Guarded<CopyHq, "pf.copy_hq", kDamaged>,
+    Guarded<Transfer, "pf.transfer_rect", kDamaged>,
+    Guarded<TransformWorld>};
 
 // The three iterate suites; progress is not reported.
 
 PF_Err Iterate8(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                 PF_IteratePixel8Func fn, PF_EffectWorld* dst) {
-  if (Trips("pf.iterate")) return kInjected;
   return IterateWorld<PF_Pixel8>(src, area, refcon, fn, dst);
 }
 PF_Err Iterate16(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area, void* refcon,
                  PF_IteratePixel16Func fn, PF_EffectWorld* dst) {
-  if (Trips("pf.iterate")) return kInjected;
   return IterateWorld<PF_Pixel16>(src, area, refcon, fn, dst);
 }
 PF_Err IterateFloat(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area,
                     void* refcon, PF_IteratePixelFloatFunc fn, PF_EffectWorld* dst) {
-  if (Trips("pf.iterate")) return kInjected;
   return IterateWorld<PF_PixelFloat>(src, area, refcon, fn, dst);
 }
 
@@ -167,78 +153,71 @@ Suite IterateOnly(Fn fn) {
   s.iterate = fn;
   return s;
 }
-const auto kIterate8Suite = IterateOnly<PF_Iterate8Suite1>(Iterate8);
-const auto kIterate16Suite = IterateOnly<PF_iterate16Suite1>(Iterate16);
-const auto kIterateFloatSuite = IterateOnly<PF_iterateFloatSuite1>(IterateFloat);
+const auto kIterate8Suite =
+    IterateOnly<PF_Iterate8Suite1>(Guarded<Iterate8, "pf.iterate", kDamaged>);
+const auto kIterate16Suite =
+    IterateOnly<PF_iterate16Suite1>(Guarded<Iterate16, "pf.iterate", kDamaged>);
+const auto kIterateFloatSuite =
+    IterateOnly<PF_iterateFloatSuite1>(Guarded<IterateFloat, "pf.iterate", kDamaged>);
 
 // in_data->utils
 
 PF_Err UtilsCopy(PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
                  PF_Rect* dst_r) {
-  if (Trips("utils.copy")) return kInjected;
   return CopyNearest(src, dst, src_r, dst_r);
 }
 
 // The colour is 8-bit, converted to the world's depth (the output world may be of any depth).
 PF_Err UtilsFill(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_EffectWorld* world) {
-  if (Trips("utils.fill")) return kInjected;
   return FillWorld(world, color, rect);
 }
 
 PF_Err UtilsFill16(PF_ProgPtr, const PF_Pixel16* color, const PF_Rect* rect,
                    PF_EffectWorld* world) {
-  if (Trips("utils.fill16")) return kInjected;
   return FillWorld(world, color, rect);
 }
 
 PF_Err UtilsIterate(PF_InData*, A_long, A_long, PF_EffectWorld* src, const PF_Rect* area,
                     void* refcon, PF_Err (*fn)(void*, A_long, A_long, PF_Pixel*, PF_Pixel*),
                     PF_EffectWorld* dst) {
-  if (Trips("utils.iterate")) return kInjected;
   return IterateWorld<PF_Pixel8>(src, area, refcon, fn, dst);
 }
 
 PF_Err UtilsNewWorld(PF_ProgPtr, A_long width, A_long height, PF_WorldFlags flags,
                      PF_EffectWorld* world) {
-  if (Trips("utils.new_world")) {
-    if (world) std::memset(world, 0, sizeof(*world));
-    return PF_Err_OUT_OF_MEMORY;
-  }
   const PF_PixelFormat format =
       (flags & PF_NewWorldFlag_DEEP_PIXELS) ? PF_PixelFormat_ARGB64 : PF_PixelFormat_ARGB32;
   return MakeWorld(width, height, format, (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0, world);
 }
 
 PF_Err UtilsDisposeWorld(PF_ProgPtr, PF_EffectWorld* world) {
-  if (Trips("utils.dispose_world")) return kInjected;
   return FreeWorld(world);
 }
 
 }  // namespace
 
 void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallbacks& utils) {
-  g_faults = &faults;
+  CallbackFaults() = &faults;
   suites.add(kPFWorldSuite, kPFWorldSuiteVersion2, &kWorldSuite);
   suites.add(kPFFillMatteSuite, kPFFillMatteSuiteVersion2, &kFillMatteSuite);
   suites.add(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &kWorldTransformSuite);
   suites.add(kPFIterate8Suite, kPFIterate8SuiteVersion1, &kIterate8Suite);
   suites.add(kPFIterate16Suite, kPFIterate16SuiteVersion1, &kIterate16Suite);
   suites.add(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1, &kIterateFloatSuite);
-  suites.add(kAEGPMemorySuite, kAEGPMemorySuiteVersion1, MemorySuiteTable(&faults));
+  suites.add(kAEGPMemorySuite, kAEGPMemorySuiteVersion1, MemorySuiteTable());
 
-  utils.copy = UtilsCopy;
-  utils.fill = UtilsFill;
-  utils.fill16 = UtilsFill16;
-  utils.iterate = UtilsIterate;
-  utils.new_world = UtilsNewWorld;
-  utils.dispose_world = UtilsDisposeWorld;
+  utils.copy = Guarded<UtilsCopy, "utils.copy", kDamaged>;
+  utils.fill = Guarded<UtilsFill, "utils.fill", kDamaged>;
+  utils.fill16 = Guarded<UtilsFill16, "utils.fill16", kDamaged>;
+  utils.iterate = Guarded<UtilsIterate, "utils.iterate", kDamaged>;
+  utils.new_world = Guarded<UtilsNewWorld, "utils.new_world", kMakesWorld>;
+  utils.dispose_world = Guarded<UtilsDisposeWorld, "utils.dispose_world", kDamaged>;
 }
 
 void DetachImageServices() {
   ReleaseSpareWorlds();
   ReleaseSpareMemory();
-  g_faults = nullptr;
-  MemorySuiteTable(nullptr);
+  CallbackFaults() = nullptr;
 }
 
 }  // namespace mf::host

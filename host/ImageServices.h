@@ -3,8 +3,8 @@
 
 namespace mf::host {
 
-// Forgets the Faults handed to InstallImageServices (and to the memory suite), so suite calls
-// made after that host is gone consult nothing instead of a dead object. The Host calls it when
+// Forgets the Faults handed to InstallImageServices, so callbacks made after that host is gone
+// consult nothing instead of a dead object. The Host calls it when
 // it is destroyed; a later InstallImageServices attaches the next host's Faults. The memory kept
 // for the next frame (large worlds, the last large block) goes back to the system with it.
 void DetachImageServices();

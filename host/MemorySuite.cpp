@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+#include "Guarded.h"
+
 namespace mf::host {
 namespace {
 
@@ -28,7 +30,6 @@ struct Block {
 };
 
 std::mutex g_mutex;
-Faults* g_faults = nullptr;
 std::set<Block*>* g_blocks = new std::set<Block*>;  // never destroyed: see OutstandingMemHandles
 
 // The last large block freed, kept for a block of the same size (the next frame's point cache)
@@ -66,10 +67,6 @@ void AskForLargePages([[maybe_unused]] void* bytes, [[maybe_unused]] AEGP_MemSiz
 #endif
 }
 
-bool Trips(const char* point) {
-  return g_faults && g_faults->trip(point);
-}
-
 Block* Find(AEGP_MemHandle memH) {
   auto* block = reinterpret_cast<Block*>(memH);
   return g_blocks->count(block) ? block : nullptr;
@@ -79,8 +76,6 @@ A_Err NewMemHandle(AEGP_PluginID, const A_char* whatZ, AEGP_MemSize size, AEGP_M
                    AEGP_MemHandle* memPH) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (!memPH) return PF_Err_BAD_CALLBACK_PARAM;
-  *memPH = nullptr;
-  if (Trips("aegp.NewMemHandle")) return PF_Err_OUT_OF_MEMORY;
   // malloc(0) may return null; one byte keeps "made" and "refused" apart.
   const bool clear = (flags & AEGP_MemFlag_CLEAR) != 0;
   void* bytes = TakeSpareBlock(size, clear);
@@ -106,7 +101,6 @@ A_Err FreeMemHandle(AEGP_MemHandle memH) {
   std::lock_guard<std::mutex> lock(g_mutex);
   Block* block = Find(memH);
   if (!block) return PF_Err_BAD_CALLBACK_PARAM;
-  if (Trips("aegp.FreeMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   g_blocks->erase(block);
   FreeBytes(block->bytes, block->size);
   delete block;
@@ -115,10 +109,8 @@ A_Err FreeMemHandle(AEGP_MemHandle memH) {
 
 A_Err LockMemHandle(AEGP_MemHandle memH, void** ptrToPtr) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (ptrToPtr) *ptrToPtr = nullptr;
   Block* block = Find(memH);
   if (!block || !ptrToPtr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (Trips("aegp.LockMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   ++block->locks;
   *ptrToPtr = block->bytes;
   return PF_Err_NONE;
@@ -128,7 +120,6 @@ A_Err UnlockMemHandle(AEGP_MemHandle memH) {
   std::lock_guard<std::mutex> lock(g_mutex);
   Block* block = Find(memH);
   if (!block || block->locks == 0) return PF_Err_BAD_CALLBACK_PARAM;
-  if (Trips("aegp.UnlockMemHandle")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   --block->locks;
   return PF_Err_NONE;
 }
@@ -138,7 +129,6 @@ A_Err GetMemHandleSize(AEGP_MemHandle memH, AEGP_MemSize* sizeP) {
   if (sizeP) *sizeP = 0;
   Block* block = Find(memH);
   if (!block || !sizeP) return PF_Err_BAD_CALLBACK_PARAM;
-  if (Trips("aegp.GetMemHandleSize")) return PF_Err_INTERNAL_STRUCT_DAMAGED;
   *sizeP = block->size;
   return PF_Err_NONE;
 }
@@ -149,7 +139,6 @@ A_Err ResizeMemHandle(const A_char*, AEGP_MemSize new_size, AEGP_MemHandle memH)
   std::lock_guard<std::mutex> lock(g_mutex);
   Block* block = Find(memH);
   if (!block || block->locks != 0) return PF_Err_BAD_CALLBACK_PARAM;
-  if (Trips("aegp.ResizeMemHandle")) return PF_Err_OUT_OF_MEMORY;
   void* bytes = std::realloc(block->bytes, new_size ? new_size : 1);
   if (!bytes) return PF_Err_OUT_OF_MEMORY;
   block->bytes = bytes;
@@ -172,9 +161,15 @@ A_Err GetMemStats(AEGP_PluginID, A_long* countPL, A_long* sizePL) {
   return PF_Err_NONE;
 }
 
-const AEGP_MemorySuite1 kMemorySuite = {NewMemHandle,      FreeMemHandle,    LockMemHandle,
-                                        UnlockMemHandle,   GetMemHandleSize, ResizeMemHandle,
-                                        SetMemReportingOn, GetMemStats};
+const AEGP_MemorySuite1 kMemorySuite = {
+    Guarded<NewMemHandle, "aegp.NewMemHandle", kOutOfMemory>,
+    Guarded<FreeMemHandle, "aegp.FreeMemHandle", kDamaged>,
+    Guarded<LockMemHandle, "aegp.LockMemHandle", kDamaged>,
+    Guarded<UnlockMemHandle, "aegp.UnlockMemHandle", kDamaged>,
+    Guarded<GetMemHandleSize, "aegp.GetMemHandleSize", kDamaged>,
+    Guarded<ResizeMemHandle, "aegp.ResizeMemHandle", kOutOfMemory>,
+    Guarded<SetMemReportingOn>,
+    Guarded<GetMemStats>};
 
 }  // namespace
 
@@ -184,9 +179,7 @@ void ReleaseSpareMemory() {
   g_spare = nullptr;
 }
 
-const AEGP_MemorySuite1* MemorySuiteTable(Faults* faults) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_faults = faults;
+const AEGP_MemorySuite1* MemorySuiteTable() {
   return &kMemorySuite;
 }
 

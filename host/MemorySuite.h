@@ -2,14 +2,13 @@
 #pragma once
 
 #include "AE_GeneralPlug.h"
-#include "Faults.h"
 
 namespace mf::host {
 
-// The suite's table. Its calls consult the Faults given (may be null: nothing fails) under
+// The suite's table. Its calls consult the callbacks' Faults (Guarded.h) under
 // "aegp.NewMemHandle", "aegp.FreeMemHandle", "aegp.LockMemHandle", "aegp.UnlockMemHandle",
 // "aegp.GetMemHandleSize" and "aegp.ResizeMemHandle"; a failed call changes nothing.
-const AEGP_MemorySuite1* MemorySuiteTable(Faults* faults);
+const AEGP_MemorySuite1* MemorySuiteTable();
 
 // Blocks made and not yet freed, over the process: a handler that returns with this above its
 // starting value leaked a block.

@@ -47,7 +47,6 @@ class EffectPanel {
   PanelSurface& surface() { return surface_; }
   // Rectangles the effect asked to repaint, oldest first.
   const std::vector<PF_Rect>& invalidated() const { return context_->invalidated(); }
-  void forgetInvalidated() { context_->invalidated().clear(); }
 
   // Single events. The extra block the effect saw is handed back in *extra when asked for.
   EventOutcome draw(PF_ParamIndex index, PF_EffectArea area = PF_EA_CONTROL,

@@ -1,7 +1,5 @@
 #include "ScriptedUser.h"
 
-#include "TextEncoding.h"
-
 namespace mf::platform {
 
 int DefaultMessageBoxAnswer(unsigned style) {
@@ -18,15 +16,8 @@ int DefaultMessageBoxAnswer(unsigned style) {
   }
 }
 
-int ScriptedUser::messageBox(HWND owner, const std::string& text, const std::string& caption,
-                             unsigned style) {
-  int answer = DefaultMessageBoxAnswer(style);
-  if (!answers_.empty()) {
-    answer = answers_.front();
-    answers_.pop_front();
-  }
-  message_boxes_.push_back({owner, GbkToUtf8(text), GbkToUtf8(caption), style, answer});
-  return answer;
+int ScriptedUser::messageBox(HWND, const std::string&, const std::string&, unsigned style) {
+  return DefaultMessageBoxAnswer(style);
 }
 
 void ScriptedUser::runDialog(DialogSession& dialog) {

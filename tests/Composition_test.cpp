@@ -412,7 +412,7 @@ TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
   EXPECT_TRUE(instance->expressions[132].enabled);
   AEGP_MemHandle text = nullptr;
   ASSERT_EQ(S->AEGP_GetExpression(id, zoom, &text), PF_Err_NONE);
-  const auto* memory = host::MemorySuiteTable(nullptr);
+  const auto* memory = host::MemorySuiteTable();
   void* bytes = nullptr;
   memory->AEGP_LockMemHandle(text, &bytes);
   EXPECT_STREQ(static_cast<const char*>(bytes), zoom_text);

@@ -1,11 +1,15 @@
 // The host's failure injection: exact counts per point however the point is named, the three ways
-// of arming a failure, and the running total a sweep over every call relies on.
+// of arming a failure, and the running total a sweep over every call relies on; and the wrapper
+// every callback is entered through.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "host/Faults.h"
+#include "host/Guarded.h"
 
 namespace mf::test {
 namespace {
@@ -62,6 +66,41 @@ TEST(HostFaults, FailsTheKthCallOfAnyKind) {
   f.failNthCall(0);  // off
   for (int i = 0; i < 5; ++i) EXPECT_FALSE(f.trip("a"));
   EXPECT_EQ(f.calls("a"), 7);
+}
+
+int g_thrown = 0;  // 0: none, 1: out of memory, 2: anything else
+int g_ran = 0;
+A_Err MakeLayer(AEGP_LayerH* made, PF_Handle*) {
+  ++g_ran;
+  *made = reinterpret_cast<AEGP_LayerH>(&g_ran);
+  if (g_thrown == 1) throw std::bad_alloc();
+  if (g_thrown == 2) throw std::runtime_error("host fault");
+  return PF_Err_NONE;
+}
+
+TEST(HostFaults, CallbacksAnswerEveryFailureWithACodeAndNullOutputs) {
+  host::Faults f;
+  host::CallbackFaults() = &f;
+  const auto call = host::Guarded<MakeLayer, "test.make", host::kDamaged>;
+  PF_Handle handle = reinterpret_cast<PF_Handle>(&f);
+  const struct {
+    int thrown;
+    bool injected;
+    A_Err expected;
+  } cases[] = {{0, true, PF_Err_INTERNAL_STRUCT_DAMAGED},
+               {1, false, PF_Err_OUT_OF_MEMORY},
+               {2, false, PF_Err_INTERNAL_STRUCT_DAMAGED}};
+  for (const auto& c : cases) {
+    g_thrown = c.thrown;
+    if (c.injected) f.failOnCall("test.make", 1);
+    AEGP_LayerH made = reinterpret_cast<AEGP_LayerH>(&made);
+    EXPECT_EQ(call(&made, &handle), c.expected);
+    EXPECT_EQ(made, nullptr);
+  }
+  EXPECT_EQ(g_ran, 2);  // not run when the failure is injected
+  EXPECT_EQ(f.calls("test.make"), 3);
+  EXPECT_EQ(handle, reinterpret_cast<PF_Handle>(&f));  // the caller's handle, not an output
+  host::CallbackFaults() = nullptr;
 }
 
 }  // namespace
