@@ -28,7 +28,7 @@ phase() {
   phase_start=$now
 }
 
-cmake --preset windows >/dev/null
+cmake --preset windows ${MOTEFIELD_WERROR:+-DMOTEFIELD_WERROR=$MOTEFIELD_WERROR} >/dev/null
 cmake --build --preset windows --target motefield_plugin motefield_windows_tests
 phase "cross build"
 
