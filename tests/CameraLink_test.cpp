@@ -121,15 +121,18 @@ TEST_F(CameraLink, SlidersFollowTheLinkedCameraAtEveryFrame) {
   EXPECT_DOUBLE_EQ(SliderAt(REFERENCE_CAMERA_ZOOM, 3.0), 1200);
   // Sliders not linked keep their own values.
   EXPECT_DOUBLE_EQ(SliderAt(CAMERA_ZOOM, 1.0), instance_->params[CAMERA_ZOOM].u.fs_d.value);
+}
 
-  // Renamed away: the host says so in plain words instead of handing out the old value.
-  host().composition()->layerByName("Dolly")->name = "Crane";
+TEST_F(CameraLink, ALinkedCameraRenamedAwayIsReportedInPlainWords) {
+  person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
+  ASSERT_EQ(PressLink(), PF_Err_NONE);
+  host().composition()->layerByName("Camera 1")->name = "Crane";
   PF_Err err = PF_Err_NONE;
   SliderAt(REFERENCE_CAMERA_ZOOM, 1.0, &err);
   EXPECT_NE(err, PF_Err_NONE);
-  EXPECT_NE(host().frames().failure().find("no layer named \"Dolly\""), std::string::npos)
+  EXPECT_NE(host().frames().failure().find("no layer named \"Camera 1\""), std::string::npos)
       << host().frames().failure();
-  EXPECT_NE(host().frames().failure().find("thisComp.layer(\"Dolly\").zoom"), std::string::npos);
+  EXPECT_NE(host().frames().failure().find("thisComp.layer(\"Camera 1\").zoom"), std::string::npos);
 }
 
 TEST_F(CameraLink, NamesAreInsertedUnchangedAndARelinkReplaces) {
@@ -165,11 +168,12 @@ TEST_F(CameraLink, NothingIsLinkedWithoutAChoice) {
   EXPECT_EQ(PressLink(), PF_Err_NONE);  // Esc by default
   EXPECT_EQ(person_.dialogs().size(), 3u);
   EXPECT_TRUE(instance_->expressions.empty());
+}
 
-  // No camera at all: a message, no picker.
+TEST_F(CameraLink, WithoutACameraAMessageAndNoPicker) {
   host().composition()->layerByName("Camera 1")->kind = host::LayerKind::kSolid;
   EXPECT_EQ(PressLink(), PF_Err_NONE);
-  EXPECT_EQ(person_.dialogs().size(), 3u);
+  EXPECT_TRUE(person_.dialogs().empty());
   ASSERT_EQ(host().messages().size(), 1u);
   EXPECT_EQ(host().messages()[0].text, "No cameras are available in timeline.");
   EXPECT_EQ(host().messages()[0].caption, "Motefield");
@@ -177,16 +181,16 @@ TEST_F(CameraLink, NothingIsLinkedWithoutAChoice) {
   EXPECT_TRUE(host().messages()[0].owned);
 }
 
-TEST_F(CameraLink, HostFailuresReleaseEverythingAndLinkNothingFurther) {
-  // The third stream cannot be had: the error comes back, nothing is set, all is released.
+TEST_F(CameraLink, AStreamThatCannotBeHadFailsTheLinkAndReleasesEverything) {
   person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
   host().faults().failOnCall("aegp.GetNewEffectStreamByIndex", 3);
   EXPECT_EQ(PressLink(), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_TRUE(instance_->expressions.empty());
   EXPECT_EQ(host::OutstandingCompositionRefs().streams, 0);
   EXPECT_EQ(host::OutstandingCompositionRefs().effects, 0);
+}
 
-  // Setting the second expression fails: the first slider is linked, the rest are not.
+TEST_F(CameraLink, AFailedExpressionLinksOnlyTheSlidersBeforeIt) {
   person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
   host().faults().failOnCall("aegp.SetExpression", 2);
   EXPECT_EQ(PressLink(), PF_Err_BAD_CALLBACK_PARAM);

@@ -61,6 +61,7 @@ class CompositionTest : public HostTest {
     return fx;
   }
   static AEGP_LayerH H(CompLayer* layer) { return reinterpret_cast<AEGP_LayerH>(layer); }
+  AEGP_LayerH layerAt(int i) { return H(host().composition()->layer(i)); }
   AEGP_CompH comp() { return reinterpret_cast<AEGP_CompH>(host().composition()); }
 };
 
@@ -87,7 +88,7 @@ json BasicScene() {
     ]})");
 }
 
-TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) {
+TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsAndFlags) {
   load(BasicScene());
   const auto* L = layers();
   const A_Time t1 = Seconds(1);
@@ -140,9 +141,14 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
   EXPECT_EQ(lt, AEGP_LightType_SPOT);
   lights->AEGP_GetLightType(layer[3], &lt);
   EXPECT_EQ(lt, AEGP_LightType_AMBIENT);
+}
 
-  // Stream values after expressions at t = 1 s, as the light collection reads them.
+// Stream values after expressions at t = 1 s, as the light collection reads them.
+TEST_F(CompositionTest, LightStreamsReadAtTheirTime) {
+  load(BasicScene());
   const auto* S = streams();
+  const A_Time t1 = Seconds(1);
+  AEGP_LayerH camera = layerAt(0), spot = layerAt(2), ambient = layerAt(3);
   auto one = [&](AEGP_LayerH l, AEGP_LayerStream which) {
     AEGP_StreamVal v{};
     AEGP_StreamType type = -1;
@@ -152,49 +158,55 @@ TEST_F(CompositionTest, SceneLayersReachTheSuitesWithTheirKindsFlagsAndStreams) 
     EXPECT_EQ(type, AEGP_StreamType_OneD) << which;
     return v.one_d;
   };
-  EXPECT_DOUBLE_EQ(one(layer[0], AEGP_LayerStream_ZOOM), 250);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_INTENSITY), 50);  // halfway from 0 to 100
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_CONE_ANGLE), 60);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_CONE_FEATHER), 25);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_TYPE), 2);  // 1-based: smooth
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_START), 40);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE), 80);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_CASTS_SHADOWS), 1);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_SHADOW_DARKNESS), 70);
-  EXPECT_DOUBLE_EQ(one(layer[2], AEGP_LayerStream_SHADOW_DIFFUSION), 3);
+  EXPECT_DOUBLE_EQ(one(camera, AEGP_LayerStream_ZOOM), 250);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_INTENSITY), 50);  // halfway from 0 to 100
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_CONE_ANGLE), 60);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_CONE_FEATHER), 25);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_LIGHT_FALLOFF_TYPE), 2);  // 1-based: smooth
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_LIGHT_FALLOFF_START), 40);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE), 80);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_CASTS_SHADOWS), 1);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_SHADOW_DARKNESS), 70);
+  EXPECT_DOUBLE_EQ(one(spot, AEGP_LayerStream_SHADOW_DIFFUSION), 3);
   // An ambient light given nothing has the host's defaults.
-  EXPECT_DOUBLE_EQ(one(layer[3], AEGP_LayerStream_INTENSITY), 100);
-  EXPECT_DOUBLE_EQ(one(layer[3], AEGP_LayerStream_LIGHT_FALLOFF_TYPE), 1);
+  EXPECT_DOUBLE_EQ(one(ambient, AEGP_LayerStream_INTENSITY), 100);
+  EXPECT_DOUBLE_EQ(one(ambient, AEGP_LayerStream_LIGHT_FALLOFF_TYPE), 1);
 
   AEGP_StreamVal color{};
   AEGP_StreamType type = -1;
-  ASSERT_EQ(S->AEGP_GetLayerStreamValue(layer[2], AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime,
-                                        &t1, false, &color, &type),
+  ASSERT_EQ(S->AEGP_GetLayerStreamValue(spot, AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime, &t1,
+                                        false, &color, &type),
             PF_Err_NONE);
   EXPECT_EQ(type, AEGP_StreamType_COLOR);
   EXPECT_DOUBLE_EQ(color.color.alphaF, 1.0);
   EXPECT_DOUBLE_EQ(color.color.redF, 0.25);
   EXPECT_DOUBLE_EQ(color.color.greenF, 0.5);
   EXPECT_DOUBLE_EQ(color.color.blueF, 1.0);
+}
 
+TEST_F(CompositionTest, StreamsALayerCannotGiveAndHandlesOfAReplacedCompositionAreRefused) {
+  load(BasicScene());
+  const auto* S = streams();
+  const A_Time t1 = Seconds(1);
+  AEGP_LayerH camera = layerAt(0);
   // A stream the layer does not have, a zero time scale, and a refused call.
   AEGP_StreamVal v{};
-  EXPECT_EQ(S->AEGP_GetLayerStreamValue(layer[2], AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime,
+  EXPECT_EQ(S->AEGP_GetLayerStreamValue(layerAt(2), AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime,
                                         &t1, false, &v, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
   const A_Time bad{1, 0};
-  EXPECT_EQ(S->AEGP_GetLayerStreamValue(layer[0], AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime,
+  EXPECT_EQ(S->AEGP_GetLayerStreamValue(camera, AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime,
                                         &bad, false, &v, nullptr),
             PF_Err_BAD_CALLBACK_PARAM);
   host().faults().failOnCall("aegp.GetLayerStreamValue", 1);
-  EXPECT_NE(S->AEGP_GetLayerStreamValue(layer[0], AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime,
-                                        &t1, false, &v, nullptr),
+  EXPECT_NE(S->AEGP_GetLayerStreamValue(camera, AEGP_LayerStream_ZOOM, AEGP_LTimeMode_CompTime, &t1,
+                                        false, &v, nullptr),
             PF_Err_NONE);
 
   // A handle of a replaced composition is refused, not followed.
   load(BasicScene());
   AEGP_ObjectType stale = 0;
-  EXPECT_EQ(L->AEGP_GetLayerObjectType(layer[0], &stale), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(layers()->AEGP_GetLayerObjectType(camera, &stale), PF_Err_BAD_CALLBACK_PARAM);
 }
 
 TEST_F(CompositionTest, BadSceneValuesAreRefusedNamingTheKey) {
@@ -354,15 +366,19 @@ TEST_F(CompositionTest, EffectTimeBecomesCompTimeThroughTheLayerStartTime) {
   EXPECT_DOUBLE_EQ((double)duration.value / duration.scale, 3.0);  // 4 s composition, from 1 s
 }
 
-TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
-  Composition& c = load(json::parse(R"({
+json CameraScene() {
+  return json::parse(R"({
     "composition": {"width": 200, "height": 100},
     "layers": [
       {"name": "Cam \"A\"", "type": "camera", "position": [[0, [10, 20, -300]], [2, [30, 40, -100]]],
        "zoom": 480},
       {"name": "Env", "type": "footage", "source": "env.exr"},
       {"name": "Cloud", "type": "solid"}
-    ]})"));
+    ]})");
+}
+
+TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
+  Composition& c = load(CameraScene());
   host::EffectInstance* instance = newEffect();
   ASSERT_NE(instance, nullptr);
   c.attachEffect(2, instance);
@@ -440,16 +456,25 @@ TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
   EXPECT_EQ(after.streams, before.streams);
   EXPECT_EQ(after.effects, before.effects);
   EXPECT_EQ(after.values, before.values);
+}
 
-  // Expressions the stand-in does not know leave the value alone.
+TEST_F(CompositionTest, ExpressionsTheHostCannotEvaluateGiveNoValue) {
+  Composition& c = load(CameraScene());
   EXPECT_FALSE(c.evaluateExpression("thisComp.layer(\"Nobody\").zoom;", 0));
   EXPECT_FALSE(c.evaluateExpression("thisComp.layer(\"Env\").zoom", 0));
   EXPECT_FALSE(c.evaluateExpression("wiggle(2, 10)", 0));
   EXPECT_DOUBLE_EQ(
       *c.evaluateExpression(" thisComp.layer(\"Cam \"A\"\").transform.position[2] ", 2), -100);
+}
 
-  // Once the instance is removed, a reference to it is refused instead of followed.
+TEST_F(CompositionTest, ReferencesToARemovedInstanceAreRefused) {
+  Composition& c = load(CameraScene());
+  host::EffectInstance* instance = newEffect();
+  c.attachEffect(2, instance);
+  const auto* S = streams();
+  const AEGP_PluginID id = 42;
   AEGP_EffectRefH stale = nullptr;
+  AEGP_StreamRefH x = nullptr;
   ASSERT_EQ(pfi()->AEGP_GetNewEffectForEffect(id, reinterpret_cast<PF_ProgPtr>(instance), &stale),
             PF_Err_NONE);
   ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(id, stale, 132, &x), PF_Err_NONE);
@@ -458,7 +483,8 @@ TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
   const A_Time t0 = Seconds(0);
   EXPECT_EQ(S->AEGP_GetNewStreamValue(id, x, AEGP_LTimeMode_CompTime, &t0, true, &v),
             PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(E->AEGP_DisposeEffect(stale), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(suite<AEGP_EffectSuite2>(kAEGPEffectSuite, 2)->AEGP_DisposeEffect(stale),
+            PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(c.layerOfEffect(instance), nullptr);
 }
 
