@@ -229,6 +229,15 @@ StreamTuple ParamValue(const EffectInstance& instance, PF_ParamIndex index, doub
 
 // ---- "AEGP Layer Suite" 11 -------------------------------------------------------------------
 
+// A question about one layer, refused for a handle that is no live layer or nowhere to answer.
+template <class T, class Question>
+A_Err Answer(AEGP_LayerH handle, T* answer, Question question) {
+  CompLayer* layer = Layer(handle);
+  if (!layer || !answer) return kBad;
+  *answer = question(*layer);
+  return PF_Err_NONE;
+}
+
 A_Err GetCompNumLayers(AEGP_CompH compH, A_long* num) {
   Composition* comp = CompOf(compH);
   if (!comp || !num) return kBad;
@@ -242,10 +251,7 @@ A_Err GetCompLayerByIndex(AEGP_CompH compH, A_long index, AEGP_LayerH* layer) {
   return PF_Err_NONE;
 }
 A_Err GetLayerIndex(AEGP_LayerH layerH, A_long* index) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !index) return kBad;
-  *index = layer->index;
-  return PF_Err_NONE;
+  return Answer(layerH, index, [](const CompLayer& layer) { return layer.index; });
 }
 A_Err GetLayerParentComp(AEGP_LayerH layerH, AEGP_CompH* comp) {
   if (!Layer(layerH) || !comp) return kBad;
@@ -279,30 +285,23 @@ A_Err GetLayerFlags(AEGP_LayerH layerH, AEGP_LayerFlags* flags) {
   return PF_Err_NONE;
 }
 A_Err GetLayerInPoint(AEGP_LayerH layerH, AEGP_LTimeMode mode, A_Time* in_point) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !in_point) return kBad;
-  *in_point = InMode(*layer, mode, layer->in_point);
-  return PF_Err_NONE;
+  return Answer(layerH, in_point,
+                [mode](const CompLayer& layer) { return InMode(layer, mode, layer.in_point); });
 }
 A_Err GetLayerDuration(AEGP_LayerH layerH, AEGP_LTimeMode, A_Time* duration) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !duration) return kBad;
-  *duration = SecondsToTime(layer->out_point - layer->in_point);
-  return PF_Err_NONE;
+  return Answer(layerH, duration, [](const CompLayer& layer) {
+    return SecondsToTime(layer.out_point - layer.in_point);
+  });
 }
 A_Err GetLayerOffset(AEGP_LayerH layerH, A_Time* offset) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !offset) return kBad;
-  *offset = SecondsToTime(layer->offset);
-  return PF_Err_NONE;
+  return Answer(layerH, offset, [](const CompLayer& layer) { return SecondsToTime(layer.offset); });
 }
 A_Err GetLayerObjectType(AEGP_LayerH layerH, AEGP_ObjectType* type) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kCamera  ? AEGP_ObjectType_CAMERA
-          : layer->kind == LayerKind::kLight ? AEGP_ObjectType_LIGHT
+  return Answer(layerH, type, [](const CompLayer& layer) -> AEGP_ObjectType {
+    return layer.kind == LayerKind::kCamera  ? AEGP_ObjectType_CAMERA
+           : layer.kind == LayerKind::kLight ? AEGP_ObjectType_LIGHT
                                              : AEGP_ObjectType_AV;
-  return PF_Err_NONE;
+  });
 }
 A_Err IsVideoActive(AEGP_LayerH layerH, AEGP_LTimeMode mode, const A_Time* time,
                     A_Boolean* active) {
@@ -313,10 +312,7 @@ A_Err IsVideoActive(AEGP_LayerH layerH, AEGP_LTimeMode mode, const A_Time* time,
   return PF_Err_NONE;
 }
 A_Err GetLayerID(AEGP_LayerH layerH, AEGP_LayerIDVal* id) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !id) return kBad;
-  *id = layer->id;
-  return PF_Err_NONE;
+  return Answer(layerH, id, [](const CompLayer& layer) { return layer.id; });
 }
 A_Err GetLayerToWorldXform(AEGP_LayerH layerH, const A_Time* comp_time, A_Matrix4* xform) {
   CompLayer* layer = Layer(layerH);
@@ -363,11 +359,10 @@ A_Err GetCamera(AEGP_RenderLayerContextH, const A_Time* comp_time, AEGP_LayerH* 
   return PF_Err_NONE;
 }
 A_Err GetCameraType(AEGP_LayerH layerH, AEGP_CameraType* type) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kCamera ? layer->camera_type
+  return Answer(layerH, type, [](const CompLayer& layer) {
+    return layer.kind == LayerKind::kCamera ? layer.camera_type
                                             : static_cast<AEGP_CameraType>(AEGP_CameraType_NONE);
-  return PF_Err_NONE;
+  });
 }
 A_Err GetDefaultCameraDistanceToImagePlane(AEGP_CompH compH, A_FpLong* distance) {
   Composition* comp = CompOf(compH);
@@ -386,11 +381,10 @@ AEGP_CameraSuite2 MakeCameraSuite() {
 const AEGP_CameraSuite2 kCameraSuite = MakeCameraSuite();
 
 A_Err GetLightType(AEGP_LayerH layerH, AEGP_LightType* type) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !type) return kBad;
-  *type = layer->kind == LayerKind::kLight ? layer->light_type
+  return Answer(layerH, type, [](const CompLayer& layer) {
+    return layer.kind == LayerKind::kLight ? layer.light_type
                                            : static_cast<AEGP_LightType>(AEGP_LightType_NONE);
-  return PF_Err_NONE;
+  });
 }
 AEGP_LightSuite2 MakeLightSuite() {
   AEGP_LightSuite2 s{};
@@ -547,10 +541,8 @@ AEGP_EffectRefH NewEffectRef(EffectInstance* instance) {
 }
 
 A_Err GetLayerNumEffects(AEGP_LayerH layerH, A_long* count) {
-  CompLayer* layer = Layer(layerH);
-  if (!layer || !count) return kBad;
-  *count = layer->effect ? 1 : 0;
-  return PF_Err_NONE;
+  return Answer(layerH, count,
+                [](const CompLayer& layer) -> A_long { return layer.effect ? 1 : 0; });
 }
 A_Err GetLayerEffectByIndex(AEGP_PluginID, AEGP_LayerH layerH, AEGP_EffectIndex index,
                             AEGP_EffectRefH* effect) {
