@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -45,6 +46,13 @@ struct FrameRequest {
   int bit_depth = 8;   // 8, 16 or 32
   int downsample = 1;  // 1: full resolution, 2: half, ...
   bool high_quality = true;
+  // The part of the layer asked for, in layer pixels at this downsampling, half-open (right and
+  // bottom lie outside); absent: the whole layer. The real host asks for parts when it shows a
+  // region of interest or renders a large frame in tiles.
+  std::optional<PF_LRect> region;
+  // The bounds of a mask on the effect's layer, in the same pixels: the host crops the layer's
+  // largest result to them, and so what the effect may produce.
+  std::optional<PF_LRect> mask;
 };
 
 // A rendered frame: a host world the frame owns, in the render's pixel format.
@@ -62,6 +70,10 @@ class Frame {
 
   PF_EffectWorld world{};
   PF_PixelFormat format = PF_PixelFormat_INVALID;
+  // The layer pixel (at the render's downsampling) under the world's top-left pixel: not 0 when
+  // a region or a mask kept the frame to a part of the layer.
+  A_long left = 0;
+  A_long top = 0;
 };
 
 }  // namespace mf::host

@@ -8,6 +8,7 @@
 
 #include "host/Guarded.h"
 #include "host/PixelTraits.h"
+#include "host/Rects.h"
 #include "host/Worlds.h"
 
 namespace mf::host {
@@ -72,11 +73,10 @@ PF_LRect RectOf(const PF_EffectWorld* world) {
   return PF_LRect{0, 0, world->width, world->height};
 }
 
-PF_LRect Intersect(const PF_LRect& a, const PF_LRect& b) {
-  PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-             std::min(a.bottom, b.bottom)};
-  if (r.left >= r.right || r.top >= r.bottom) r = PF_LRect{0, 0, 0, 0};
-  return r;
+// Rectangles are half-open; an empty overlap is {0, 0, 0, 0}.
+PF_LRect Overlap(const PF_LRect& a, const PF_LRect& b) {
+  const PF_LRect r = Intersect(a, b);
+  return IsEmpty(r) ? PF_LRect{0, 0, 0, 0} : r;
 }
 
 // The world behind a checkout: index 0 is the input layer, any other index a layer control.
@@ -107,8 +107,11 @@ PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
   PF_Err err = WorldOfCheckout(frames, *instance, index, frame, &world);
   if (err) return err;
   std::memset(result, 0, sizeof(*result));
+  // A mask on the effect's layer crops what the layer can ever yield, and so the request.
   result->max_result_rect = RectOf(world);
-  result->result_rect = Intersect(req->rect, result->max_result_rect);
+  const std::optional<PF_LRect>& mask = frames.request().mask;
+  if (index == 0 && mask) result->max_result_rect = Overlap(result->max_result_rect, *mask);
+  result->result_rect = Overlap(req->rect, result->max_result_rect);
   result->par = PF_RationalScale{1, 1};
   const int factor = frames.request().downsample;
   result->ref_width = world ? world->width * factor : 0;
@@ -117,7 +120,7 @@ PF_Err CheckoutLayer(PF_ProgPtr ref, PF_ParamIndex index, A_long checkout_id,
     result->ref_width = frames.inputWidth();
     result->ref_height = frames.inputHeight();
   }
-  frames.checkouts()[checkout_id] = FrameServices::Checkout{index, frame, false};
+  frames.checkouts()[checkout_id] = FrameServices::Checkout{index, frame, result->result_rect};
   return PF_Err_NONE;
 }
 
@@ -135,9 +138,21 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr ref, A_long checkout_id, PF_EffectWorld** 
   FrameServices& frames = H().frames();
   auto it = frames.checkouts().find(checkout_id);
   if (it == frames.checkouts().end()) return PF_Err_BAD_CALLBACK_PARAM;  // never checked out
-  PF_Err err = WorldOfCheckout(frames, *instance, it->second.index, it->second.frame, pixels);
-  if (!err) it->second.pixels_out = true;
-  return err;
+  FrameServices::Checkout& checkout = it->second;
+  PF_EffectWorld* world = nullptr;
+  PF_Err err = WorldOfCheckout(frames, *instance, checkout.index, checkout.frame, &world);
+  if (err || !world) return err;
+  // The pixels of the checkout's result only, as the real host hands them over: the world's
+  // top-left pixel is the result's top-left, so an effect that takes the input for the whole
+  // layer reads the wrong place.
+  const PF_LRect r = Overlap(checkout.result, RectOf(world));
+  auto* first = reinterpret_cast<char*>(world->data) + (size_t)r.top * world->rowbytes +
+                (size_t)r.left * BytesPerPixel(*FormatOf(*world));
+  DescribeWorld(first, world->rowbytes, r.right - r.left, r.bottom - r.top, *FormatOf(*world),
+                &checkout.view);
+  checkout.pixels_out = true;
+  *pixels = &checkout.view;
+  return PF_Err_NONE;
 }
 
 PF_Err CheckinLayerPixels(PF_ProgPtr, A_long checkout_id) {
@@ -169,6 +184,8 @@ Frame CopyFrame(const Frame& frame) {
   const PF_EffectWorld& w = frame.world;
   if (MakeWorld(w.width, w.height, frame.format, false, &copy.world)) return copy;
   copy.format = frame.format;
+  copy.left = frame.left;
+  copy.top = frame.top;
   for (A_long y = 0; y < w.height; ++y) {
     std::memcpy(reinterpret_cast<char*>(copy.world.data) + (size_t)y * copy.world.rowbytes,
                 reinterpret_cast<const char*>(w.data) + (size_t)y * w.rowbytes,
@@ -230,17 +247,22 @@ PF_Err PreRender(EffectInstance& instance, PF_PreRenderInput& input, PreRenderRe
 Frame::~Frame() {
   reset();
 }
-Frame::Frame(Frame&& other) noexcept : world(other.world), format(other.format) {
+Frame::Frame(Frame&& other) noexcept
+    : world(other.world), format(other.format), left(other.left), top(other.top) {
   other.world = PF_EffectWorld{};
   other.format = PF_PixelFormat_INVALID;
+  other.left = other.top = 0;
 }
 Frame& Frame::operator=(Frame&& other) noexcept {
   if (this != &other) {
     reset();
     world = other.world;
     format = other.format;
+    left = other.left;
+    top = other.top;
     other.world = PF_EffectWorld{};
     other.format = PF_PixelFormat_INVALID;
+    other.left = other.top = 0;
   }
   return *this;
 }
@@ -248,6 +270,7 @@ void Frame::reset() {
   if (world.data) FreeWorld(&world);
   world = PF_EffectWorld{};
   format = PF_PixelFormat_INVALID;
+  left = top = 0;
 }
 
 // ---- time and keyframes ----------------------------------------------------------------------
@@ -344,6 +367,12 @@ void FrameServices::end() {
   checkouts_.clear();
   output_.reset();
   output_rect_ = PF_LRect{0, 0, 0, 0};
+}
+
+PF_LRect FrameServices::inputPlace() const {
+  for (const auto& [id, checkout] : checkouts_)
+    if (checkout.index == 0) return checkout.result;
+  return PF_LRect{0, 0, 0, 0};
 }
 
 int FrameServices::compFrameAt(A_long what_time, A_u_long time_scale) const {
@@ -480,6 +509,7 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
   const double offset = own ? own->offset : 0.0;
   state.setLayerOffset(offset);
   const PF_LRect full = RectOf(input);
+  const PF_LRect asked = request.region ? *request.region : full;
   PF_InData& in = in_;
   in.current_time = static_cast<A_long>(
       std::clamp(request.frame * static_cast<double>(base.step) - std::round(offset * base.scale),
@@ -498,7 +528,7 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
   quality_ = request.high_quality ? PF_Quality_HI : PF_Quality_LO;
 
   PF_PreRenderInput pre_input{};
-  pre_input.output_request.rect = full;
+  pre_input.output_request.rect = asked;
   pre_input.output_request.channel_mask = PF_ChannelMask_ARGB;
   pre_input.bitdepth = static_cast<short>(request.bit_depth);
   // The real host asks for a layer's extent on its own (to lay out the composition) before the
@@ -518,19 +548,29 @@ PF_Err Host::renderFrame(EffectInstance& instance, const FrameRequest& request, 
   }
 
   if (!err) {
-    // The output covers what the effect said it would produce; nothing said, the layer itself.
+    // The output covers what the effect said it would produce (nothing said at all: the layer
+    // itself), within what was asked for.
     PF_LRect rect = pre_output.result_rect;
-    if (rect.left >= rect.right || rect.top >= rect.bottom) rect = full;
+    if (IsEmpty(rect) && IsEmpty(pre_output.max_result_rect)) rect = full;
+    rect = Overlap(rect, asked);
     state.outputRect() = rect;
     Frame& out = state.output();
+    out.left = rect.left;
+    out.top = rect.top;
+    if (IsEmpty(rect)) {
+      // Nothing of the layer lies in the request: no render, an empty frame.
+      if (frame) *frame = std::move(out);
+      return PF_Err_NONE;
+    }
     if (MakeWorld(rect.right - rect.left, rect.bottom - rect.top, format, false, &out.world)) {
       throw LayerError("no memory for a " + std::to_string(rect.right - rect.left) + " x " +
                        std::to_string(rect.bottom - rect.top) + " output frame");
     }
     out.format = format;
     FillWithPattern(out.world);
-    in.output_origin_x = -rect.left;
-    in.output_origin_y = -rect.top;
+    const PF_LRect input_place = state.inputPlace();
+    in.output_origin_x = input_place.left - rect.left;
+    in.output_origin_y = input_place.top - rect.top;
 
     PF_SmartRenderInput render_input{};
     render_input.output_request = pre_input.output_request;
@@ -562,6 +602,10 @@ std::string Host::cacheKey(const EffectInstance& instance, const FrameRequest& r
   const int numbers[] = {request.layer,     request.width,      request.height,      request.frame,
                          request.bit_depth, request.downsample, request.high_quality};
   add(numbers, sizeof numbers);
+  for (const std::optional<PF_LRect>* r : {&request.region, &request.mask}) {
+    const PF_LRect rect = r->value_or(PF_LRect{0, 0, -1, -1});
+    add(&rect, sizeof rect);
+  }
   add(&request.frame_rate, sizeof request.frame_rate);
   for (const PF_ParamDef& p : instance.params) {
     add(&p.param_type, sizeof p.param_type);

@@ -9,6 +9,12 @@
 // down) live until the frame's render returns; the output is handed to the caller in a Frame.
 // Each frame is pre-rendered twice, the first record dropped unrendered, and every pre-render
 // record is released by the host as the real one does (see PreRenderRecord in FrameRender.cpp).
+//
+// Parts of a layer (the guide's "SmartFX" section): the host asks for the rectangle it needs,
+// which may be a region of interest or a tile rather than the layer, and crops the largest result
+// of a masked layer to the mask. A checked-out layer's pixels cover only the checkout's result,
+// and the output covers the effect's result within the request; in_data->output_origin_x and _y
+// place the input's top-left pixel in the output. See FrameRequest::region and ::mask.
 #pragma once
 
 #include <map>
@@ -82,9 +88,14 @@ class FrameServices {
   struct Checkout {
     PF_ParamIndex index;
     int frame;
+    PF_LRect result{};  // the part of the layer the checkout yields, in layer pixels
     bool pixels_out = false;
+    PF_EffectWorld view{};  // the result's pixels, while they are checked out
   };
   std::map<A_long, Checkout>& checkouts() { return checkouts_; }
+  // Where the pixels of the effect's own layer checkout sit in the layer: the layer's top-left
+  // corner when the effect checked none out.
+  PF_LRect inputPlace() const;
   PF_LRect& outputRect() { return output_rect_; }
   // What the effect mixed into the frame's cache key at pre-render.
   std::string& cacheMix() { return cache_mix_; }

@@ -17,14 +17,13 @@ PF_Err ChangeParam(EffectInstance& instance, PF_ParamIndex index,
     return PF_Err_BAD_CALLBACK_PARAM;
   PF_ParamDef& def = instance.params[index];
   edit(def);
-  PF_Err err = PF_Err_NONE;
-  if (def.flags & PF_ParamFlag_SUPERVISE) {
-    PF_UserChangedParamExtra extra{index};
-    err = instance.send(PF_Cmd_USER_CHANGED_PARAM, &extra);
-  }
-  // The effect asked (PF_OutFlag_SEND_UPDATE_PARAMS_UI) to see every change.
-  PF_Err update = instance.send(PF_Cmd_UPDATE_PARAMS_UI);
-  return err ? err : update;
+  if (!(def.flags & PF_ParamFlag_SUPERVISE)) return PF_Err_NONE;
+  PF_UserChangedParamExtra extra{index};
+  return instance.send(PF_Cmd_USER_CHANGED_PARAM, &extra);
+}
+
+PF_Err RefreshPanel(EffectInstance& instance) {
+  return instance.send(PF_Cmd_UPDATE_PARAMS_UI);
 }
 
 EffectPanel::EffectPanel(Host& host, EffectInstance& instance) : host_(host), instance_(instance) {

@@ -19,10 +19,16 @@ namespace mf::host {
 void InstallPanelServices(Host& host);
 
 // Sets a control the way a person does in the panel: edit changes the value in params[]; then a
-// supervised control is reported with PF_Cmd_USER_CHANGED_PARAM, and the panel is brought up to
-// date with PF_Cmd_UPDATE_PARAMS_UI. Returns the first error.
+// supervised control is reported with PF_Cmd_USER_CHANGED_PARAM. The panel catches up at its next
+// refresh, not here. Returns the effect's error.
 PF_Err ChangeParam(EffectInstance& instance, PF_ParamIndex index,
                    const std::function<void(PF_ParamDef&)>& edit);
+
+// The panel refreshes: PF_Cmd_UPDATE_PARAMS_UI brings it up to date with every change since the
+// last refresh at once. The real host sends the update when it redraws the panel (the guide's
+// "Parameter supervision" section), which may follow several changes or none, so an effect
+// that updates only what the last change touched shows a stale panel here too.
+PF_Err RefreshPanel(EffectInstance& instance);
 
 // What one event gave back.
 struct EventOutcome {

@@ -32,6 +32,10 @@ constexpr const char* kFillSuiteMessage = "Couldn't load fill suite.";
 constexpr const char* kSuiteMessage = "Couldn't load suite.";
 constexpr const char* kReleaseMessage = "Couldn't release suite.";
 
+// The world the stages draw into always has the layer's top-left pixel at its own (see
+// drawWholeLayer), whatever part of the layer the host asked for.
+constexpr A_long kDrawnLeft = 0, kDrawnTop = 0;
+
 // The largest bias strictly inside (-1, 1) in single precision steps: 0x3F7FFFEF.
 const float kFalloffBiasScale = std::bit_cast<float>(0x3F7FFFEFu);
 
@@ -280,22 +284,17 @@ class SmartRenderCall {
       err_ = copyWorld(&ctx_.canvas, ctx_.output, nullptr, nullptr);
       return;
     }
-    const PreRenderData& p = *ctx_.pre;
-    const A_short left = (A_short)p.input_origin_x;
-    const A_short top = (A_short)p.input_origin_y;
+    const A_short left = (A_short)kDrawnLeft;
+    const A_short top = (A_short)kDrawnTop;
     PF_Rect r{left, top, left + ctx_.output->width, top + ctx_.output->height};
     if (ctx_.grid.width == ctx_.output->width && ctx_.grid.height == ctx_.output->height) {
       err_ = copyWorld(&ctx_.canvas, ctx_.output, &r, nullptr);
       return;
     }
     // The grid-sized canvas is scaled back to the layer's size at this downsampling first.
-    const auto ceil = in_->utils->ansi.ceil;
-    const float qx =
-        (float)p.layer_width / (float)(p.downsample_factor_x ? p.downsample_factor_x : 1);
-    const float qy =
-        (float)p.layer_height / (float)(p.downsample_factor_y ? p.downsample_factor_y : 1);
+    const auto [w, h] = layerSize();
     OwnedWorld layer(ctx_.suites.world, in_->effect_ref);
-    err_ = layer.make(static_cast<A_long>(ceil(qx)), static_cast<A_long>(ceil(qy)), ctx_.format);
+    err_ = layer.make(w, h, ctx_.format);
     if (err_) return;
     err_ = copyWorld(&ctx_.canvas, layer.get(), nullptr, nullptr);
     if (!err_) err_ = copyWorld(layer.get(), ctx_.output, &r, nullptr);
@@ -325,8 +324,8 @@ class SmartRenderCall {
       const A_long n = p.GRID_SUBDIVIDE < 1 ? 1 : p.GRID_SUBDIVIDE;
       const Vec3 o{p.GRID_POSITION_X, p.GRID_POSITION_Y, p.GRID_POSITION_Z};
       const GridView view{g,
-                          p.input_origin_x,
-                          p.input_origin_y,
+                          kDrawnLeft,
+                          kDrawnTop,
                           static_cast<A_long>(p.downsample_factor_x),
                           static_cast<A_long>(p.downsample_factor_y),
                           2};
@@ -357,7 +356,57 @@ class SmartRenderCall {
     acquireSuites();
     if (err_) return;
     if (!findPlace() || err_) return;
+    if (!drawWholeLayer()) return;
+    drawLayer();
+    deliverPart();
+  }
 
+  // The layer's size at this downsampling (the quotients in single precision, as the host sizes
+  // the layer's worlds).
+  std::pair<A_long, A_long> layerSize() const {
+    const PreRenderData& p = *ctx_.pre;
+    const auto ceil = in_->utils->ansi.ceil;
+    const float qx =
+        (float)p.layer_width / (float)(p.downsample_factor_x ? p.downsample_factor_x : 1);
+    const float qy =
+        (float)p.layer_height / (float)(p.downsample_factor_y ? p.downsample_factor_y : 1);
+    return {static_cast<A_long>(ceil(qx)), static_cast<A_long>(ceil(qy))};
+  }
+
+  // The host may ask for a part of the layer only: a region of interest, a tile, the bounds of a
+  // mask. The output then sits where the input's checked-out result sits, moved by the output
+  // origin. Every point may land anywhere, and stamps, their size limit and grid lines depend on
+  // the whole layer, so such a part is drawn as the whole layer into a world of its own and the
+  // part copied out at the end; a part never differs from the same pixels of the whole frame.
+  bool drawWholeLayer() {
+    const A_long left = ctx_.pre->input_origin_x - in_->output_origin_x;
+    const A_long top = ctx_.pre->input_origin_y - in_->output_origin_y;
+    const auto [w, h] = layerSize();
+    if (left == 0 && top == 0 && ctx_.output->width == w && ctx_.output->height == h) return true;
+    whole_.emplace(ctx_.suites.world, in_->effect_ref);
+    err_ = whole_->make(w, h, ctx_.format);
+    if (err_) return false;
+    part_ = ctx_.output;
+    part_x_ = left;
+    part_y_ = top;
+    ctx_.output = whole_->get();
+    return true;
+  }
+
+  // Copies the part the host asked for out of the whole layer, unless an error stands.
+  void deliverPart() {
+    if (!part_) return;
+    if (!err_) {
+      PF_Rect r{(A_short)part_x_, (A_short)part_y_, (A_short)(part_x_ + part_->width),
+                (A_short)(part_y_ + part_->height)};
+      err_ = copyWorld(whole_->get(), part_, &r, nullptr);
+    }
+    ctx_.output = part_;
+    part_ = nullptr;
+    keep(whole_->release());
+  }
+
+  void drawLayer() {
     err_ = SetUpRenderCamera(ctx_, &ctx_.camera);
     if (err_) return;
     BuildFixedTransforms(ctx_);
@@ -403,6 +452,8 @@ class SmartRenderCall {
   void prepareProjection() {
     const A_long width = ctx_.output->width, height = ctx_.output->height;
     ctx_.projection = MakeProjectionConstants(*ctx_.pre, ctx_.camera, width, height);
+    ctx_.projection.origin_x = kDrawnLeft;
+    ctx_.projection.origin_y = kDrawnTop;
     ctx_.stamp.half_output = static_cast<float>(width < height ? width : height) / 2.0f;
     const StampOffset base = StampOffsetFor(ctx_.projection.base_stamp_size);
     ctx_.stamp.base_left_offset = base.left;
@@ -415,6 +466,7 @@ class SmartRenderCall {
   void release() {
     FreeSceneLights(&ctx_.lights);
     if (canvas_) keep(canvas_->release());
+    if (whole_) keep(whole_->release());
     if (!err_) err_ = abortCheck();
     if (app_suite_) keep(app_suite_->release());
     if (fill_suite_) keep(fill_suite_->release());
@@ -433,6 +485,11 @@ class SmartRenderCall {
   std::array<ParamCheckout, kRenderLayerCount> layers_;
   std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
   std::optional<OwnedWorld> canvas_;
+  // When the host asked for a part of the layer, the whole layer is drawn into whole_ and the
+  // part (at part_x_, part_y_ in it) copied out into the host's output, part_.
+  std::optional<OwnedWorld> whole_;
+  PF_EffectWorld* part_ = nullptr;
+  A_long part_x_ = 0, part_y_ = 0;
 };
 
 }  // namespace

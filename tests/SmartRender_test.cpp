@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "HostFixture.h"
@@ -118,12 +119,16 @@ class SmartRenderTest : public HostTest {
   void popup(int index, A_long v) { instance_->params[index].u.pd.value = v; }
   void check(int index, bool on) { instance_->params[index].u.bd.value = on; }
 
-  PF_Err render(int bit_depth, bool high_quality = true) {
+  PF_Err render(int bit_depth, bool high_quality = true,
+                std::optional<PF_LRect> region = std::nullopt,
+                std::optional<PF_LRect> mask = std::nullopt) {
     host::FrameRequest request;
     request.layer = kSolid;
     request.width = request.height = 40;
     request.bit_depth = bit_depth;
     request.high_quality = high_quality;
+    request.region = region;
+    request.mask = mask;
     frame_.reset();
     return host().renderFrame(*instance_, request, &frame_);
   }
@@ -366,16 +371,75 @@ TEST_F(SmartRenderTest, FramesThatAreNotErrors) {
   host().faults().clearAll();
   check(ENABLE_GRID, false);
 
-  // Outside any composition the input passes through.
-  auto yellow = Blank(40, 40);
+  // Outside any composition the input passes through, also when a part of it is asked for.
+  auto ramp = Blank(40, 40);
   for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 40; ++x) Set(*yellow, x, y, 1, 1, 0, 1);
-  source_.images[kSolid] = yellow;
+    for (int x = 0; x < 40; ++x) Set(*ramp, x, y, x / 64.0f, y / 64.0f, 0, 1);
+  source_.images[kSolid] = ramp;
   host().setComposition(nullptr);
-  ASSERT_EQ(render(16), PF_Err_NONE);
+  ASSERT_EQ(render(32), PF_Err_NONE);
   EXPECT_EQ(marked(), 1600);
-  EXPECT_EQ(at(7, 31).green, 1.0f);
-  EXPECT_EQ(at(7, 31).blue, 0.0f);
+  EXPECT_EQ(at(7, 31).red, 7 / 64.0f);
+  EXPECT_EQ(at(7, 31).green, 31 / 64.0f);
+  ASSERT_EQ(render(32, true, PF_LRect{7, 31, 20, 40}), PF_Err_NONE);
+  ASSERT_EQ(frame_.world.width, 13);
+  EXPECT_EQ(at(0, 0).red, 7 / 64.0f);
+  EXPECT_EQ(at(12, 8).green, 39 / 64.0f);
+}
+
+// Parts of the layer, as the real host asks for them (a region of interest, tiles): exactly the
+// pixels of the whole frame there. Stamps of 5 pixels and the grid cross the parts' edges, and a
+// part of one pixel would shrink every stamp for an effect that sized them by its output.
+TEST_F(SmartRenderTest, APartOfTheLayerHoldsThosePixelsOfTheWholeFrameAtEveryDepth) {
+  slider(PIXEL_SIZE, 5);
+  check(ENABLE_GRID, true);
+  const A_long xs[] = {0, 13, 29, 40}, ys[] = {0, 21, 26, 40};
+  for (int depth : {8, 16, 32}) {
+    SCOPED_TRACE(depth);
+    ASSERT_EQ(render(depth), PF_Err_NONE);
+    std::vector<ColorF> whole;
+    for (A_long y = 0; y < 40; ++y)
+      for (A_long x = 0; x < 40; ++x) whole.push_back(at(x, y));
+    EXPECT_EQ(whole[25 * 40 + 30].red, 1.0f);  // A
+    std::vector<PF_LRect> parts = {{25, 35, 26, 36}};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) parts.push_back(PF_LRect{xs[i], ys[j], xs[i + 1], ys[j + 1]});
+    for (const PF_LRect& r : parts) {
+      SCOPED_TRACE(::testing::Message()
+                   << r.left << "," << r.top << "," << r.right << "," << r.bottom);
+      ASSERT_EQ(render(depth, true, r), PF_Err_NONE);
+      ASSERT_EQ(frame_.left, r.left);
+      ASSERT_EQ(frame_.top, r.top);
+      ASSERT_EQ(frame_.world.width, r.right - r.left);
+      ASSERT_EQ(frame_.world.height, r.bottom - r.top);
+      for (A_long y = r.top; y < r.bottom; ++y)
+        for (A_long x = r.left; x < r.right; ++x) {
+          const ColorF c = at(x - r.left, y - r.top), w = whole[y * 40 + x];
+          ASSERT_TRUE(c.alpha == w.alpha && c.red == w.red && c.green == w.green &&
+                      c.blue == w.blue)
+              << x << "," << y;
+        }
+    }
+  }
+}
+
+// The host crops the largest result of a masked layer to the mask's bounds: the frame is that
+// part of the layer, within the region asked for, and nothing is drawn for a region beside it.
+TEST_F(SmartRenderTest, AMaskedLayerYieldsOnlyItsMasksBounds) {
+  slider(PIXEL_SIZE, 5);
+  ASSERT_EQ(render(32, true, std::nullopt, PF_LRect{22, 20, 34, 38}), PF_Err_NONE);
+  EXPECT_EQ(frame_.left, 22);
+  EXPECT_EQ(frame_.top, 20);
+  EXPECT_EQ(frame_.world.width, 12);
+  EXPECT_EQ(frame_.world.height, 18);
+  EXPECT_EQ(at(30 - 22, 25 - 20).red, 1.0f);   // A
+  EXPECT_EQ(at(25 - 22, 35 - 20).blue, 1.0f);  // C
+  ASSERT_EQ(render(32, true, PF_LRect{0, 0, 26, 26}, PF_LRect{22, 20, 34, 38}), PF_Err_NONE);
+  EXPECT_EQ(frame_.left, 22);
+  EXPECT_EQ(frame_.world.width, 4);
+  EXPECT_EQ(frame_.world.height, 6);
+  ASSERT_EQ(render(32, true, PF_LRect{0, 0, 10, 10}, PF_LRect{22, 20, 34, 38}), PF_Err_NONE);
+  EXPECT_TRUE(frame_.empty());
 }
 
 TEST_F(SmartRenderTest, FailuresReportAndHandEverythingBack) {

@@ -14,6 +14,7 @@
 #include "AE_EffectCB.h"
 #include "GbkText.h"
 #include "host/Host.h"
+#include "host/PanelEvents.h"
 #include "params/ParamIndex.h"
 
 namespace {
@@ -243,6 +244,21 @@ TEST_F(UpdateParamsUITest, SwitchesAndLayersEnableTheirDependents) {
   ASSERT_EQ(Update(), PF_Err_NONE);
   EXPECT_EQ(Shown(PIXEL_SIZE).ui_flags, PF_PUI_DONT_ERASE_CONTROL);
   EXPECT_EQ(Shown(SPECULAR_COLOR).ui_flags, PF_PUI_DONT_ERASE_CONTROL | PF_PUI_DISABLED);
+}
+
+TEST_F(UpdateParamsUITest, OneRefreshAfterSeveralChangesShowsThemAll) {
+  // As in the real host, a change alone sends no update; the panel's next refresh does, once.
+  using mf::host::ChangeParam;
+  ASSERT_EQ(ChangeParam(*instance_, RENDER_MODE, [](PF_ParamDef& d) { d.u.pd.value = 3; }),
+            PF_Err_NONE);
+  ASSERT_EQ(ChangeParam(*instance_, UNIFORM_SCALE, [](PF_ParamDef& d) { d.u.bd.value = 0; }),
+            PF_Err_NONE);
+  EXPECT_TRUE(instance_->panel_updates.empty());
+  EXPECT_FALSE(Disabled(ENABLE_PIXEL_ANTIALIAS));
+  ASSERT_EQ(mf::host::RefreshPanel(*instance_), PF_Err_NONE);
+  EXPECT_EQ(instance_->panel_updates.size(), 35u);
+  EXPECT_TRUE(Disabled(ENABLE_PIXEL_ANTIALIAS));  // mode 3
+  EXPECT_FALSE(Disabled(SCALE_Y));                // scale no longer uniform
 }
 
 TEST_F(UpdateParamsUITest, RefusedUpdateStopsTheSequenceButStillAsksForARefresh) {
