@@ -187,7 +187,9 @@ PF_Err UpdateParamUI(PF_ProgPtr ref, PF_ParamIndex index, const PF_ParamDef* def
   EffectInstance* instance = InstanceOf(ref);
   if (!instance || !def || index < 0 || index >= (PF_ParamIndex)instance->panel.size())
     return PF_Err_BAD_CALLBACK_PARAM;
-  // The panel keeps what the effect may change: its flags, label and slider range.
+  // The panel keeps a copy of what the effect may change (its flags, label and slider range), as
+  // the real host does (the guide's "Parameter supervision" section): the definition passed in
+  // stays the effect's, and params[] is not touched.
   PF_ParamDef& shown = instance->panel[index];
   shown.ui_flags = def->ui_flags;
   std::memcpy(shown.name, def->name, sizeof(shown.name));
