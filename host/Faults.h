@@ -40,8 +40,11 @@ class Faults {
   void failNthCall(long k) {
     nth_call_ = k;
     total_ = 0;
+    failed_id_ = -1;
     refresh();
   }
+  // The point of the call failNthCall failed; empty when the run never got that far.
+  std::string failedPoint() const { return failed_id_ < 0 ? std::string() : names_[failed_id_]; }
   void clear(const std::string& point) {
     auto it = by_name_.find(point);
     if (it != by_name_.end()) points_[it->second].armed = false;
@@ -52,6 +55,7 @@ class Faults {
     for (Point& p : points_) p = Point{};
     nth_call_ = 0;
     total_ = 0;
+    failed_id_ = -1;
     refresh();
   }
 
@@ -84,7 +88,10 @@ class Faults {
     ++p.calls;
     ++total_;
     if (!any_armed_) return false;
-    if (total_ == nth_call_) return true;
+    if (total_ == nth_call_) {
+      failed_id_ = id;
+      return true;
+    }
     return p.armed && (p.always || p.nth == p.calls);
   }
 
@@ -102,7 +109,10 @@ class Faults {
 
   int idOf(const std::string& name) {
     auto [it, added] = by_name_.emplace(name, (int)points_.size());
-    if (added) points_.emplace_back();
+    if (added) {
+      points_.emplace_back();
+      names_.push_back(name);
+    }
     return it->second;
   }
 
@@ -138,11 +148,13 @@ class Faults {
     int id = 0;
   };
   std::vector<Point> points_;
+  std::vector<std::string> names_;  // by id, for failedPoint
   std::unordered_map<std::string, int> by_name_;
   std::vector<Slot> by_address_;
   size_t addresses_ = 0;
   long total_ = 0;
   long nth_call_ = 0;
+  int failed_id_ = -1;
   bool any_armed_ = false;
 };
 
