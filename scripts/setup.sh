@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing (Debian packages). With --command-line, only
 # what the command line and the plug-in need (the demo), not the Windows checks' tools nor the
-# one-node cluster the farm test starts.
+# one-node cluster the farm test starts. With --fuzz, also what the fuzz targets need: clang with
+# its libFuzzer and sanitizer runtimes.
 set -euo pipefail
 need=()
 have() { dpkg -s "$1" >/dev/null 2>&1; }
@@ -11,6 +12,9 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libopenimagei
 if [ "${1:-}" != "--command-line" ]; then
   packages+=(libbenchmark-dev g++-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick
              locales fonts-wqy-microhei slurm-wlm munge clang-tidy)
+fi
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 for pkg in "${packages[@]}"; do
   have "$pkg" || need+=("$pkg")

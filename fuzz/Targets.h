@@ -1,0 +1,38 @@
+// Fuzz targets: each takes arbitrary bytes and drives one reader or command through the
+// stand-in host. A target returns normally for any input the code handles soundly and aborts
+// (after saying why on stderr) when the host is left holding something or an invariant breaks;
+// sanitizers report the rest. The same functions replay kept inputs in the test suite.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/Host.h"
+
+namespace mf::fuzz {
+
+// Arbitrary bytes as the stored record: restored flat, then as a live copy made on duplication,
+// each flattened again and rendered into a tiny frame.
+void StoredRecord(host::Host& host, const uint8_t* data, size_t size);
+// Arbitrary text as a scene file: loaded, its effect set up, its controls applied.
+void SceneFile(host::Host& host, const uint8_t* data, size_t size);
+// A small composition, passes of any float bits and controls at any value their ranges allow,
+// rendered at a chosen depth.
+void Frame(host::Host& host, const uint8_t* data, size_t size);
+// Arbitrary bytes as a compiled resource file: every dialog, bitmap and property list in it.
+void Resources(host::Host& host, const uint8_t* data, size_t size);
+
+struct Target {
+  const char* name;
+  void (*run)(host::Host&, const uint8_t*, size_t);
+};
+// Every target, by the name of its corpus folder.
+const std::vector<Target>& Targets();
+
+// The host the fuzzers share for their whole run (one host per process), with its preferences
+// in a scratch folder.
+host::Host& SharedHost();
+
+}  // namespace mf::fuzz
