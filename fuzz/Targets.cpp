@@ -21,6 +21,7 @@
 #include "PropertyList.h"
 #include "ResourceImage.h"
 #include "cli/SceneInstance.h"
+#include "host/CameraImport.h"
 #include "host/Composition.h"
 #include "host/FrameRender.h"
 #include "host/HostServices.h"
@@ -460,6 +461,28 @@ void Resources(host::Host&, const uint8_t* data, size_t size) {
   const platform::GdiObjectCounts after = platform::LiveGdiObjects();
   Require(after.bitmaps == gdi.bitmaps && after.device_contexts == gdi.device_contexts,
           "a bitmap or device context was left alive");
+}
+
+void CameraImport(host::Host&, const uint8_t* data, size_t size) {
+  if (size == 0) return;
+  const uint8_t mode = data[0];
+  const bool invert_z = mode & 2;
+  try {
+    if (mode & 1) {
+      const host::ExrCameraHeader header = host::ReadExrCameraHeader(data + 1, size - 1);
+      if (header.world_to_camera && header.world_to_ndc)
+        host::CameraFromExrHeader(header, invert_z);
+    } else {
+      host::ChanOptions options;
+      options.height = (mode >> 2) * 64;
+      options.rotation_order = (const char* const[]){"zxy", "xyz", "yxz", "zyx"}[(mode >> 6) & 3];
+      if (mode & 4) options.default_zoom = 1000;
+      options.invert_z = invert_z;
+      host::ParseChan({reinterpret_cast<const char*>(data + 1), size - 1}, options);
+    }
+  } catch (const host::CameraImportError&) {
+    // refused in plain words: what a bad file should get
+  }
 }
 
 const std::vector<Target>& Targets() {

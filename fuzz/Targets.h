@@ -24,6 +24,10 @@ void Frame(host::Host& host, const uint8_t* data, size_t size);
 // Arbitrary bytes as a compiled resource file: every dialog, bitmap and property list in it.
 void Resources(host::Host& host, const uint8_t* data, size_t size);
 
+// Arbitrary bytes as an EXR header carrying a camera (first byte odd) or as the text of a .chan
+// file (even), with the import's options chosen by the first byte.
+void CameraImport(host::Host& host, const uint8_t* data, size_t size);
+
 struct Target {
   const char* name;
   void (*run)(host::Host&, const uint8_t*, size_t);

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(record scene frame resources)
+[ ${#targets[@]} -eq 0 ] && targets=(record scene frame resources camera)
 
 scripts/setup.sh --fuzz
 cmake --preset fuzz >/dev/null
