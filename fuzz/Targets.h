@@ -13,8 +13,7 @@
 
 namespace mf::fuzz {
 
-// Arbitrary bytes as the stored record: restored flat, then as a live copy made on duplication,
-// each flattened again and rendered into a tiny frame.
+// Arbitrary bytes as the stored record: restored, flattened again and rendered into a tiny frame.
 void StoredRecord(host::Host& host, const uint8_t* data, size_t size);
 // Arbitrary text as a scene file: loaded, its effect set up, its controls applied.
 void SceneFile(host::Host& host, const uint8_t* data, size_t size);
