@@ -36,8 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void Broken(const std::string& what) {
-  std::fprintf(stderr, "motefield fuzz: %s\n", what.c_str());
-  std::abort();
+  throw Finding("motefield fuzz: " + what);
 }
 void Require(bool ok, const std::string& what) {
   if (!ok) Broken(what);
@@ -206,7 +205,8 @@ void ChooseLayer(host::EffectInstance& instance, int param, int layer) {
 // checks that everything lent for it came back and that the output has the asked-for size.
 PF_Err RenderChecked(host::Host& host, host::EffectInstance& instance, int width, int height,
                      int depth, bool high_quality) {
-  const Holdings before = Held(host);
+  Holdings before = Held(host);
+  const bool had_render_copy = instance.render_sequence_data != nullptr;
   host::FrameRequest request;
   request.layer = kSolidLayer;
   request.width = width;
@@ -228,6 +228,8 @@ PF_Err RenderChecked(host::Host& host, host::EffectInstance& instance, int width
                 " x " + std::to_string(height));
   }
   frame.reset();
+  // The instance keeps the render's copy of its record until it is taken down.
+  if (!had_render_copy && instance.render_sequence_data) ++before.handles;
   RequireSame(host, before, "a frame");
   host.frames().clearFailure();
   return err;
@@ -449,8 +451,11 @@ void CameraImport(host::Host&, const uint8_t* data, size_t size) {
 }
 
 const std::vector<Target>& Targets() {
-  static const std::vector<Target> targets = {
-      {"record", StoredRecord}, {"scene", SceneFile}, {"frame", Frame}, {"resources", Resources}};
+  static const std::vector<Target> targets = {{"record", StoredRecord},
+                                              {"scene", SceneFile},
+                                              {"frame", Frame},
+                                              {"resources", Resources},
+                                              {"camera", CameraImport}};
   return targets;
 }
 

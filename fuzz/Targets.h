@@ -1,17 +1,24 @@
 // Fuzz targets: each takes arbitrary bytes and drives one reader or command through the
-// stand-in host. A target returns normally for any input the code handles soundly and aborts
-// (after saying why on stderr) when the host is left holding something or an invariant breaks;
-// sanitizers report the rest. The same functions replay kept inputs in the test suite.
+// stand-in host. A target returns normally for any input the code handles soundly and throws a
+// Finding when the host is left holding something or an invariant breaks (uncaught under the
+// fuzzer, which then keeps the input); sanitizers report the rest. The same functions replay kept
+// inputs in the test suite.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "host/Host.h"
 
 namespace mf::fuzz {
+
+class Finding : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Arbitrary bytes as the stored record: restored, flattened again and rendered into a tiny frame.
 void StoredRecord(host::Host& host, const uint8_t* data, size_t size);
