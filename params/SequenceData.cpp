@@ -1,7 +1,10 @@
 #include "params/SequenceData.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "AE_EffectCB.h"
 #include "AE_EffectSuites.h"
@@ -38,12 +41,58 @@ void SetDefaults(PF_InData* in_data, SequenceData* seq) {
   CopyPrefix(in_data, seq->diffuse_prefix, kDefaultDiffusePrefix, g_diffuse_prefix);
 }
 
-// Fills a zeroed live record with its three buffers (null where one could not be had).
-void StartLiveRecord(SequenceData* seq) {
+// The text buffers of the live records this plug-in made, each with the handle of its record.
+// Only these are read through a live record's pointers, and only a record's own are freed: a
+// record from disk whose first byte says "live" carries pointers of another session, or noise.
+class LiveBuffers {
+ public:
+  void own(PF_Handle handle, const SequenceData* seq) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const char* b : Of(seq))
+      if (b) owner_[b] = handle;
+  }
+  // Whether all three buffers are live ones; of this handle's record when handle is given.
+  bool hold(const SequenceData* seq, PF_Handle handle = nullptr) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const char* b : Of(seq)) {
+      auto it = owner_.find(b);
+      if (it == owner_.end() || (handle && it->second != handle)) return false;
+    }
+    return true;
+  }
+  // Frees the buffers the handle's record owns; the others are left alone.
+  void release(SequenceData* seq, PF_Handle handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (char** b : {&seq->alpha_prefix, &seq->diffuse_prefix, &seq->specular_prefix}) {
+      auto it = owner_.find(*b);
+      if (it == owner_.end() || it->second != handle) continue;
+      owner_.erase(it);
+      std::free(*b);
+      *b = nullptr;
+    }
+  }
+
+ private:
+  static std::array<const char*, 3> Of(const SequenceData* seq) {
+    return {seq->alpha_prefix, seq->diffuse_prefix, seq->specular_prefix};
+  }
+  mutable std::mutex mutex_;
+  std::map<const void*, PF_Handle> owner_;
+};
+
+LiveBuffers& Live() {
+  static LiveBuffers live;
+  return live;
+}
+
+// Fills a zeroed live record of the handle with its three buffers (null where one could not be
+// had).
+void StartLiveRecord(PF_Handle handle, SequenceData* seq) {
   std::memset(seq, 0, sizeof(*seq));
   seq->alpha_prefix = static_cast<char*>(std::calloc(kPrefixSize, 1));
   seq->diffuse_prefix = static_cast<char*>(std::calloc(kPrefixSize, 1));
   seq->specular_prefix = static_cast<char*>(std::calloc(kPrefixSize, 1));
+  Live().own(handle, seq);
   seq->flattened = 0;
   seq->version = kSequenceVersion;
 }
@@ -57,18 +106,11 @@ bool HasBuffers(const SequenceData* seq) {
   return seq->alpha_prefix && seq->diffuse_prefix && seq->specular_prefix;
 }
 
-void FreeBuffers(SequenceData* seq) {
-  std::free(seq->alpha_prefix);
-  std::free(seq->diffuse_prefix);
-  std::free(seq->specular_prefix);
-  seq->alpha_prefix = seq->diffuse_prefix = seq->specular_prefix = nullptr;
-}
-
-// A whole live record with its three buffers.
+// A whole live record of this handle's own, with its three buffers.
 bool IsLive(PF_Handle handle, A_HandleSize size) {
   if (size < sizeof(SequenceData)) return false;
   const auto* seq = static_cast<const SequenceData*>(*handle);
-  return !seq->flattened && HasBuffers(seq);
+  return !seq->flattened && Live().hold(seq, handle);
 }
 
 // The process-wide copies follow the record the host last set up, as they do for a stored one.
@@ -98,11 +140,15 @@ void RestorePrefixes(PF_InData* in_data, SequenceData* seq, const A_u_char* byte
     diffuse = stored->diffuse_prefix;
     specular = stored->specular_prefix;
   } else {
+    // A copy of another instance's live record; its pointers are followed only when they are
+    // live buffers of this plug-in.
     const auto* copy = reinterpret_cast<const SequenceData*>(bytes);
     version = copy->version;
-    alpha = copy->alpha_prefix;
-    diffuse = copy->diffuse_prefix;
-    specular = copy->specular_prefix;
+    if (Live().hold(copy)) {
+      alpha = copy->alpha_prefix;
+      diffuse = copy->diffuse_prefix;
+      specular = copy->specular_prefix;
+    }
   }
   if (version != kSequenceVersion) {
     MessageBoxA(nullptr, kVersionMismatch, kErrorCaption, kErrorBoxStyle);
@@ -122,7 +168,8 @@ void RestorePrefixes(PF_InData* in_data, SequenceData* seq, const A_u_char* byte
 bool HoldsWholeRecord(PF_Handle handle, A_HandleSize size) {
   if (!handle || !*handle || size == 0) return false;
   const bool flat = *static_cast<const A_u_char*>(*handle) != 0;
-  return size >= (flat ? sizeof(FlatSequenceData) : sizeof(SequenceData));
+  if (flat) return size >= sizeof(FlatSequenceData);
+  return size >= sizeof(SequenceData) && Live().hold(static_cast<const SequenceData*>(*handle));
 }
 
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data) {
@@ -132,7 +179,7 @@ PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data) {
   const HandleLock lock(handles, handle.get());
   auto* seq = static_cast<SequenceData*>(lock.data());
   if (!seq) return PF_Err_OUT_OF_MEMORY;
-  StartLiveRecord(seq);
+  StartLiveRecord(handle.get(), seq);
   // A record without its buffers is still the host's to hand back at setdown, where they are
   // freed with it.
   out_data->sequence_data = handle.handOver();
@@ -151,6 +198,8 @@ PF_Err SequenceFlatten(PF_InData* in_data, PF_OutData* out_data) {
   }
   auto* live = static_cast<SequenceData*>(*live_handle);
   if (!live || live->flattened) return PF_Err_NONE;
+  // Not a record this plug-in made: left as it is, for resetup to refuse in plain words.
+  if (!Live().hold(live)) return PF_Err_NONE;
 
   OwnedHandle flat_handle(handles, sizeof(FlatSequenceData));
   {
@@ -168,7 +217,7 @@ PF_Err SequenceFlatten(PF_InData* in_data, PF_OutData* out_data) {
 
   // The host no longer hands the live record back once it holds the flat one, so the live
   // record and its buffers are released here rather than leaked.
-  FreeBuffers(live);
+  Live().release(live, live_handle);
   handles->host_dispose_handle(live_handle);
   return PF_Err_NONE;
 }
@@ -194,9 +243,9 @@ PF_Err SequenceResetup(PF_InData* in_data, PF_OutData* out_data) {
   const HandleLock lock(handles, handle.get());
   auto* seq = static_cast<SequenceData*>(lock.data());
   if (!seq) return PF_Err_NONE;
-  StartLiveRecord(seq);
+  StartLiveRecord(handle.get(), seq);
   if (!HasBuffers(seq)) {
-    FreeBuffers(seq);
+    Live().release(seq, handle.get());
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
   }
   RestorePrefixes(in_data, seq, static_cast<const A_u_char*>(*old_handle), old_size);
@@ -213,7 +262,7 @@ template <typename SizeOf, typename Dispose>
 void ReleaseRecord(PF_Handle handle, SizeOf size_of, Dispose dispose) {
   if (*handle && size_of(handle) >= sizeof(SequenceData)) {
     auto* seq = static_cast<SequenceData*>(*handle);
-    if (!seq->flattened) FreeBuffers(seq);
+    if (!seq->flattened) Live().release(seq, handle);
   }
   dispose(handle);
 }

@@ -39,9 +39,10 @@ constexpr const char* kDefaultAlphaPrefix = "Alpha";
 constexpr const char* kDefaultDiffusePrefix = "Diffuse";
 constexpr const char* kDefaultSpecularPrefix = "Specular";
 
-// Whether a handle of this size holds a whole record in the form its first byte names. Resetup
-// leaves an empty record as it is, and a host may hand over one cut short, so every reader asks
-// before it reads.
+// Whether a handle of this size holds a whole record in the form its first byte names, a live
+// one only when its text buffers are ones this plug-in made. Resetup leaves an empty record as it
+// is, a host may hand over one cut short, and a damaged project may hold "live" pointers of
+// another session, so every reader asks before it reads.
 bool HoldsWholeRecord(PF_Handle handle, A_HandleSize size);
 
 PF_Err SequenceSetup(PF_InData* in_data, PF_OutData* out_data);
