@@ -231,7 +231,6 @@ PF_Err RenderChecked(host::Host& host, host::EffectInstance& instance, int width
   // The instance keeps the render's copy of its record until it is taken down.
   if (!had_render_copy && instance.render_sequence_data) ++before.handles;
   RequireSame(host, before, "a frame");
-  host.frames().clearFailure();
   return err;
 }
 
