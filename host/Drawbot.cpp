@@ -24,10 +24,17 @@ std::set<DrawContext*>& Contexts() {
   static std::set<DrawContext*> contexts;
   return contexts;
 }
-// Images are told from the context's objects by living here.
+// Images are told from the context's objects by living here. One whose release the host refused
+// stays here, and goes with the host's other objects when the process ends.
+struct ImageTable {
+  std::set<DrawbotImage*> live;
+  ~ImageTable() {
+    for (DrawbotImage* image : live) delete image;
+  }
+};
 std::set<DrawbotImage*>& Images() {
-  static std::set<DrawbotImage*> images;
-  return images;
+  static ImageTable table;
+  return table.live;
 }
 
 // The object behind a handle, if it is one of a live context's and of the kind asked for.

@@ -11,6 +11,7 @@
 #include "HostFixture.h"
 #include "host/HostServices.h"
 #include "host/Composition.h"
+#include "host/Drawbot.h"
 #include "host/FrameRender.h"
 #include "host/MemorySuite.h"
 #include "host/PanelEvents.h"
@@ -60,13 +61,15 @@ struct Holdings {
   size_t handles;
   int worlds, suites, mem_handles, streams, effects;
   size_t checkouts;
+  int drawing_images;
   bool operator==(const Holdings&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Holdings& h) {
   return os << h.handles << " handles, " << h.worlds << " worlds, " << h.suites << " suites, "
             << h.mem_handles << " memory handles, " << h.streams << " streams, " << h.effects
-            << " effects, " << h.checkouts << " checkouts";
+            << " effects, " << h.checkouts << " checkouts, " << h.drawing_images
+            << " drawing images";
 }
 
 class FaultSweep : public HostTest {
@@ -140,10 +143,14 @@ class FaultSweep : public HostTest {
 
   Holdings holdings() {
     const host::CompositionRefCounts refs = host::OutstandingCompositionRefs();
-    return {
-        host().handles().live(),           host::LiveWorldCount(), host().suites().outstanding(),
-        host::OutstandingMemHandles(),     refs.streams,           refs.effects,
-        host().frames().checkouts().size()};
+    return {host().handles().live(),
+            host::LiveWorldCount(),
+            host().suites().outstanding(),
+            host::OutstandingMemHandles(),
+            refs.streams,
+            refs.effects,
+            host().frames().checkouts().size(),
+            host::LiveDrawbotImages()};
   }
 
   // A call that gives something back: when the host refuses it, the thing stays with the host,
