@@ -175,7 +175,7 @@ PF_Err CheckoutOutput(PF_ProgPtr, PF_EffectWorld** output) {
 // could never mean: bytes of 0xA5, a bright opaque-looking colour at 8 and 16 bits and a tiny
 // negative value at 32. An effect that leaves pixels unwritten shows it in every frame test.
 void FillWithPattern(PF_EffectWorld& world) {
-  std::memset(world.data, 0xA5, static_cast<size_t>(world.rowbytes) * world.height);
+  std::memset(world.data, kUnwrittenOutputByte, static_cast<size_t>(world.rowbytes) * world.height);
 }
 
 Frame CopyFrame(const Frame& frame) {

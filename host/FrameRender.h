@@ -29,6 +29,9 @@
 
 namespace mf::host {
 
+// Every byte of an output world as the host hands it to the effect (see FillWithPattern).
+inline constexpr unsigned char kUnwrittenOutputByte = 0xA5;
+
 // Keyframes given as (seconds, value) in time order: linear between keys, the first key's value
 // before it and the last key's after it. An empty list gives 0.
 double EvaluateKeyframes(const std::vector<std::pair<double, double>>& keys, double seconds);

@@ -243,19 +243,20 @@ class SmartRenderCall {
     return false;
   }
 
-  // Cache, cloud, sort, drawing. A cache the host cannot give leaves the canvas empty. The block
-  // holds a depth entry per sample, then a record per sample in the frame's layout.
+  // Cache, cloud, sort, drawing. The block holds a depth entry per sample, then a record per
+  // sample in the frame's layout. Without it there are no points: an empty frame would pass for a
+  // finished one, so the host hears of the shortage instead and the output is left alone.
   void cloud() {
     const AEGP_MemorySuite1* mem = ctx_.suites.memory;
     const PointLayout layout = CloudPointLayout(ctx_);
     MemoryBlock block(mem);
-    if (mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName,
-                               *PixelCacheBytes(ctx_.grid, layout.stride()), AEGP_MemFlag_NONE,
-                               block.out()) != PF_Err_NONE ||
-        !block.get()) {
-      return;
-    }
+    err_ = mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName,
+                                  *PixelCacheBytes(ctx_.grid, layout.stride()), AEGP_MemFlag_NONE,
+                                  block.out());
+    if (!err_ && !block.get()) err_ = PF_Err_OUT_OF_MEMORY;
+    if (err_) return;
     MemoryLock lock(mem, block.get());
+    if (!lock.data()) err_ = PF_Err_OUT_OF_MEMORY;
     if (lock.data()) {
       auto* depths = static_cast<uint64_t*>(lock.data());
       const std::size_t samples = (std::size_t)ctx_.grid.width * (std::size_t)ctx_.grid.height;
