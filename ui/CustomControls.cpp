@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "AE_CompSuites.h"
+#include "DrawbotSuites.h"
 #include "Win32.h"
 #include "support/Globals.h"
 #include "support/HostResources.h"
@@ -19,28 +20,20 @@ constexpr const char* kReleaseFailed = "Couldn't release suite.";
 constexpr const char* kNoModuleHandle = "Motefield internal error: Module Handle not found";
 constexpr const char* kErrorCaption = "错误";
 
-struct SuiteName {
-  const char* name;
-  int32_t version;
-};
-constexpr SuiteName kDrawbotNames[] = {
-    {kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1},
-    {kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1},
-    {kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1},
-    {kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1},
+// The four drawing suites, acquired together for one draw and given back with the handler.
+struct DrawbotSuites {
+  const DRAWBOT_DrawbotSuite1* draw;
+  const DRAWBOT_SupplierSuite1* supplier;
+  const DRAWBOT_SurfaceSuite1* surface;
+  const DRAWBOT_PathSuite1* path;
 };
 
-const void** Slot(DrawbotSuites* suites, int i) {
-  switch (i) {
-    case 0:
-      return reinterpret_cast<const void**>(&suites->draw);
-    case 1:
-      return reinterpret_cast<const void**>(&suites->supplier);
-    case 2:
-      return reinterpret_cast<const void**>(&suites->surface);
-    default:
-      return reinterpret_cast<const void**>(&suites->path);
-  }
+DrawbotSuites DrawingSuites(SuiteHandler& handler) {
+  return {
+      handler.get<DRAWBOT_DrawbotSuite1>(kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1),
+      handler.get<DRAWBOT_SupplierSuite1>(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1),
+      handler.get<DRAWBOT_SurfaceSuite1>(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1),
+      handler.get<DRAWBOT_PathSuite1>(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1)};
 }
 
 PF_Rect LinkButtonRect(const PF_EventExtra& extra) {
@@ -132,74 +125,48 @@ bool PointInControl(PF_Point point, PF_Rect rect) {
   return rect.left < point.h && point.h < rect.right && rect.top < point.v && point.v < rect.bottom;
 }
 
-PF_Err AcquireDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites) {
-  if (!suites) {
-    ReportToHost(in_data, out_data, "NULL suite pointer passed to AEFX_AcquireDrawbotSuites");
-    return PF_Err_UNRECOGNIZED_PARAM_TYPE;
-  }
-  *suites = DrawbotSuites{};
-  const SPBasicSuite* basic = in_data->pica_basicP;
-  for (int i = 0; i < 4; ++i) {
-    const void* suite = nullptr;
-    if (!basic || basic->AcquireSuite(kDrawbotNames[i].name, kDrawbotNames[i].version, &suite) ||
-        !suite) {
-      ReportToHost(in_data, out_data, SingleSuite::kDefaultAcquireMessage);
-      return PF_Err_BAD_CALLBACK_PARAM;
-    }
-    *Slot(suites, i) = suite;
-  }
-  return PF_Err_NONE;
-}
+namespace {
 
-PF_Err ReleaseDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites) {
-  const SPBasicSuite* basic = in_data->pica_basicP;
-  if (!basic) {
-    ReportToHost(in_data, out_data, SingleSuite::kDefaultReleaseMessage);
-    return PF_Err_NONE;
-  }
-  for (int i = 0; i < 4; ++i) {
-    if (!*Slot(suites, i)) continue;
-    basic->ReleaseSuite(kDrawbotNames[i].name, kDrawbotNames[i].version);
-    *Slot(suites, i) = nullptr;
-  }
-  return PF_Err_NONE;
-}
-
-PF_Err DrawCustomControl(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_LayerDef*,
-                         PF_EventExtra* extra) {
-  DrawbotSuites suites;
-  PF_Err err = AcquireDrawbotSuites(in_data, out_data, &suites);
+PF_Err DrawControl(PF_InData* in_data, PF_OutData* out_data, const DrawbotSuites& suites,
+                   PF_EventExtra* extra) {
   DRAWBOT_DrawRef drawing = nullptr;
+  SingleSuite custom_ui(in_data, out_data, kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1,
+                        SingleSuite::kDefaultAcquireMessage, kReleaseFailed);
+  PF_Err err = custom_ui.err();
   if (!err) {
-    SingleSuite custom_ui(in_data, out_data, kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1,
-                          SingleSuite::kDefaultAcquireMessage, kReleaseFailed);
-    err = custom_ui.err();
-    if (!err) {
-      err = custom_ui.get<PF_EffectCustomUISuite1>()->PF_GetDrawingReference(extra->contextH,
-                                                                             &drawing);
-    }
-    PF_Err release = custom_ui.release();
-    if (!err) err = release;
+    err =
+        custom_ui.get<PF_EffectCustomUISuite1>()->PF_GetDrawingReference(extra->contextH, &drawing);
   }
+  KeepFirst(err, custom_ui.release());
   DRAWBOT_SupplierRef supplier = nullptr;
   DRAWBOT_SurfaceRef surface = nullptr;
   if (!err) err = suites.draw->GetSupplier(drawing, &supplier);
   if (!err) err = suites.draw->GetSurface(drawing, &surface);
+  if (err || (extra->evt_in_flags & PF_EI_DONT_DRAW) || extra->effect_win.area != PF_EA_CONTROL)
+    return err;
+  const DRAWBOT_PointF32 origin{static_cast<float>(extra->effect_win.current_frame.left),
+                                static_cast<float>(extra->effect_win.current_frame.top)};
+  if (!g_module_handle) MessageBoxA(nullptr, kNoModuleHandle, kErrorCaption, kErrorBoxStyle);
+  const BitmapChoice choice = BitmapFor(extra->effect_win.index);
+  return choice.resource ? DrawBitmap(suites, supplier, surface, choice, origin) : PF_Err_NONE;
+}
 
+}  // namespace
+
+PF_Err DrawCustomControl(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef*[], PF_LayerDef*,
+                         PF_EventExtra* extra) {
   extra->evt_out_flags = 0;
-  if (!err && !(extra->evt_in_flags & PF_EI_DONT_DRAW) && extra->effect_win.area == PF_EA_CONTROL) {
-    const DRAWBOT_PointF32 origin{static_cast<float>(extra->effect_win.current_frame.left),
-                                  static_cast<float>(extra->effect_win.current_frame.top)};
-    if (!g_module_handle) MessageBoxA(nullptr, kNoModuleHandle, kErrorCaption, kErrorBoxStyle);
-    const BitmapChoice choice = BitmapFor(extra->effect_win.index);
-    if (choice.resource) err = DrawBitmap(suites, supplier, surface, choice, origin);
+  PF_Err err = PF_Err_NONE;
+  try {
+    SuiteHandler handler(in_data->pica_basicP);
+    err = DrawControl(in_data, out_data, DrawingSuites(handler), extra);
+  } catch (const HostError& thrown) {
+    // Only the drawing suites throw here: one the host could not supply.
+    ReportToHost(in_data, out_data, SingleSuite::kDefaultAcquireMessage);
+    err = thrown.code();
   }
-
-  PF_Err release = ReleaseDrawbotSuites(in_data, out_data, &suites);
-  if (!err) err = release;
-  if (err) return err;
-  extra->evt_out_flags = PF_EO_HANDLED_EVENT;
-  return PF_Err_NONE;
+  if (!err) extra->evt_out_flags = PF_EO_HANDLED_EVENT;
+  return err;
 }
 
 PF_Err HandleEvent(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],

@@ -5,7 +5,6 @@
 
 #include "AE_EffectCB.h"
 #include "AE_EffectUI.h"
-#include "DrawbotSuites.h"
 
 namespace mf {
 
@@ -22,17 +21,5 @@ PF_Err DrawCustomControl(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* 
 
 // Strictly inside: a point on an edge is outside.
 bool PointInControl(PF_Point point, PF_Rect rect);
-
-// The four drawing suites, acquired together for one draw.
-struct DrawbotSuites {
-  const DRAWBOT_DrawbotSuite1* draw = nullptr;
-  const DRAWBOT_SupplierSuite1* supplier = nullptr;
-  const DRAWBOT_SurfaceSuite1* surface = nullptr;
-  const DRAWBOT_PathSuite1* path = nullptr;
-};
-// Stops at the first suite the host does not supply, reporting it in out_data.
-PF_Err AcquireDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites);
-// Releases the suites that were acquired.
-PF_Err ReleaseDrawbotSuites(PF_InData* in_data, PF_OutData* out_data, DrawbotSuites* suites);
 
 }  // namespace mf
