@@ -54,6 +54,14 @@ class CameraLink : public PanelTest {
     const PF_Point middle{r.left + 24, r.top + 12};
     return panel.press(LINK_REFERENCE_CAMERA, middle, {}, middle);
   }
+  // Links the camera at this place in the picker; -1: the one the picker has selected already.
+  PF_Err LinkTo(int item = -1) {
+    person_.actOnDialog([item](DialogSession& d) {
+      if (item >= 0) d.pick(IDC_CAMERA_LIST, item);
+      d.click(IDOK);
+    });
+    return PressLink();
+  }
   // The slider's value as the effect checks it out at a composition time (seconds).
   double SliderAt(PF_ParamIndex index, double seconds, PF_Err* err = nullptr) {
     PF_ParamDef def{};
@@ -124,8 +132,7 @@ TEST_F(CameraLink, SlidersFollowTheLinkedCameraAtEveryFrame) {
 }
 
 TEST_F(CameraLink, ALinkedCameraRenamedAwayIsReportedInPlainWords) {
-  person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
-  ASSERT_EQ(PressLink(), PF_Err_NONE);
+  ASSERT_EQ(LinkTo(), PF_Err_NONE);
   host().composition()->layerByName("Camera 1")->name = "Crane";
   PF_Err err = PF_Err_NONE;
   SliderAt(REFERENCE_CAMERA_ZOOM, 1.0, &err);
@@ -135,23 +142,27 @@ TEST_F(CameraLink, ALinkedCameraRenamedAwayIsReportedInPlainWords) {
   EXPECT_NE(host().frames().failure().find("thisComp.layer(\"Camera 1\").zoom"), std::string::npos);
 }
 
-TEST_F(CameraLink, NamesAreInsertedUnchangedAndARelinkReplaces) {
-  layers_.push_back(Camera("Shot \"A\"", {10, 20, 30, 0}, 500));
-  layers_.push_back(Camera("镜头 2", {-1, -2, -3, 0}, 700));
-  Restart();
-  person_.actOnDialog([](DialogSession& d) {
-    d.pick(IDC_CAMERA_LIST, 1);
-    d.click(IDOK);
-  });
-  ASSERT_EQ(PressLink(), PF_Err_NONE);
-  EXPECT_EQ(Linked(), ExpressionsFor("Shot \"A\""));
-  // The quote is not escaped; the host still finds the layer it names.
-  EXPECT_DOUBLE_EQ(SliderAt(REFERENCE_CAMERA_POSITION_Y, 0), 20);
-  EXPECT_DOUBLE_EQ(SliderAt(REFERENCE_CAMERA_ZOOM, 0), 500);
+// Cameras whose names an expression must carry as they are: a quote and non-ASCII text.
+class OddlyNamedCameras : public CameraLink {
+ protected:
+  void SetUp() override {
+    CameraLink::SetUp();
+    layers_.push_back(Camera("Shot \"A\"", {10, 20, 30, 0}, 500));
+    layers_.push_back(Camera("镜头 2", {-1, -2, -3, 0}, 700));
+    Restart();
+  }
+};
 
-  // Linking again to another camera leaves only its expressions.
-  person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });  // the last one, preselected
-  ASSERT_EQ(PressLink(), PF_Err_NONE);
+// The quote is not escaped; the host still finds the layer it names.
+TEST_F(OddlyNamedCameras, ANameIsInsertedUnchanged) {
+  ASSERT_EQ(LinkTo(1), PF_Err_NONE);
+  EXPECT_EQ(Linked(), ExpressionsFor("Shot \"A\""));
+  EXPECT_DOUBLE_EQ(SliderAt(REFERENCE_CAMERA_POSITION_Y, 0), 20);
+}
+
+TEST_F(OddlyNamedCameras, LinkingAgainLeavesOnlyTheNewCamerasExpressions) {
+  ASSERT_EQ(LinkTo(1), PF_Err_NONE);
+  ASSERT_EQ(LinkTo(2), PF_Err_NONE);
   EXPECT_EQ(Linked(), ExpressionsFor("镜头 2"));
   EXPECT_DOUBLE_EQ(SliderAt(REFERENCE_CAMERA_POSITION_Z, 0), -3);
 }
@@ -182,18 +193,16 @@ TEST_F(CameraLink, WithoutACameraAMessageAndNoPicker) {
 }
 
 TEST_F(CameraLink, AStreamThatCannotBeHadFailsTheLinkAndReleasesEverything) {
-  person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
   host().faults().failOnCall("aegp.GetNewEffectStreamByIndex", 3);
-  EXPECT_EQ(PressLink(), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(LinkTo(), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_TRUE(instance_->expressions.empty());
   EXPECT_EQ(host::OutstandingCompositionRefs().streams, 0);
   EXPECT_EQ(host::OutstandingCompositionRefs().effects, 0);
 }
 
 TEST_F(CameraLink, AFailedExpressionLinksOnlyTheSlidersBeforeIt) {
-  person_.actOnDialog([](DialogSession& d) { d.click(IDOK); });
   host().faults().failOnCall("aegp.SetExpression", 2);
-  EXPECT_EQ(PressLink(), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(LinkTo(), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(Linked(), (std::vector<std::string>{ExpressionsFor("Camera 1")[0], "", "", ""}));
 }
 

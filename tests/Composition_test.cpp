@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "AE_CompSuites.h"
 #include "HostFixture.h"
@@ -377,85 +378,104 @@ json CameraScene() {
     ]})");
 }
 
-TEST_F(CompositionTest, EffectStreamsKeepExpressionsThatFollowACamera) {
-  Composition& c = load(CameraScene());
-  host::EffectInstance* instance = newEffect();
-  ASSERT_NE(instance, nullptr);
-  c.attachEffect(2, instance);
-  const auto before = host::OutstandingCompositionRefs();
-  const auto* S = streams();
-  const auto* E = suite<AEGP_EffectSuite2>(kAEGPEffectSuite, 2);
-  const AEGP_PluginID id = 42;
-
-  AEGP_EffectRefH effect = nullptr;
-  ASSERT_EQ(pfi()->AEGP_GetNewEffectForEffect(id, reinterpret_cast<PF_ProgPtr>(instance), &effect),
-            PF_Err_NONE);
-  AEGP_StreamRefH x = nullptr, zoom = nullptr, env = nullptr;
-  ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(id, effect, 132, &x), PF_Err_NONE);
-  ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(id, effect, 135, &zoom), PF_Err_NONE);
-  ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(id, effect, 20, &env), PF_Err_NONE);
-  AEGP_StreamRefH past = reinterpret_cast<AEGP_StreamRefH>(1);
-  EXPECT_EQ(
-      S->AEGP_GetNewEffectStreamByIndex(id, effect, (PF_ParamIndex)instance->params.size(), &past),
-      PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(past, nullptr);
-
-  // The texts the camera link writes: the name goes in as it stands, quotes and all.
-  const char* x_text = "thisComp.layer(\"Cam \"A\"\").transform.position[0];\n";
-  const char* zoom_text = "thisComp.layer(\"Cam \"A\"\").zoom;\n";
-  ASSERT_EQ(S->AEGP_SetExpression(id, x, x_text), PF_Err_NONE);
-  ASSERT_EQ(S->AEGP_SetExpression(id, zoom, zoom_text), PF_Err_NONE);
-  const double own_x = instance->params[132].u.fs_d.value;
-
-  auto value = [&](AEGP_StreamRefH s, double seconds, bool pre) {
+// Two of an effect's streams, as the camera link takes them: reference camera X (132) and a layer
+// control (20).
+class EffectStreams : public CompositionTest {
+ protected:
+  void SetUp() override {
+    CompositionTest::SetUp();
+    Composition& c = load(CameraScene());
+    instance_ = newEffect();
+    ASSERT_NE(instance_, nullptr);
+    c.attachEffect(2, instance_);
+    before_ = host::OutstandingCompositionRefs();
+    S = streams();
+    E = suite<AEGP_EffectSuite2>(kAEGPEffectSuite, 2);
+    ASSERT_EQ(
+        pfi()->AEGP_GetNewEffectForEffect(kId, reinterpret_cast<PF_ProgPtr>(instance_), &effect_),
+        PF_Err_NONE);
+    ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(kId, effect_, 132, &x_), PF_Err_NONE);
+    ASSERT_EQ(S->AEGP_GetNewEffectStreamByIndex(kId, effect_, 20, &env_), PF_Err_NONE);
+  }
+  void TearDown() override {
+    if (effect_) {
+      for (AEGP_StreamRefH s : {x_, env_})
+        if (s) S->AEGP_DisposeStream(s);
+      E->AEGP_DisposeEffect(effect_);
+    }
+    CompositionTest::TearDown();
+  }
+  AEGP_StreamVal value(AEGP_StreamRefH s, double seconds, bool pre) {
     AEGP_StreamValue v{};
     const A_Time t = Seconds(seconds);
-    EXPECT_EQ(S->AEGP_GetNewStreamValue(id, s, AEGP_LTimeMode_CompTime, &t, pre, &v), PF_Err_NONE);
-    EXPECT_EQ(v.streamH, s);
+    EXPECT_EQ(S->AEGP_GetNewStreamValue(kId, s, AEGP_LTimeMode_CompTime, &t, pre, &v), PF_Err_NONE);
     EXPECT_EQ(S->AEGP_DisposeStreamValue(&v), PF_Err_NONE);
     return v.val;
-  };
-  // Written but switched off: the slider keeps its own value.
-  EXPECT_DOUBLE_EQ(value(x, 1, false).one_d, own_x);
-  ASSERT_EQ(S->AEGP_SetExpressionState(id, x, true), PF_Err_NONE);
-  ASSERT_EQ(S->AEGP_SetExpressionState(id, zoom, true), PF_Err_NONE);
-  // On: the camera's x at 1 s is halfway from 10 to 30; before expressions it is the slider's.
-  EXPECT_DOUBLE_EQ(value(x, 1, false).one_d, 20);
-  EXPECT_DOUBLE_EQ(value(x, 1, true).one_d, own_x);
-  EXPECT_DOUBLE_EQ(value(zoom, 0, false).one_d, 480);
-  // The expression is kept on the instance and read back as written.
-  EXPECT_EQ(instance->expressions[132].text, x_text);
-  EXPECT_TRUE(instance->expressions[132].enabled);
+  }
+
+  // The texts the camera link writes: the name goes in as it stands, quotes and all.
+  static constexpr const char* kXText = "thisComp.layer(\"Cam \"A\"\").transform.position[0];\n";
+  static constexpr AEGP_PluginID kId = 42;
+  host::EffectInstance* instance_ = nullptr;
+  host::CompositionRefCounts before_{};
+  const AEGP_StreamSuite2* S = nullptr;
+  const AEGP_EffectSuite2* E = nullptr;
+  AEGP_EffectRefH effect_ = nullptr;
+  AEGP_StreamRefH x_ = nullptr, env_ = nullptr;
+};
+
+TEST_F(EffectStreams, NoStreamPastTheLastControl) {
+  AEGP_StreamRefH past = reinterpret_cast<AEGP_StreamRefH>(1);
+  EXPECT_EQ(S->AEGP_GetNewEffectStreamByIndex(kId, effect_, (PF_ParamIndex)instance_->params.size(),
+                                              &past),
+            PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(past, nullptr);
+}
+
+// Written but switched off, the slider keeps its own value; on, it is the camera's x, at 1 s
+// halfway from 10 to 30; before expressions it is the slider's own.
+TEST_F(EffectStreams, AnExpressionSwitchedOnFollowsTheCamera) {
+  const double own_x = instance_->params[132].u.fs_d.value;
+  ASSERT_EQ(S->AEGP_SetExpression(kId, x_, kXText), PF_Err_NONE);
+  EXPECT_DOUBLE_EQ(value(x_, 1, false).one_d, own_x);
+  ASSERT_EQ(S->AEGP_SetExpressionState(kId, x_, true), PF_Err_NONE);
+  EXPECT_DOUBLE_EQ(value(x_, 1, false).one_d, 20);
+  EXPECT_DOUBLE_EQ(value(x_, 1, true).one_d, own_x);
+}
+
+TEST_F(EffectStreams, AnExpressionIsReadBackAsWrittenAndARefusedWriteKeepsIt) {
+  ASSERT_EQ(S->AEGP_SetExpression(kId, x_, kXText), PF_Err_NONE);
+  host().faults().failOnCall("aegp.SetExpression", 1);
+  EXPECT_EQ(S->AEGP_SetExpression(kId, x_, "1;"), PF_Err_BAD_CALLBACK_PARAM);
   AEGP_MemHandle text = nullptr;
-  ASSERT_EQ(S->AEGP_GetExpression(id, zoom, &text), PF_Err_NONE);
+  ASSERT_EQ(S->AEGP_GetExpression(kId, x_, &text), PF_Err_NONE);
   const auto* memory = host::MemorySuiteTable();
   void* bytes = nullptr;
   memory->AEGP_LockMemHandle(text, &bytes);
-  EXPECT_STREQ(static_cast<const char*>(bytes), zoom_text);
+  EXPECT_STREQ(static_cast<const char*>(bytes), kXText);
   memory->AEGP_UnlockMemHandle(text);
   memory->AEGP_FreeMemHandle(text);
+}
 
-  // A layer control's stream gives the chosen layer's id; the id finds the layer again.
-  instance->params[20].u.ld.reserved0 = reinterpret_cast<void*>(static_cast<intptr_t>(2));
-  const AEGP_LayerIDVal env_id = value(env, 0, true).layer_id;
+// A layer control's stream gives the chosen layer's id; the id finds the layer again.
+TEST_F(EffectStreams, ALayerControlGivesALayerIdTheCompositionFinds) {
+  instance_->params[20].u.ld.reserved0 = reinterpret_cast<void*>(static_cast<intptr_t>(2));
   AEGP_LayerH found = nullptr;
-  ASSERT_EQ(layers()->AEGP_GetLayerFromLayerID(comp(), env_id, &found), PF_Err_NONE);
-  EXPECT_EQ(found, H(c.layer(1)));
+  ASSERT_EQ(layers()->AEGP_GetLayerFromLayerID(comp(), value(env_, 0, true).layer_id, &found),
+            PF_Err_NONE);
+  EXPECT_EQ(found, layerAt(1));
   ASSERT_EQ(layers()->AEGP_GetLayerFromLayerID(comp(), 9999, &found), PF_Err_NONE);
   EXPECT_EQ(found, nullptr);
+}
 
-  // A refused write changes nothing; a second disposal is refused, not a double free.
-  host().faults().failOnCall("aegp.SetExpression", 1);
-  EXPECT_EQ(S->AEGP_SetExpression(id, x, "1;"), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(instance->expressions[132].text, x_text);
-  for (AEGP_StreamRefH s : {x, zoom, env}) EXPECT_EQ(S->AEGP_DisposeStream(s), PF_Err_NONE);
-  EXPECT_EQ(S->AEGP_DisposeStream(x), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(E->AEGP_DisposeEffect(effect), PF_Err_NONE);
-  EXPECT_EQ(E->AEGP_DisposeEffect(effect), PF_Err_BAD_CALLBACK_PARAM);
+TEST_F(EffectStreams, ASecondDisposalIsRefusedNotAFreeAgain) {
+  for (AEGP_StreamRefH s : {x_, env_}) EXPECT_EQ(S->AEGP_DisposeStream(s), PF_Err_NONE);
+  EXPECT_EQ(S->AEGP_DisposeStream(x_), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(E->AEGP_DisposeEffect(std::exchange(effect_, nullptr)), PF_Err_NONE);
   const auto after = host::OutstandingCompositionRefs();
-  EXPECT_EQ(after.streams, before.streams);
-  EXPECT_EQ(after.effects, before.effects);
-  EXPECT_EQ(after.values, before.values);
+  EXPECT_EQ(after.streams, before_.streams);
+  EXPECT_EQ(after.effects, before_.effects);
+  EXPECT_EQ(after.values, before_.values);
 }
 
 TEST_F(CompositionTest, ExpressionsTheHostCannotEvaluateGiveNoValue) {
