@@ -19,7 +19,7 @@ const Pixel* PixelAt(const PF_EffectWorld& w, A_long x, A_long y) {
 enum class AlphaRule { kOver, kAddSaturated, kMax };
 
 template <typename Pixel, AlphaRule rule>
-PF_Err Average(void* refcon, A_long x, A_long y, const Pixel* in, Pixel* out) {
+PF_Err Average(void* refcon, A_long x, A_long y, Pixel* in, Pixel* out) {
   const auto* ctx = static_cast<const BlendContext*>(refcon);
   if (!ctx || !in || !out) return PF_Err_NONE;
   using D = PixelTraits<Pixel>;
@@ -41,7 +41,7 @@ PF_Err Average(void* refcon, A_long x, A_long y, const Pixel* in, Pixel* out) {
   }
   auto mix = [&](auto channel) {
     return D::FromFloat(
-        (float)((D::ToFloat(dst.*channel) * aD + D::ToFloat(src.*channel) * aS) / sum));
+        static_cast<float>((D::ToFloat(dst.*channel) * aD + D::ToFloat(src.*channel) * aS) / sum));
   };
   Pixel res;
   res.red = mix(&Pixel::red);
@@ -60,25 +60,9 @@ PF_Err Average(void* refcon, A_long x, A_long y, const Pixel* in, Pixel* out) {
 }
 
 template <typename Pixel>
-using IterateFn = PF_Err (*)(void*, A_long, A_long, Pixel*, Pixel*);
-
-template <typename Pixel, AlphaRule rule>
-PF_Err AverageCallback(void* refcon, A_long x, A_long y, Pixel* in, Pixel* out) {
-  return Average<Pixel, rule>(refcon, x, y, in, out);
-}
-
-// The averaging callback of a PIXEL_BLEND_MODE value at a depth.
-template <typename Pixel>
-IterateFn<Pixel> AverageCallbackFor(A_long mode) {
-  if (mode == kPixelBlendAverageAddAlpha) return AverageCallback<Pixel, AlphaRule::kAddSaturated>;
-  if (mode == kPixelBlendMaxAverageAlpha) return AverageCallback<Pixel, AlphaRule::kMax>;
-  return AverageCallback<Pixel, AlphaRule::kOver>;
-}
-
-template <typename Pixel>
 PF_Err BlendStamp(A_long mode, const BlendSuites& suites, PF_InData* in_data, PF_EffectWorld* stamp,
                   A_long stamp_side, BlendContext* ctx, PF_EffectWorld* temp) {
-  const IterateFn<Pixel> fn = AverageCallbackFor<Pixel>(mode);
+  const IterateCallback<Pixel> fn = AverageBlendFor<Pixel>(mode);
   if (stamp_side < 2) {
     // One pixel: blend it once and fill, which is cheaper than an iteration.
     Pixel px = *PixelAt<Pixel>(*stamp, 0, 0);
@@ -92,35 +76,15 @@ PF_Err BlendStamp(A_long mode, const BlendSuites& suites, PF_InData* in_data, PF
 
 }  // namespace
 
-PF_Err AverageBlend8(void* r, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out) {
-  return Average<PF_Pixel8, AlphaRule::kOver>(r, x, y, in, out);
+template <typename Pixel>
+IterateCallback<Pixel> AverageBlendFor(A_long mode) {
+  if (mode == kPixelBlendAverageAddAlpha) return Average<Pixel, AlphaRule::kAddSaturated>;
+  if (mode == kPixelBlendMaxAverageAlpha) return Average<Pixel, AlphaRule::kMax>;
+  return Average<Pixel, AlphaRule::kOver>;
 }
-PF_Err AverageBlend16(void* r, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
-  return Average<PF_Pixel16, AlphaRule::kOver>(r, x, y, in, out);
-}
-PF_Err AverageBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out) {
-  return Average<PF_PixelFloat, AlphaRule::kOver>(r, x, y, in, out);
-}
-PF_Err AverageAddAlphaBlend8(void* r, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out) {
-  return Average<PF_Pixel8, AlphaRule::kAddSaturated>(r, x, y, in, out);
-}
-PF_Err AverageAddAlphaBlend16(void* r, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
-  return Average<PF_Pixel16, AlphaRule::kAddSaturated>(r, x, y, in, out);
-}
-PF_Err AverageAddAlphaBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in,
-                                 PF_PixelFloat* out) {
-  return Average<PF_PixelFloat, AlphaRule::kAddSaturated>(r, x, y, in, out);
-}
-PF_Err MaxAverageAlphaBlend8(void* r, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out) {
-  return Average<PF_Pixel8, AlphaRule::kMax>(r, x, y, in, out);
-}
-PF_Err MaxAverageAlphaBlend16(void* r, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out) {
-  return Average<PF_Pixel16, AlphaRule::kMax>(r, x, y, in, out);
-}
-PF_Err MaxAverageAlphaBlendFloat(void* r, A_long x, A_long y, PF_PixelFloat* in,
-                                 PF_PixelFloat* out) {
-  return Average<PF_PixelFloat, AlphaRule::kMax>(r, x, y, in, out);
-}
+template IterateCallback<PF_Pixel8> AverageBlendFor(A_long);
+template IterateCallback<PF_Pixel16> AverageBlendFor(A_long);
+template IterateCallback<PF_PixelFloat> AverageBlendFor(A_long);
 
 PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data,
                              PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,

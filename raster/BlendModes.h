@@ -16,20 +16,12 @@ struct BlendContext {
   A_long left, top, right, bottom;
 };
 
-// Iterate-callback shape: the input pixel is the stamp pixel S at (x, y); the callback reads the
-// target pixel D at (x + left, y + top) itself (all zeros outside the target) and writes the
-// blend of the two. Always 0; a null context writes nothing.
-PF_Err AverageBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
-PF_Err AverageBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
-PF_Err AverageBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out);
-PF_Err AverageAddAlphaBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
-PF_Err AverageAddAlphaBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
-PF_Err AverageAddAlphaBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
-                                 PF_PixelFloat* out);
-PF_Err MaxAverageAlphaBlend8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
-PF_Err MaxAverageAlphaBlend16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
-PF_Err MaxAverageAlphaBlendFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in,
-                                 PF_PixelFloat* out);
+// The iterate callback of an averaging PIXEL_BLEND_MODE value (11, 13 or 14; any other value
+// averages like 11) at the depth of Pixel. The input pixel is the stamp pixel S at (x, y); the
+// callback reads the target pixel D at (x + left, y + top) itself (all zeros outside the target)
+// and writes the blend of the two. It always returns 0; a null context writes nothing.
+template <typename Pixel>
+IterateCallback<Pixel> AverageBlendFor(A_long mode);
 
 // The image services a stamp's blend uses.
 struct BlendSuites {

@@ -74,11 +74,11 @@ template <typename T>
 void ApplyOrderInPlace(T* rec, std::vector<uint64_t>& order) {
   const std::size_t n = order.size();
   for (std::size_t i = 0; i < n; ++i) {
-    if ((uint32_t)order[i] == i) continue;
+    if (static_cast<uint32_t>(order[i]) == i) continue;
     T held = rec[i];
     std::size_t j = i;
     for (;;) {
-      const std::size_t k = (uint32_t)order[j];
+      const std::size_t k = static_cast<uint32_t>(order[j]);
       order[j] = j;
       if (k == i) {
         rec[j] = held;
@@ -104,7 +104,7 @@ void ApplyOrder(T* rec, std::vector<uint64_t>& order) {
   }
   try {
     std::unique_ptr<T[]> gathered(new T[n]);  // left uninitialised: every slot is written
-    for (std::size_t i = 0; i < n; ++i) gathered[i] = rec[(uint32_t)order[i]];
+    for (std::size_t i = 0; i < n; ++i) gathered[i] = rec[static_cast<uint32_t>(order[i])];
     std::copy(gathered.get(), gathered.get() + n, rec);
   } catch (const std::bad_alloc&) {
     ApplyOrderInPlace(rec, order);
@@ -138,7 +138,8 @@ void SortDescendingByDepth(T* rec, std::size_t n, DepthOf depth_of) {
 
   try {
     std::vector<uint64_t> pairs(n), tmp(n);
-    for (std::size_t i = 0; i < n; ++i) pairs[i] = ((uint64_t)key(rec[i]) << 32) | (uint64_t)i;
+    for (std::size_t i = 0; i < n; ++i)
+      pairs[i] = (static_cast<uint64_t>(key(rec[i])) << 32) | static_cast<uint64_t>(i);
     detail::RadixSortKeyed(pairs, tmp);
     std::vector<uint64_t>().swap(tmp);  // give the radix buffer back before the records' copy
     detail::ApplyOrder(rec, pairs);
@@ -155,14 +156,15 @@ void SortDescendingByDepth(T* rec, std::size_t n, DepthOf depth_of) {
 template <typename T, typename DepthOf>
 void DepthOrder(const T* rec, std::size_t n, DepthOf depth_of, std::vector<uint32_t>& order) {
   order.resize(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = (uint32_t)i;
+  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
   if (n < 2) return;
   auto key = [&](uint32_t i) { return DescendingDepthKey(depth_of(rec[i])); };
   try {
     std::vector<uint64_t> pairs(n);
     bool sorted = true;
     for (std::size_t i = 0; i < n; ++i) {
-      pairs[i] = ((uint64_t)key((uint32_t)i) << 32) | (uint64_t)i;
+      pairs[i] =
+          (static_cast<uint64_t>(key(static_cast<uint32_t>(i))) << 32) | static_cast<uint64_t>(i);
       sorted = sorted && (i == 0 || pairs[i - 1] <= pairs[i]);
     }
     if (sorted) return;
@@ -170,7 +172,7 @@ void DepthOrder(const T* rec, std::size_t n, DepthOf depth_of, std::vector<uint3
       std::vector<uint64_t> tmp(n);
       detail::RadixSortKeyed(pairs, tmp);
     }
-    for (std::size_t i = 0; i < n; ++i) order[i] = (uint32_t)pairs[i];
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(pairs[i]);
   } catch (const std::bad_alloc&) {
     std::stable_sort(order.begin(), order.end(),
                      [&](uint32_t a, uint32_t b) { return key(a) < key(b); });

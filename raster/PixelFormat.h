@@ -21,29 +21,29 @@ struct ColorF {
 // float world of 32768 × 32768 is 16 GiB) neither overflows into undefined behaviour nor wraps
 // to an address inside some other row. Negative strides (bottom-up worlds) work as well.
 inline std::ptrdiff_t RowOffset(A_long y, A_long rowbytes) {
-  return (std::ptrdiff_t)((int64_t)y * (int64_t)rowbytes);
+  return static_cast<std::ptrdiff_t>(static_cast<int64_t>(y) * static_cast<int64_t>(rowbytes));
 }
 
 // Address of pixel (x, y). No bounds check: the caller guarantees 0 ≤ x < width, 0 ≤ y < height.
 inline PF_Pixel8* PixelAddress8(void* base, A_long x, A_long y, A_long rowbytes) {
   return reinterpret_cast<PF_Pixel8*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
-                                      (std::ptrdiff_t)x * 4);
+                                      static_cast<std::ptrdiff_t>(x) * 4);
 }
 inline PF_Pixel16* PixelAddress16(void* base, A_long x, A_long y, A_long rowbytes) {
   return reinterpret_cast<PF_Pixel16*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
-                                       (std::ptrdiff_t)x * 8);
+                                       static_cast<std::ptrdiff_t>(x) * 8);
 }
 inline PF_PixelFloat* PixelAddressFloat(void* base, A_long x, A_long y, A_long rowbytes) {
   return reinterpret_cast<PF_PixelFloat*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
-                                          (std::ptrdiff_t)x * 16);
+                                          static_cast<std::ptrdiff_t>(x) * 16);
 }
 
 // Read conversion, in single precision.
 inline float FromChannel8(A_u_char v) {
-  return (float)v / 255.0f;
+  return static_cast<float>(v) / 255.0f;
 }
 inline float FromChannel16(A_u_short v) {
-  return (float)v / 32768.0f;
+  return static_cast<float>(v) / 32768.0f;
 }
 
 // Write conversion: scale, truncate toward zero, keep [1, full] and send the rest to 0. NaN and
@@ -53,27 +53,29 @@ inline A_u_char ToChannel8(float v) {
   float scaled = v * 255.0f;
   if (!(scaled >= 1.0f)) return 0;  // also NaN
   if (scaled >= 255.0f) return 255;
-  return (A_u_char)(int)scaled;
+  return static_cast<A_u_char>(static_cast<int>(scaled));
 }
 inline A_u_short ToChannel16(float v) {
   float scaled = v * 32768.0f;
   if (!(scaled >= 1.0f)) return 0;
   if (scaled >= 32768.0f) return 32768;
-  return (A_u_short)(int)scaled;
+  return static_cast<A_u_short>(static_cast<int>(scaled));
 }
 // The same rule for values already in channel units (computed in double).
 inline A_u_char ClampChannel8(double v) {
   if (!(v >= 1.0)) return 0;
   if (v >= 255.0) return 255;
-  return (A_u_char)(int)v;
+  return static_cast<A_u_char>(static_cast<int>(v));
 }
 inline A_u_short ClampChannel16(double v) {
   if (!(v >= 1.0)) return 0;
   if (v >= 32768.0) return 32768;
-  return (A_u_short)(int)v;
+  return static_cast<A_u_short>(static_cast<int>(v));
 }
 
-// Per-depth facts for the kernels that are templated on the pixel type.
+// Per-depth facts for the kernels that are templated on the pixel type. FromFloat converts a
+// normalised value, FromUnits one already in channel units; both clamp for the integer depths
+// only.
 template <typename Pixel>
 struct PixelTraits;
 
@@ -87,6 +89,7 @@ struct PixelTraits<PF_Pixel8> {
   }
   static float ToFloat(Channel v) { return FromChannel8(v); }
   static Channel FromFloat(float v) { return ToChannel8(v); }
+  static Channel FromUnits(double v) { return ClampChannel8(v); }
   static bool IsPresent(Channel alpha) { return alpha != 0; }
 };
 
@@ -100,6 +103,7 @@ struct PixelTraits<PF_Pixel16> {
   }
   static float ToFloat(Channel v) { return FromChannel16(v); }
   static Channel FromFloat(float v) { return ToChannel16(v); }
+  static Channel FromUnits(double v) { return ClampChannel16(v); }
   static bool IsPresent(Channel alpha) { return alpha != 0; }
 };
 
@@ -113,6 +117,7 @@ struct PixelTraits<PF_PixelFloat> {
   }
   static float ToFloat(Channel v) { return v; }
   static Channel FromFloat(float v) { return v; }
+  static Channel FromUnits(double v) { return static_cast<Channel>(v); }
   // Only ±0.0 is empty: negative and NaN alphas count as present.
   static bool IsPresent(Channel alpha) { return !(alpha == 0.0f); }
 };

@@ -7,6 +7,10 @@
 
 namespace mf {
 
+// A per-pixel callback the host's iterate suite of Pixel's depth runs.
+template <typename Pixel>
+using IterateCallback = PF_Err (*)(void* refcon, A_long x, A_long y, Pixel* in, Pixel* out);
+
 // The host's three iterate suites, one per depth.
 struct IterateSuites {
   const PF_Iterate8Suite1* iterate8;

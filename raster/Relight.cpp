@@ -27,8 +27,10 @@ inline float BlendChannel(float s, float d, float sa, float da, A_long mode) {
   }
 }
 
+}  // namespace
+
 template <typename Pixel>
-PF_Err Relight(void* refcon, const Pixel* in, Pixel* out) {
+PF_Err ApplyRelight(void* refcon, A_long, A_long, Pixel* in, Pixel* out) {
   const auto* ctx = static_cast<const RelightContext*>(refcon);
   if (!ctx || !in || !out) return PF_Err_NONE;
   ColorF c = ToColorF(*in);
@@ -55,8 +57,9 @@ PF_Err Relight(void* refcon, const Pixel* in, Pixel* out) {
   *out = FromColorF<Pixel>(c);
   return err;
 }
-
-}  // namespace
+template PF_Err ApplyRelight(void*, A_long, A_long, PF_Pixel8*, PF_Pixel8*);
+template PF_Err ApplyRelight(void*, A_long, A_long, PF_Pixel16*, PF_Pixel16*);
+template PF_Err ApplyRelight(void*, A_long, A_long, PF_PixelFloat*, PF_PixelFloat*);
 
 PF_Err BlendFloat(ColorF& dst, const ColorF& src, A_long mode) {
   if (mode < kBlendAdd || mode > kBlendAverage) return PF_Err_BAD_CALLBACK_PARAM;
@@ -65,16 +68,6 @@ PF_Err BlendFloat(ColorF& dst, const ColorF& src, A_long mode) {
   dst.green = BlendChannel(src.green * sa, dst.green * da, sa, da, mode);
   dst.blue = BlendChannel(src.blue * sa, dst.blue * da, sa, da, mode);
   return PF_Err_NONE;
-}
-
-PF_Err ApplyRelight8(void* refcon, A_long, A_long, PF_Pixel8* in, PF_Pixel8* out) {
-  return Relight(refcon, in, out);
-}
-PF_Err ApplyRelight16(void* refcon, A_long, A_long, PF_Pixel16* in, PF_Pixel16* out) {
-  return Relight(refcon, in, out);
-}
-PF_Err ApplyRelightFloat(void* refcon, A_long, A_long, PF_PixelFloat* in, PF_PixelFloat* out) {
-  return Relight(refcon, in, out);
 }
 
 }  // namespace mf

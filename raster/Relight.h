@@ -18,8 +18,7 @@ PF_Err BlendFloat(ColorF& dst, const ColorF& src, A_long mode);
 // adds, alpha light either scales alpha or blends the composite colour in. 8- and 16-bit results
 // are clamped by the write conversion, float ones are not. Returns the blend's error (the pixel
 // is written all the same); a null context writes nothing.
-PF_Err ApplyRelight8(void* refcon, A_long x, A_long y, PF_Pixel8* in, PF_Pixel8* out);
-PF_Err ApplyRelight16(void* refcon, A_long x, A_long y, PF_Pixel16* in, PF_Pixel16* out);
-PF_Err ApplyRelightFloat(void* refcon, A_long x, A_long y, PF_PixelFloat* in, PF_PixelFloat* out);
+template <typename Pixel>
+PF_Err ApplyRelight(void* refcon, A_long x, A_long y, Pixel* in, Pixel* out);
 
 }  // namespace mf

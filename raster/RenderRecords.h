@@ -94,11 +94,10 @@ struct RelightContext {
   bool composite_alpha;
 };
 
-// Reference data of the soften callback; only the colour of the frame's depth is set.
+// Reference data of the soften callback at the depth of Pixel.
+template <typename Pixel>
 struct SoftenContext {
-  PF_PixelFloat color_float;
-  PF_Pixel16 color16;
-  PF_Pixel8 color8;
+  Pixel color;
   A_long stamp_size;
   float bias;  // -1 … 1
 };

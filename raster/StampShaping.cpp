@@ -2,43 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 
 #include "raster/PixelFormat.h"
 
 namespace mf {
-namespace {
 
 template <typename Pixel>
-const Pixel& SoftenColor(const SoftenContext& ctx) {
-  if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
-    return ctx.color8;
-  } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-    return ctx.color16;
-  } else {
-    return ctx.color_float;
-  }
-}
-
-// Stores an alpha computed in channel units: truncated and clamped for the integer depths, only
-// capped at 1.0 for float.
-template <typename Pixel>
-typename PixelTraits<Pixel>::Channel StoreAlpha(double alpha) {
-  if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
-    return ClampChannel8(alpha);
-  } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-    return ClampChannel16(alpha);
-  } else {
-    return std::min(static_cast<float>(alpha), 1.0f);
-  }
-}
-
-template <typename Pixel>
-PF_Err Soften(void* refcon, A_long x, A_long y, Pixel* out) {
-  const auto* ctx = static_cast<const SoftenContext*>(refcon);
+PF_Err SoftenPixel(void* refcon, A_long x, A_long y, Pixel*, Pixel* out) {
+  const auto* ctx = static_cast<const SoftenContext<Pixel>*>(refcon);
   if (!ctx || !out) return PF_Err_NONE;
   using T = PixelTraits<Pixel>;
-  const Pixel color = SoftenColor<Pixel>(*ctx);
+  const Pixel color = ctx->color;
   *out = color;
 
   const float r = static_cast<float>(ctx->stamp_size) / 2.0f;
@@ -51,7 +25,7 @@ PF_Err Soften(void* refcon, A_long x, A_long y, Pixel* out) {
   }
   const float b = ctx->bias;
   const float ramp = 1.0f - d / r;
-  const float a = (float)color.alpha;
+  const float a = static_cast<float>(color.alpha);
   float alpha;
   if (b >= 1.0f) {
     alpha = T::kFullScale;
@@ -62,12 +36,16 @@ PF_Err Soften(void* refcon, A_long x, A_long y, Pixel* out) {
   } else {
     alpha = 0.0f;  // b ≤ −1, and a NaN bias
   }
-  out->alpha = StoreAlpha<Pixel>(alpha);
+  // Never above full scale: the integer depths would clamp there anyway, float is capped.
+  out->alpha = T::FromUnits(std::min(alpha, T::kFullScale));
   return PF_Err_NONE;
 }
+template PF_Err SoftenPixel(void*, A_long, A_long, PF_Pixel8*, PF_Pixel8*);
+template PF_Err SoftenPixel(void*, A_long, A_long, PF_Pixel16*, PF_Pixel16*);
+template PF_Err SoftenPixel(void*, A_long, A_long, PF_PixelFloat*, PF_PixelFloat*);
 
 template <typename Pixel>
-PF_Err Shift(void* refcon, A_long x, A_long y, Pixel* out) {
+PF_Err SubPixelShift(void* refcon, A_long x, A_long y, Pixel*, Pixel* out) {
   const auto* ctx = static_cast<const SubPixelContext*>(refcon);
   if (!ctx || !out) return PF_Err_NONE;
   using T = PixelTraits<Pixel>;
@@ -91,60 +69,28 @@ PF_Err Shift(void* refcon, A_long x, A_long y, Pixel* out) {
   const double* wt = ctx->weights;
   auto mix = [&](auto channel) {
     double sum = 0.0;
-    for (int i = 0; i < 4; ++i) sum += wt[i] * (double)(taps[i].*channel);
+    for (int i = 0; i < 4; ++i) sum += wt[i] * static_cast<double>(taps[i].*channel);
     return sum;
   };
   const double full = T::kFullScale;
   const double lin = mix(&Pixel::alpha) / full;
-  double max_a = (double)taps[0].alpha, min_a = max_a;
+  double max_a = static_cast<double>(taps[0].alpha), min_a = max_a;
   for (int i = 1; i < 4; ++i) {
-    max_a = std::max(max_a, (double)taps[i].alpha);
-    min_a = std::min(min_a, (double)taps[i].alpha);
+    max_a = std::max(max_a, static_cast<double>(taps[i].alpha));
+    min_a = std::min(min_a, static_cast<double>(taps[i].alpha));
   }
   const double k = ctx->alpha_factor;
   const double target = (k >= 0.0 ? max_a : min_a) / full;
   const double alpha = lin + std::fabs(lin - target) * k;
 
-  if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
-    out->red = (float)mix(&Pixel::red);
-    out->green = (float)mix(&Pixel::green);
-    out->blue = (float)mix(&Pixel::blue);
-    out->alpha = static_cast<float>(alpha);
-  } else {
-    auto store = [](double v) {
-      if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
-        return ClampChannel8(v);
-      } else {
-        return ClampChannel16(v);
-      }
-    };
-    out->red = store(mix(&Pixel::red));
-    out->green = store(mix(&Pixel::green));
-    out->blue = store(mix(&Pixel::blue));
-    out->alpha = store(alpha * full);
-  }
+  out->red = T::FromUnits(mix(&Pixel::red));
+  out->green = T::FromUnits(mix(&Pixel::green));
+  out->blue = T::FromUnits(mix(&Pixel::blue));
+  out->alpha = T::FromUnits(alpha * full);
   return PF_Err_NONE;
 }
-
-}  // namespace
-
-PF_Err SoftenPixel8(void* r, A_long x, A_long y, PF_Pixel8*, PF_Pixel8* out) {
-  return Soften(r, x, y, out);
-}
-PF_Err SoftenPixel16(void* r, A_long x, A_long y, PF_Pixel16*, PF_Pixel16* out) {
-  return Soften(r, x, y, out);
-}
-PF_Err SoftenPixelFloat(void* r, A_long x, A_long y, PF_PixelFloat*, PF_PixelFloat* out) {
-  return Soften(r, x, y, out);
-}
-PF_Err SubPixelShift8(void* r, A_long x, A_long y, PF_Pixel8*, PF_Pixel8* out) {
-  return Shift(r, x, y, out);
-}
-PF_Err SubPixelShift16(void* r, A_long x, A_long y, PF_Pixel16*, PF_Pixel16* out) {
-  return Shift(r, x, y, out);
-}
-PF_Err SubPixelShiftFloat(void* r, A_long x, A_long y, PF_PixelFloat*, PF_PixelFloat* out) {
-  return Shift(r, x, y, out);
-}
+template PF_Err SubPixelShift(void*, A_long, A_long, PF_Pixel8*, PF_Pixel8*);
+template PF_Err SubPixelShift(void*, A_long, A_long, PF_Pixel16*, PF_Pixel16*);
+template PF_Err SubPixelShift(void*, A_long, A_long, PF_PixelFloat*, PF_PixelFloat*);
 
 }  // namespace mf

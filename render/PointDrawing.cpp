@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <type_traits>
 #include <vector>
 
 #include "AE_CompSuites.h"
@@ -19,9 +18,9 @@
 namespace mf {
 
 StampOffset StampOffsetFor(A_long size) {
-  const float h = (float)size / 2.0f;
-  const A_long k = (A_long)h;
-  const A_long offset = (h - (float)k > 0.0f) ? k : (A_long)(h - 1.0f);
+  const float h = static_cast<float>(size) / 2.0f;
+  const A_long k = static_cast<A_long>(h);
+  const A_long offset = (h - static_cast<float>(k) > 0.0f) ? k : static_cast<A_long>(h - 1.0f);
   return {offset, offset};
 }
 
@@ -79,7 +78,7 @@ A_long TruncateTime(float t) {
   if (!(t == t)) return 0;
   if (t >= 2147483520.0f) return std::numeric_limits<A_long>::max() - 127;
   if (t <= -2147483520.0f) return std::numeric_limits<A_long>::min() + 128;
-  return (A_long)t;
+  return static_cast<A_long>(t);
 }
 
 }  // namespace
@@ -87,13 +86,13 @@ A_long TruncateTime(float t) {
 A_long TextureTimeForLife(float life, A_long total, A_long last, A_long start) {
   float t;
   if (life > 0.0f && life < 1.0f) {
-    t = life * (float)total;
+    t = life * static_cast<float>(total);
   } else if (life >= 1.0f) {
-    t = (float)last;
+    t = static_cast<float>(last);
   } else {
     t = 0.0f;
   }
-  return TruncateTime(t + (float)start);
+  return TruncateTime(t + static_cast<float>(start));
 }
 
 PF_Err PrepareStampSetup(RenderContext& ctx) {
@@ -134,11 +133,6 @@ PF_Err PrepareStampSetup(RenderContext& ctx) {
 
 namespace {
 
-template <typename Pixel>
-constexpr bool kIs8 = std::is_same_v<Pixel, PF_Pixel8>;
-template <typename Pixel>
-constexpr bool kIs16 = std::is_same_v<Pixel, PF_Pixel16>;
-
 // Fills a rectangle of a world with one pixel, by the fill of the pixel's depth.
 template <typename Pixel>
 PF_Err FillWith(const RenderContext& ctx, const Pixel& px, const PF_Rect* rect,
@@ -150,53 +144,9 @@ PF_Err FillWith(const RenderContext& ctx, const Pixel& px, const PF_Rect* rect,
 // iterate suite of the pixel's depth.
 template <typename Pixel>
 PF_Err IterateOver(const RenderContext& ctx, PF_EffectWorld* world, void* refcon,
-                   PF_Err (*fn)(void*, A_long, A_long, Pixel*, Pixel*)) {
+                   IterateCallback<Pixel> fn) {
   return IterateSuiteOf<Pixel>(ctx.suites.iterate)
       ->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn, world);
-}
-
-template <typename Pixel>
-constexpr auto RelightFn() {
-  if constexpr (kIs8<Pixel>) {
-    return &ApplyRelight8;
-  } else if constexpr (kIs16<Pixel>) {
-    return &ApplyRelight16;
-  } else {
-    return &ApplyRelightFloat;
-  }
-}
-
-template <typename Pixel>
-constexpr auto SoftenFn() {
-  if constexpr (kIs8<Pixel>) {
-    return &SoftenPixel8;
-  } else if constexpr (kIs16<Pixel>) {
-    return &SoftenPixel16;
-  } else {
-    return &SoftenPixelFloat;
-  }
-}
-
-template <typename Pixel>
-constexpr auto SubPixelFn() {
-  if constexpr (kIs8<Pixel>) {
-    return &SubPixelShift8;
-  } else if constexpr (kIs16<Pixel>) {
-    return &SubPixelShift16;
-  } else {
-    return &SubPixelShiftFloat;
-  }
-}
-
-template <typename Pixel>
-void SetSoftenColor(SoftenContext* soften, const Pixel& px) {
-  if constexpr (kIs8<Pixel>) {
-    soften->color8 = px;
-  } else if constexpr (kIs16<Pixel>) {
-    soften->color16 = px;
-  } else {
-    soften->color_float = px;
-  }
 }
 
 // Blends the point's reflection into its pixel; integer depths go through float and keep their
@@ -205,16 +155,10 @@ template <typename Pixel>
 void BlendReflection(const CloudPoint& pt, A_long mode, Pixel* px) {
   ColorF c = ToColorF(*px);
   if (BlendFloat(c, pt.reflection, mode) != PF_Err_NONE) return;
-  if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
-    px->red = c.red;
-    px->green = c.green;
-    px->blue = c.blue;
-  } else {
-    using T = PixelTraits<Pixel>;
-    px->red = T::FromFloat(c.red);
-    px->green = T::FromFloat(c.green);
-    px->blue = T::FromFloat(c.blue);
-  }
+  using T = PixelTraits<Pixel>;
+  px->red = T::FromFloat(c.red);
+  px->green = T::FromFloat(c.green);
+  px->blue = T::FromFloat(c.blue);
 }
 
 // The colour a data mode writes: alpha full, then the point's position or normal. Integer
@@ -256,12 +200,12 @@ class PointPainter {
     // one another, so that they overlap, and drawn from the cache after. The block is small
     // enough to stay in the second-level cache.
     constexpr A_long kBlock = 512;
-    std::vector<CloudPoint> block((std::size_t)(n < kBlock ? n : kBlock));
+    std::vector<CloudPoint> block(static_cast<std::size_t>(n < kBlock ? n : kBlock));
     for (A_long start = 0; start < n && !err; start += kBlock) {
       const A_long count = n - start < kBlock ? n - start : kBlock;
       uint32_t touched = 0;
       for (A_long k = 0; k < count; ++k) {
-        block[k] = points.load(order ? (A_long)order[start + k] : start + k);
+        block[k] = points.load(order ? static_cast<A_long>(order[start + k]) : start + k);
         touched ^= touchPixels(block[k]);
       }
       asm volatile("" : : "r"(touched));  // the reads are wanted for their effect alone
@@ -318,22 +262,19 @@ class PointPainter {
   // Fills the stamp with one colour, softened into a disc when asked.
   PF_Err paint(const Pixel& color, A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
     if (!p_.SOFTEN_PIXELS) return FillWith(ctx_, color, &rect, stamp);
-    SoftenContext soften{};
-    SetSoftenColor(&soften, color);
-    soften.stamp_size = size;
-    soften.bias = p_.SOFTEN_PIXELS_BIAS;
-    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &soften, SoftenFn<Pixel>());
+    SoftenContext<Pixel> soften{color, size, p_.SOFTEN_PIXELS_BIAS};
+    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &soften, SoftenPixel<Pixel>);
     // A one-pixel stamp is the centre of a stamp of two.
     soften.stamp_size = 2;
     Pixel shaped = color;
-    SoftenFn<Pixel>()(&soften, 1, 1, &shaped, &shaped);
+    SoftenPixel<Pixel>(&soften, 1, 1, &shaped, &shaped);
     return FillWith(ctx_, shaped, &rect, stamp);
   }
 
   PF_Err relightStamp(A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
-    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &relight_, RelightFn<Pixel>());
+    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &relight_, ApplyRelight<Pixel>);
     Pixel px = *PixelTraits<Pixel>::Address(stamp->data, 0, 0, stamp->rowbytes);
-    RelightFn<Pixel>()(&relight_, 0, 0, &px, &px);
+    ApplyRelight<Pixel>(&relight_, 0, 0, &px, &px);
     return FillWith(ctx_, px, &rect, stamp);
   }
 
@@ -350,7 +291,7 @@ class PointPainter {
       tex = &timed.def().u.ld;
     }
     if (!err && tex->data) {
-      PF_Rect tex_rect{0, 0, (A_short)tex->width, (A_short)tex->height};
+      PF_Rect tex_rect{0, 0, static_cast<A_short>(tex->width), static_cast<A_short>(tex->height)};
       if (p_.TEXTURE_BLEND_MODE == kPixelBlendCopy) {
         err = copy(tex, stamp, &tex_rect, &stamp_rect);
       } else {
@@ -401,7 +342,7 @@ class PointPainter {
       SubPixelContext sub{
           stamp, aa.get(), {fx * fy, (1.0 - fx) * fy, fx * (1.0 - fy), (1.0 - fx) * (1.0 - fy)},
           size,  size,     SubPixelAlphaFactor(pt.coverage, p_.ALPHA_OFFSET)};
-      err = IterateOver<Pixel>(ctx_, aa.get(), &sub, SubPixelFn<Pixel>());
+      err = IterateOver<Pixel>(ctx_, aa.get(), &sub, SubPixelShift<Pixel>);
     }
     if (!err) {
       dst.right += 1;
@@ -431,14 +372,14 @@ class PointPainter {
     if (ctx_.frame.two_d) {
       // Back to the point's own place on the grid-sized canvas.
       const auto ceil = in_data_->utils->ansi.ceil;
-      x0 = ClampToShort(ceil((double)pt.source_x * p_.RESOLUTION)) - offset.left;
-      y0 = ClampToShort(ceil((double)pt.source_y * p_.RESOLUTION)) - offset.top;
+      x0 = ClampToShort(ceil(static_cast<double>(pt.source_x) * p_.RESOLUTION)) - offset.left;
+      y0 = ClampToShort(ceil(static_cast<double>(pt.source_y) * p_.RESOLUTION)) - offset.top;
     } else {
       x0 = pt.screen_x - offset.left;
       y0 = pt.screen_y - offset.top;
     }
-    x0 = (A_short)x0;
-    y0 = (A_short)y0;
+    x0 = static_cast<A_short>(x0);
+    y0 = static_cast<A_short>(y0);
 
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
     if (ctx_.frame.data && shift) size += 1;
@@ -458,7 +399,7 @@ class PointPainter {
       } else {
         Pixel px = sourcePixel(pt);
         if (pt.is_reflective) BlendReflection(pt, p_.REFLECTION_BLEND, &px);
-        if (!ctx_.frame.texture && lit) RelightFn<Pixel>()(&relight_, 0, 0, &px, &px);
+        if (!ctx_.frame.texture && lit) ApplyRelight<Pixel>(&relight_, 0, 0, &px, &px);
         err = paint(px, size, stamp.get(), stamp_rect);
       }
     }
@@ -475,7 +416,7 @@ class PointPainter {
     if (!(v == v)) return 0;
     if (v > 32767.0) return 32767;
     if (v < -32768.0) return -32768;
-    return (A_long)v;
+    return static_cast<A_long>(v);
   }
 
   RenderContext& ctx_;

@@ -48,10 +48,10 @@ inline constexpr uint32_t kDepthEntryBytes = 8;
 
 // A depth and the point's index as the sort takes them: the depth's bits above the index.
 inline uint64_t DepthEntry(float depth, uint32_t index) {
-  return ((uint64_t)std::bit_cast<uint32_t>(depth) << 32) | index;
+  return (static_cast<uint64_t>(std::bit_cast<uint32_t>(depth)) << 32) | index;
 }
 inline float DepthOfEntry(uint64_t entry) {
-  return std::bit_cast<float>((uint32_t)(entry >> 32));
+  return std::bit_cast<float>(static_cast<uint32_t>(entry >> 32));
 }
 
 // A view of the cache: records of layout.stride() bytes and one depth entry per record, both
@@ -67,15 +67,17 @@ class PointStore {
   const PointLayout& layout() const { return layout_; }
   uint64_t* depths() const { return depths_; }
   const unsigned char* address(A_long index) const {
-    return records_ + (std::size_t)index * layout_.stride_;
+    return records_ + static_cast<std::size_t>(index) * layout_.stride_;
   }
 
   void store(A_long index, const CloudPoint& pt) {
-    unsigned char* r = records_ + (std::size_t)index * layout_.stride_;
-    const Core core{
-        pt.source_x,          pt.source_y,
-        (int16_t)pt.screen_x, (int16_t)pt.screen_y,
-        pt.stamp_size,        (uint8_t)(pt.has_normal | pt.is_small << 1 | pt.is_reflective << 2)};
+    unsigned char* r = records_ + static_cast<std::size_t>(index) * layout_.stride_;
+    const Core core{pt.source_x,
+                    pt.source_y,
+                    static_cast<int16_t>(pt.screen_x),
+                    static_cast<int16_t>(pt.screen_y),
+                    pt.stamp_size,
+                    static_cast<uint8_t>(pt.has_normal | pt.is_small << 1 | pt.is_reflective << 2)};
     std::memcpy(r, &core, sizeof core);
     const PointLayout::Parts& p = layout_.parts_;
     if (p.subpixel) {
@@ -92,7 +94,7 @@ class PointStore {
       const Vec3& v = p.data == PointLayout::kNormal ? pt.normal_output : pt.position_output;
       std::memcpy(r + layout_.data_, &v, sizeof(Vec3));
     }
-    depths_[index] = DepthEntry(pt.depth, (uint32_t)index);
+    depths_[index] = DepthEntry(pt.depth, static_cast<uint32_t>(index));
   }
 
   // The point as stored; parts the layout leaves out, and the depth, read as zero.
@@ -161,7 +163,7 @@ inline PointLayout::PointLayout(Parts parts) : parts_(parts) {
   auto take = [&at](bool used, uint32_t bytes) {
     const uint32_t offset = at;
     if (used) at += bytes;
-    return (uint16_t)offset;
+    return static_cast<uint16_t>(offset);
   };
   subpixel_ = take(parts.subpixel, 3 * sizeof(double));
   lighting_ = take(parts.lighting, 2 * sizeof(ColorF));

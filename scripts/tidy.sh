@@ -10,6 +10,10 @@ command -v clang-tidy >/dev/null || { echo "clang-tidy is not installed (scripts
 db=$(mktemp -d)
 trap 'rm -rf "$db"' EXIT
 sed 's/ -fexec-charset=GBK//g' "$build/compile_commands.json" >"$db/compile_commands.json"
-files=$(ls entry/*.cpp support/*.cpp params/*.cpp render/*.cpp raster/*.cpp ui/*.cpp)
+# The drawing path is free of C-style casts and must stay so; elsewhere they are only reported.
+drawing="raster/*.cpp render/PointDrawing.cpp"
+rest=$(ls entry/*.cpp support/*.cpp params/*.cpp render/*.cpp ui/*.cpp | grep -v '^render/PointDrawing.cpp$')
 # shellcheck disable=SC2086
-clang-tidy -p "$db" --quiet $files
+clang-tidy -p "$db" --quiet --warnings-as-errors=google-readability-casting $drawing
+# shellcheck disable=SC2086
+clang-tidy -p "$db" --quiet $rest

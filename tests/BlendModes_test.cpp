@@ -23,34 +23,37 @@ struct Target {
   PF_EffectWorld world{};
 };
 
-template <typename Pixel, typename Fn>
-Pixel Blend(Fn fn, Target<Pixel>& t, A_long tx, Pixel s) {
+template <typename Pixel>
+Pixel Blend(A_long mode, Target<Pixel>& t, A_long tx, Pixel s) {
   BlendContext ctx{&t.world, tx, 0, tx + 1, 1};
   Pixel out{};
-  EXPECT_EQ(fn(&ctx, 0, 0, &s, &out), PF_Err_NONE);
+  EXPECT_EQ(AverageBlendFor<Pixel>(mode)(&ctx, 0, 0, &s, &out), PF_Err_NONE);
   return out;
 }
+
+constexpr A_long kAverageModes[] = {kPixelBlendAverage, kPixelBlendAverageAddAlpha,
+                                    kPixelBlendMaxAverageAlpha};
 
 TEST(AverageBlends, OpaqueRedOverOpaqueBlue) {
   // Equal weights: each colour is the plain mean, 0.5 of full scale; alpha stays full.
   Target<PF_Pixel8> t8({{255, 0, 0, 255}});
   Target<PF_Pixel16> t16({{32768, 0, 0, 32768}});
   Target<PF_PixelFloat> tf({{1.0f, 0.0f, 0.0f, 1.0f}});
-  for (auto fn : {AverageBlend8, AverageAddAlphaBlend8, MaxAverageAlphaBlend8}) {
-    PF_Pixel8 o = Blend(fn, t8, 0, PF_Pixel8{255, 255, 0, 0});
+  for (A_long mode : kAverageModes) {
+    PF_Pixel8 o = Blend(mode, t8, 0, PF_Pixel8{255, 255, 0, 0});
     EXPECT_EQ(o.red, 127);
     EXPECT_EQ(o.green, 0);
     EXPECT_EQ(o.blue, 127);
     EXPECT_EQ(o.alpha, 255);
   }
-  for (auto fn : {AverageBlend16, AverageAddAlphaBlend16, MaxAverageAlphaBlend16}) {
-    PF_Pixel16 o = Blend(fn, t16, 0, PF_Pixel16{32768, 32768, 0, 0});
+  for (A_long mode : kAverageModes) {
+    PF_Pixel16 o = Blend(mode, t16, 0, PF_Pixel16{32768, 32768, 0, 0});
     EXPECT_EQ(o.red, 16384);
     EXPECT_EQ(o.blue, 16384);
     EXPECT_EQ(o.alpha, 32768);
   }
-  for (auto fn : {AverageBlendFloat, AverageAddAlphaBlendFloat, MaxAverageAlphaBlendFloat}) {
-    PF_PixelFloat o = Blend(fn, tf, 0, PF_PixelFloat{1.0f, 1.0f, 0.0f, 0.0f});
+  for (A_long mode : kAverageModes) {
+    PF_PixelFloat o = Blend(mode, tf, 0, PF_PixelFloat{1.0f, 1.0f, 0.0f, 0.0f});
     EXPECT_EQ(o.red, 0.5f);
     EXPECT_EQ(o.blue, 0.5f);
     EXPECT_EQ(o.alpha, 1.0f);
@@ -62,28 +65,28 @@ TEST(AverageBlends, AlphaRulesOfTheThreeModes) {
   //   average:  a + a·(1 − a) = 0.75196 → 191.75 → 191
   //   add:      2a = 1.0039 → clamped to 255
   Target<PF_Pixel8> t8({{128, 0, 0, 0}});
-  EXPECT_EQ(Blend(AverageBlend8, t8, 0, PF_Pixel8{128, 255, 0, 0}).alpha, 191);
-  EXPECT_EQ(Blend(AverageAddAlphaBlend8, t8, 0, PF_Pixel8{128, 255, 0, 0}).alpha, 255);
-  EXPECT_EQ(Blend(AverageAddAlphaBlend8, t8, 0, PF_Pixel8{128, 255, 0, 0}).red, 127);
+  EXPECT_EQ(Blend(kPixelBlendAverage, t8, 0, PF_Pixel8{128, 255, 0, 0}).alpha, 191);
+  EXPECT_EQ(Blend(kPixelBlendAverageAddAlpha, t8, 0, PF_Pixel8{128, 255, 0, 0}).alpha, 255);
+  EXPECT_EQ(Blend(kPixelBlendAverageAddAlpha, t8, 0, PF_Pixel8{128, 255, 0, 0}).red, 127);
   // 16-bit halves: average 0.75 → 24576, add 1.0 → 32768.
   Target<PF_Pixel16> t16({{16384, 0, 0, 0}});
-  EXPECT_EQ(Blend(AverageBlend16, t16, 0, PF_Pixel16{16384, 0, 0, 0}).alpha, 24576);
-  EXPECT_EQ(Blend(AverageAddAlphaBlend16, t16, 0, PF_Pixel16{16384, 0, 0, 0}).alpha, 32768);
+  EXPECT_EQ(Blend(kPixelBlendAverage, t16, 0, PF_Pixel16{16384, 0, 0, 0}).alpha, 24576);
+  EXPECT_EQ(Blend(kPixelBlendAverageAddAlpha, t16, 0, PF_Pixel16{16384, 0, 0, 0}).alpha, 32768);
   // Float 0.75 each: average 0.9375, add min(1.5, 1) = 1.
   Target<PF_PixelFloat> tf({{0.75f, 0, 0, 0}});
-  EXPECT_EQ(Blend(AverageBlendFloat, tf, 0, PF_PixelFloat{0.75f, 0, 0, 0}).alpha, 0.9375f);
-  EXPECT_EQ(Blend(AverageAddAlphaBlendFloat, tf, 0, PF_PixelFloat{0.75f, 0, 0, 0}).alpha, 1.0f);
+  EXPECT_EQ(Blend(kPixelBlendAverage, tf, 0, PF_PixelFloat{0.75f, 0, 0, 0}).alpha, 0.9375f);
+  EXPECT_EQ(Blend(kPixelBlendAverageAddAlpha, tf, 0, PF_PixelFloat{0.75f, 0, 0, 0}).alpha, 1.0f);
 
   // Max average keeps the larger stored alpha exactly: a faint stamp (alpha 10) over an opaque
   // target keeps 255. Its red weighs 10/255 against 1: 0.03922 / 1.03922 = 0.03774 → 9.
   Target<PF_Pixel8> opaque({{255, 0, 0, 0}});
-  PF_Pixel8 o = Blend(MaxAverageAlphaBlend8, opaque, 0, PF_Pixel8{10, 255, 0, 0});
+  PF_Pixel8 o = Blend(kPixelBlendMaxAverageAlpha, opaque, 0, PF_Pixel8{10, 255, 0, 0});
   EXPECT_EQ(o.alpha, 255);
   EXPECT_EQ(o.red, 9);
   Target<PF_Pixel16> faint({{3, 0, 0, 0}});
-  EXPECT_EQ(Blend(MaxAverageAlphaBlend16, faint, 0, PF_Pixel16{20000, 0, 0, 0}).alpha, 20000);
+  EXPECT_EQ(Blend(kPixelBlendMaxAverageAlpha, faint, 0, PF_Pixel16{20000, 0, 0, 0}).alpha, 20000);
   Target<PF_PixelFloat> tf2({{0.3f, 0, 0, 0}});
-  EXPECT_EQ(Blend(MaxAverageAlphaBlendFloat, tf2, 0, PF_PixelFloat{0.2f, 0, 0, 0}).alpha, 0.3f);
+  EXPECT_EQ(Blend(kPixelBlendMaxAverageAlpha, tf2, 0, PF_PixelFloat{0.2f, 0, 0, 0}).alpha, 0.3f);
 }
 
 TEST(AverageBlends, TransparentOrMissingTargetKeepsTheStampColour) {
@@ -94,8 +97,8 @@ TEST(AverageBlends, TransparentOrMissingTargetKeepsTheStampColour) {
   for (int a = 1; a <= 255; a += 2) {
     for (int c = 0; c <= 255; ++c) {
       const PF_Pixel8 s{(A_u_char)a, (A_u_char)c, (A_u_char)(255 - c), (A_u_char)(c / 2)};
-      for (auto fn : {AverageBlend8, AverageAddAlphaBlend8, MaxAverageAlphaBlend8}) {
-        PF_Pixel8 o = Blend(fn, clear, 0, s);
+      for (A_long mode : kAverageModes) {
+        PF_Pixel8 o = Blend(mode, clear, 0, s);
         ASSERT_EQ(o.red, s.red) << a << " " << c;
         ASSERT_EQ(o.green, s.green) << a << " " << c;
         ASSERT_EQ(o.blue, s.blue) << a << " " << c;
@@ -106,16 +109,17 @@ TEST(AverageBlends, TransparentOrMissingTargetKeepsTheStampColour) {
   // Outside the target reads as all zeros; both alphas zero leaves the stamp pixel as it is.
   Target<PF_Pixel16> t16({{32768, 1, 2, 3}});
   const PF_Pixel16 s16{12345, 100, 200, 300};
-  PF_Pixel16 o16 = Blend(AverageBlend16, t16, 5, s16);
+  PF_Pixel16 o16 = Blend(kPixelBlendAverage, t16, 5, s16);
   EXPECT_EQ(o16.red, 100);
   EXPECT_EQ(o16.alpha, 12345);
   Target<PF_PixelFloat> tf({{0.0f, 0.5f, 0.5f, 0.5f}});
-  PF_PixelFloat of = Blend(AverageBlendFloat, tf, -3, PF_PixelFloat{0.0f, 0.7f, 0.1f, 0.2f});
+  PF_PixelFloat of = Blend(kPixelBlendAverage, tf, -3, PF_PixelFloat{0.0f, 0.7f, 0.1f, 0.2f});
   EXPECT_EQ(of.red, 0.7f);
   EXPECT_EQ(of.alpha, 0.0f);
   PF_Pixel8 untouched{1, 2, 3, 4};
   PF_Pixel8 s{5, 5, 5, 5};
-  EXPECT_EQ(AverageBlend8(nullptr, 0, 0, &s, &untouched), PF_Err_NONE);
+  EXPECT_EQ(AverageBlendFor<PF_Pixel8>(kPixelBlendAverage)(nullptr, 0, 0, &s, &untouched),
+            PF_Err_NONE);
   EXPECT_EQ(untouched.red, 2);
 }
 

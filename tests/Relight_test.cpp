@@ -64,17 +64,17 @@ TEST(BlendFloat, UnknownModeAndEmptyAverage) {
 TEST(ApplyRelight, DiffuseHalvesWhiteInEveryDepth) {
   RelightContext ctx = DiffuseOnly({1.0f, 0.5f, 0.5f, 0.5f});
   PF_Pixel8 p8{255, 255, 255, 255};
-  EXPECT_EQ(ApplyRelight8(&ctx, 0, 0, &p8, &p8), PF_Err_NONE);
+  EXPECT_EQ(ApplyRelight(&ctx, 0, 0, &p8, &p8), PF_Err_NONE);
   EXPECT_EQ(p8.alpha, 255);
   EXPECT_EQ(p8.red, 127);  // 127.5 truncated
   EXPECT_EQ(p8.blue, 127);
   PF_Pixel16 in16{32768, 32768, 32768, 32768}, p16{};
-  EXPECT_EQ(ApplyRelight16(&ctx, 0, 0, &in16, &p16), PF_Err_NONE);
+  EXPECT_EQ(ApplyRelight(&ctx, 0, 0, &in16, &p16), PF_Err_NONE);
   EXPECT_EQ(p16.alpha, 32768);  // full scale is 32768, not 65535
   EXPECT_EQ(p16.red, 16384);
   EXPECT_EQ(p16.green, 16384);
   PF_PixelFloat pf{1.0f, 1.0f, 1.0f, 1.0f};
-  EXPECT_EQ(ApplyRelightFloat(&ctx, 0, 0, &pf, &pf), PF_Err_NONE);
+  EXPECT_EQ(ApplyRelight(&ctx, 0, 0, &pf, &pf), PF_Err_NONE);
   EXPECT_EQ(pf.red, 0.5f);
   EXPECT_EQ(pf.alpha, 1.0f);
 }
@@ -84,14 +84,14 @@ TEST(ApplyRelight, SpecularClampsOnlyIntegerDepths) {
   ctx.specular = true;
   ctx.specular_terms = {0.0f, 0.6f, 0.0f, 0.0f};
   PF_Pixel8 p8{255, 200, 0, 0};  // 200/255 + 0.6 = 1.384 → 255
-  ApplyRelight8(&ctx, 0, 0, &p8, &p8);
+  ApplyRelight(&ctx, 0, 0, &p8, &p8);
   EXPECT_EQ(p8.red, 255);
   EXPECT_EQ(p8.green, 0);
   PF_Pixel16 p16{32768, 26214, 0, 0};  // 0.79999 + 0.6 → 32768
-  ApplyRelight16(&ctx, 0, 0, &p16, &p16);
+  ApplyRelight(&ctx, 0, 0, &p16, &p16);
   EXPECT_EQ(p16.red, 32768);
   PF_PixelFloat pf{1.0f, 200.0f / 255.0f, 0.0f, 0.0f};
-  ApplyRelightFloat(&ctx, 0, 0, &pf, &pf);
+  ApplyRelight(&ctx, 0, 0, &pf, &pf);
   EXPECT_NEAR(pf.red, 1.384314f, 1e-5);  // unclamped
 }
 
@@ -100,15 +100,15 @@ TEST(ApplyRelight, AlphaLightingScalesAlphaWithoutComposite) {
   ctx.alpha_lighting = true;
   ctx.light_terms = {0.25f, 1.0f, 1.0f, 1.0f};
   PF_Pixel8 p8{255, 10, 20, 30};
-  ApplyRelight8(&ctx, 0, 0, &p8, &p8);
+  ApplyRelight(&ctx, 0, 0, &p8, &p8);
   EXPECT_EQ(p8.alpha, 63);  // 63.75 truncated
   EXPECT_EQ(p8.red, 10);    // colour untouched (diffuse off)
   EXPECT_EQ(p8.blue, 30);
   PF_Pixel16 p16{32768, 0, 0, 0};
-  ApplyRelight16(&ctx, 0, 0, &p16, &p16);
+  ApplyRelight(&ctx, 0, 0, &p16, &p16);
   EXPECT_EQ(p16.alpha, 8192);
   PF_PixelFloat pf{1.0f, 0.0f, 0.0f, 0.0f};
-  ApplyRelightFloat(&ctx, 0, 0, &pf, &pf);
+  ApplyRelight(&ctx, 0, 0, &pf, &pf);
   EXPECT_EQ(pf.alpha, 0.25f);
 }
 
@@ -122,7 +122,7 @@ TEST(ApplyRelight, CompositeAlphaBlendsTheCompositeColour) {
   for (A_long mode : {kBlendNormal, kBlendMultiply}) {
     ctx.composite_blend_mode = mode;
     PF_Pixel16 p{16384, 32768, 16384, 0};  // alpha 0.5, red 1.0, green 0.5
-    EXPECT_EQ(ApplyRelight16(&ctx, 0, 0, &p, &p), PF_Err_NONE);
+    EXPECT_EQ(ApplyRelight(&ctx, 0, 0, &p, &p), PF_Err_NONE);
     EXPECT_EQ(p.alpha, 16384);  // alpha is kept
     EXPECT_EQ(p.red, 16384);    // 1.0 × 0.5
     EXPECT_EQ(p.green, 8192);   // 0.5 × 0.5
@@ -133,7 +133,7 @@ TEST(ApplyRelight, CompositeAlphaBlendsTheCompositeColour) {
   ctx.light_terms = {0.75f, 1.0f, 1.0f, 1.0f};
   ctx.composite_blend_mode = kBlendNormal;
   PF_Pixel8 p8{255, 0, 255, 0};
-  ApplyRelight8(&ctx, 0, 0, &p8, &p8);
+  ApplyRelight(&ctx, 0, 0, &p8, &p8);
   EXPECT_EQ(p8.alpha, 255);
   EXPECT_EQ(p8.red, 63);
   EXPECT_EQ(p8.green, 191);
@@ -146,33 +146,33 @@ TEST(ApplyRelight, BadCompositeModeStillWritesTheLitPixel) {
   ctx.composite_alpha = true;
   ctx.composite_blend_mode = 7;
   PF_Pixel8 p8{255, 255, 255, 255};
-  EXPECT_EQ(ApplyRelight8(&ctx, 0, 0, &p8, &p8), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(ApplyRelight(&ctx, 0, 0, &p8, &p8), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(p8.red, 127);  // as after the diffuse step
   EXPECT_EQ(p8.alpha, 255);
   PF_PixelFloat pf{1.0f, 1.0f, 1.0f, 1.0f};
-  EXPECT_EQ(ApplyRelightFloat(&ctx, 0, 0, &pf, &pf), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(ApplyRelight(&ctx, 0, 0, &pf, &pf), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(pf.green, 0.5f);
 }
 
 TEST(ApplyRelight, NullContextAndNonFiniteLight) {
   PF_Pixel8 in{1, 2, 3, 4}, out{9, 9, 9, 9};
-  EXPECT_EQ(ApplyRelight8(nullptr, 0, 0, &in, &out), PF_Err_NONE);
+  EXPECT_EQ(ApplyRelight(nullptr, 0, 0, &in, &out), PF_Err_NONE);
   EXPECT_EQ(out.red, 9);
   // NaN and infinite light reach the integer write as 0 and full scale, never as a cast of NaN.
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   RelightContext ctx = DiffuseOnly({1.0f, nan, inf, -inf});
   PF_Pixel8 p8{255, 255, 255, 255};
-  ApplyRelight8(&ctx, 0, 0, &p8, &p8);
+  ApplyRelight(&ctx, 0, 0, &p8, &p8);
   EXPECT_EQ(p8.red, 0);
   EXPECT_EQ(p8.green, 255);
   EXPECT_EQ(p8.blue, 0);
   PF_Pixel16 p16{32768, 32768, 32768, 32768};
-  ApplyRelight16(&ctx, 0, 0, &p16, &p16);
+  ApplyRelight(&ctx, 0, 0, &p16, &p16);
   EXPECT_EQ(p16.red, 0);
   EXPECT_EQ(p16.green, 32768);
   PF_PixelFloat pf{1.0f, 1.0f, 1.0f, 1.0f};
-  ApplyRelightFloat(&ctx, 0, 0, &pf, &pf);
+  ApplyRelight(&ctx, 0, 0, &pf, &pf);
   EXPECT_TRUE(std::isnan(pf.red));  // float keeps what shading gave
 }
 

@@ -25,93 +25,88 @@ struct HandWorld {
   PF_EffectWorld world{};
 };
 
-template <typename Pixel, typename Fn>
-Pixel Soften(Fn fn, SoftenContext& ctx, A_long x, A_long y) {
+// The soften callback's output at (x, y) for a stamp of the given size, bias and colour.
+struct Disc {
+  A_long size;
+  float bias;
+};
+template <typename Pixel>
+Pixel Soften(Disc disc, const Pixel& color, A_long x, A_long y) {
+  SoftenContext<Pixel> ctx{color, disc.size, disc.bias};
   Pixel out{};
-  EXPECT_EQ(fn(&ctx, x, y, nullptr, &out), PF_Err_NONE);
+  EXPECT_EQ(SoftenPixel<Pixel>(&ctx, x, y, nullptr, &out), PF_Err_NONE);
   return out;
 }
 
 TEST(SoftenPixel, RampOfAFourPixelStampInEveryDepth) {
   // Size 4: r = 2. Pixel (2,2) is the centre (d = 0), (1,2) has d = 1, (2,0) has d = 2 = r,
   // (0,0) has d = 2.83 > r.
-  SoftenContext ctx{};
-  ctx.stamp_size = 4;
-  ctx.bias = 0.0f;
-  ctx.color8 = {255, 10, 20, 30};
-  ctx.color16 = {32768, 1000, 2000, 3000};
-  ctx.color_float = {1.0f, 0.1f, 0.2f, 0.3f};
+  const Disc disc{4, 0.0f};
+  const PF_Pixel8 c8{255, 10, 20, 30};
+  const PF_Pixel16 c16{32768, 1000, 2000, 3000};
+  const PF_PixelFloat cf{1.0f, 0.1f, 0.2f, 0.3f};
 
-  PF_Pixel8 p = Soften<PF_Pixel8>(SoftenPixel8, ctx, 2, 2);
+  PF_Pixel8 p = Soften(disc, c8, 2, 2);
   EXPECT_EQ(p.alpha, 255);
   EXPECT_EQ(p.red, 10);
   EXPECT_EQ(p.blue, 30);
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 0, 0).alpha, 0);
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 2, 0).alpha, 0);
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 0, 0).green, 20);   // colour kept outside too
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 1, 2).alpha, 127);  // 0.5 × 255 truncated
+  EXPECT_EQ(Soften(disc, c8, 0, 0).alpha, 0);
+  EXPECT_EQ(Soften(disc, c8, 2, 0).alpha, 0);
+  EXPECT_EQ(Soften(disc, c8, 0, 0).green, 20);   // colour kept outside too
+  EXPECT_EQ(Soften(disc, c8, 1, 2).alpha, 127);  // 0.5 × 255 truncated
 
-  EXPECT_EQ(Soften<PF_Pixel16>(SoftenPixel16, ctx, 2, 2).alpha, 32768);
-  EXPECT_EQ(Soften<PF_Pixel16>(SoftenPixel16, ctx, 1, 2).alpha, 16384);
-  EXPECT_EQ(Soften<PF_Pixel16>(SoftenPixel16, ctx, 0, 0).alpha, 0);
-  EXPECT_EQ(Soften<PF_Pixel16>(SoftenPixel16, ctx, 1, 2).red, 1000);
+  EXPECT_EQ(Soften(disc, c16, 2, 2).alpha, 32768);
+  EXPECT_EQ(Soften(disc, c16, 1, 2).alpha, 16384);
+  EXPECT_EQ(Soften(disc, c16, 0, 0).alpha, 0);
+  EXPECT_EQ(Soften(disc, c16, 1, 2).red, 1000);
 
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 2, 2).alpha, 1.0f);
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 1, 2).alpha, 0.5f);
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 2, 0).alpha, 0.0f);
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 1, 2).green, 0.2f);
+  EXPECT_EQ(Soften(disc, cf, 2, 2).alpha, 1.0f);
+  EXPECT_EQ(Soften(disc, cf, 1, 2).alpha, 0.5f);
+  EXPECT_EQ(Soften(disc, cf, 2, 0).alpha, 0.0f);
+  EXPECT_EQ(Soften(disc, cf, 1, 2).green, 0.2f);
 }
 
 TEST(SoftenPixel, BiasSteepensFlattensOrSaturates) {
-  SoftenContext ctx{};
-  ctx.stamp_size = 4;
-  ctx.color8 = {255, 0, 0, 0};
-  ctx.color16 = {32768, 0, 0, 0};
-  ctx.color_float = {1.0f, 0, 0, 0};
+  const PF_Pixel8 c8{255, 0, 0, 0};
+  const PF_Pixel16 c16{32768, 0, 0, 0};
+  const PF_PixelFloat cf{1.0f, 0, 0, 0};
   // Bias 0.5 doubles the ramp: (1,2) 0.5 × 2 → full; float caps at 1.0 even at the centre (2.0).
-  ctx.bias = 0.5f;
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 1, 2).alpha, 255);
-  EXPECT_EQ(Soften<PF_Pixel16>(SoftenPixel16, ctx, 1, 2).alpha, 32768);
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 2, 2).alpha, 1.0f);
+  Disc disc{4, 0.5f};
+  EXPECT_EQ(Soften(disc, c8, 1, 2).alpha, 255);
+  EXPECT_EQ(Soften(disc, c16, 1, 2).alpha, 32768);
+  EXPECT_EQ(Soften(disc, cf, 2, 2).alpha, 1.0f);
   // Bias −0.5 halves it: centre 0.5 × 255 = 127.5 → 127.
-  ctx.bias = -0.5f;
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 2, 2).alpha, 127);
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 1, 2).alpha, 0.25f);
+  disc.bias = -0.5f;
+  EXPECT_EQ(Soften(disc, c8, 2, 2).alpha, 127);
+  EXPECT_EQ(Soften(disc, cf, 1, 2).alpha, 0.25f);
   // Bias −1: everything transparent.
-  ctx.bias = -1.0f;
+  disc.bias = -1.0f;
   for (A_long y = 0; y < 4; ++y) {
     for (A_long x = 0; x < 4; ++x) {
-      EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, x, y).alpha, 0);
-      EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, x, y).alpha, 0.0f);
+      EXPECT_EQ(Soften(disc, c8, x, y).alpha, 0);
+      EXPECT_EQ(Soften(disc, cf, x, y).alpha, 0.0f);
     }
   }
   // Bias 1: full inside the disc whatever the point's alpha, still 0 outside.
-  ctx.bias = 1.0f;
-  ctx.color8.alpha = 100;
-  ctx.color16.alpha = 100;
-  ctx.color_float.alpha = 0.1f;
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 1, 2).alpha, 255);
-  EXPECT_EQ(Soften<PF_Pixel16>(SoftenPixel16, ctx, 3, 3).alpha, 32768);  // d = 1.41
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 2, 2).alpha, 1.0f);
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 0, 0).alpha, 0);
+  disc.bias = 1.0f;
+  EXPECT_EQ(Soften(disc, PF_Pixel8{100, 0, 0, 0}, 1, 2).alpha, 255);
+  EXPECT_EQ(Soften(disc, PF_Pixel16{100, 0, 0, 0}, 3, 3).alpha, 32768);  // d = 1.41
+  EXPECT_EQ(Soften(disc, PF_PixelFloat{0.1f, 0, 0, 0}, 2, 2).alpha, 1.0f);
+  EXPECT_EQ(Soften(disc, PF_Pixel8{100, 0, 0, 0}, 0, 0).alpha, 0);
 }
 
 TEST(SoftenPixel, OnePixelPointAndDegenerateInputs) {
   // A one-pixel point is softened as size 2 at (1, 1): the centre keeps the point's alpha.
-  SoftenContext ctx{};
-  ctx.stamp_size = 2;
-  ctx.color8 = {200, 1, 2, 3};
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 1, 1).alpha, 200);
+  const PF_Pixel8 c8{200, 1, 2, 3};
+  const PF_PixelFloat cf{1.0f, 0, 0, 0};
+  EXPECT_EQ(Soften(Disc{2, 0.0f}, c8, 1, 1).alpha, 200);
   // A NaN bias reads as transparent, a size of 0 leaves no disc: no NaN reaches any store.
-  ctx.bias = std::numeric_limits<float>::quiet_NaN();
-  ctx.color_float = {1.0f, 0, 0, 0};
-  EXPECT_EQ(Soften<PF_Pixel8>(SoftenPixel8, ctx, 1, 1).alpha, 0);
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 1, 1).alpha, 0.0f);
-  ctx.bias = 0.0f;
-  ctx.stamp_size = 0;
-  EXPECT_EQ(Soften<PF_PixelFloat>(SoftenPixelFloat, ctx, 0, 0).alpha, 0.0f);
+  const Disc nan_bias{2, std::numeric_limits<float>::quiet_NaN()};
+  EXPECT_EQ(Soften(nan_bias, c8, 1, 1).alpha, 0);
+  EXPECT_EQ(Soften(nan_bias, cf, 1, 1).alpha, 0.0f);
+  EXPECT_EQ(Soften(Disc{0, 0.0f}, cf, 0, 0).alpha, 0.0f);
   PF_Pixel8 out{9, 9, 9, 9};
-  EXPECT_EQ(SoftenPixel8(nullptr, 0, 0, nullptr, &out), PF_Err_NONE);
+  EXPECT_EQ(SoftenPixel<PF_Pixel8>(nullptr, 0, 0, nullptr, &out), PF_Err_NONE);
   EXPECT_EQ(out.alpha, 9);
 }
 
@@ -138,7 +133,7 @@ TEST(SubPixelShift, ZeroOffsetReproducesTheStamp) {
   for (A_long y = 0; y < 3; ++y) {
     for (A_long x = 0; x < 3; ++x) {
       PF_Pixel8 out{};
-      EXPECT_EQ(SubPixelShift8(&ctx, x, y, nullptr, &out), PF_Err_NONE);
+      EXPECT_EQ(SubPixelShift<PF_Pixel8>(&ctx, x, y, nullptr, &out), PF_Err_NONE);
       const PF_Pixel8 want = (x < 2 && y < 2) ? src.at(x, y) : PF_Pixel8{0, 0, 0, 0};
       EXPECT_EQ(out.alpha, want.alpha) << x << "," << y;
       EXPECT_EQ(out.red, want.red) << x << "," << y;
@@ -154,7 +149,7 @@ TEST(SubPixelShift, InteriorPixelMixesFourTaps) {
   src.at(1, 1) = {32768, 16001, 0, 0};
   SubPixelContext ctx = ShiftContext(&src.world, 0.5, 0.5, 1.0);
   PF_Pixel16 out{};
-  SubPixelShift16(&ctx, 1, 1, nullptr, &out);
+  SubPixelShift<PF_Pixel16>(&ctx, 1, 1, nullptr, &out);
   EXPECT_EQ(out.red, 10000);  // (4000 + 8000 + 12000 + 16001) / 4 = 10000.25
   EXPECT_EQ(out.alpha, 32768);
 }
@@ -188,9 +183,9 @@ TEST(SubPixelShift, EdgeAlphaFollowsTheAlphaFactor) {
     PF_Pixel8 o8{};
     PF_Pixel16 o16{};
     PF_PixelFloat of{};
-    SubPixelShift8(&c8, 2, 0, nullptr, &o8);
-    SubPixelShift16(&c16, 2, 0, nullptr, &o16);
-    SubPixelShiftFloat(&cf, 2, 0, nullptr, &of);
+    SubPixelShift<PF_Pixel8>(&c8, 2, 0, nullptr, &o8);
+    SubPixelShift<PF_Pixel16>(&c16, 2, 0, nullptr, &o16);
+    SubPixelShift<PF_PixelFloat>(&cf, 2, 0, nullptr, &of);
     EXPECT_EQ(o8.alpha, c.a8) << c.k;
     EXPECT_EQ(o16.alpha, c.a16) << c.k;
     EXPECT_FLOAT_EQ(of.alpha, c.af) << c.k;
@@ -201,7 +196,7 @@ TEST(SubPixelShift, EdgeAlphaFollowsTheAlphaFactor) {
   // Destination (0, 0): only BR = src(0, 0) with 0.75: red 150, alpha 191.25 → 191 at k = 0.
   SubPixelContext c8 = ShiftContext(&s8.world, 0.25, 0.0, 0.0);
   PF_Pixel8 o8{};
-  SubPixelShift8(&c8, 0, 0, nullptr, &o8);
+  SubPixelShift<PF_Pixel8>(&c8, 0, 0, nullptr, &o8);
   EXPECT_EQ(o8.red, 150);
   EXPECT_EQ(o8.alpha, 191);
 }
@@ -211,7 +206,7 @@ TEST(SubPixelShift, NeverReadsBeyondTheStamp) {
   HandWorld<PF_Pixel8> src(2, 2, PF_Pixel8{255, 255, 255, 255});
   SubPixelContext ctx = ShiftContext(&src.world, 0.25, 0.25, 1.0);
   PF_Pixel8 out{7, 7, 7, 7};
-  SubPixelShift8(&ctx, 3, 1, nullptr, &out);
+  SubPixelShift<PF_Pixel8>(&ctx, 3, 1, nullptr, &out);
   EXPECT_EQ(out.alpha, 0);
   EXPECT_EQ(out.red, 0);
   // Float keeps values beyond 1 (no clamping), and a null context writes nothing.
@@ -219,11 +214,11 @@ TEST(SubPixelShift, NeverReadsBeyondTheStamp) {
   sf.at(0, 0) = {2.0f, 3.0f, -1.0f, 0.5f};
   SubPixelContext cf = ShiftContext(&sf.world, 0.0, 0.0, 0.0);
   PF_PixelFloat of{};
-  SubPixelShiftFloat(&cf, 0, 0, nullptr, &of);
+  SubPixelShift<PF_PixelFloat>(&cf, 0, 0, nullptr, &of);
   EXPECT_EQ(of.alpha, 2.0f);
   EXPECT_EQ(of.red, 3.0f);
   EXPECT_EQ(of.green, -1.0f);
-  EXPECT_EQ(SubPixelShiftFloat(nullptr, 0, 0, nullptr, &of), PF_Err_NONE);
+  EXPECT_EQ(SubPixelShift<PF_PixelFloat>(nullptr, 0, 0, nullptr, &of), PF_Err_NONE);
   EXPECT_EQ(of.red, 3.0f);
 }
 
