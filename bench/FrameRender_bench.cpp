@@ -238,9 +238,7 @@ size_t CoveredPixels(const mf::host::Frame& frame) {
   for (A_long y = 0; y < frame.world.height; ++y) {
     for (A_long x = 0; x < frame.world.width; ++x) {
       mf::ColorF c{};
-      if (mf::ReadColorF(frame.world.data, frame.format, x, y, frame.world.rowbytes, &c) &&
-          c.alpha > 0)
-        ++n;
+      if (mf::ReadColorF(mf::ViewOf(frame.world, frame.format), x, y, &c) && c.alpha > 0) ++n;
     }
   }
   return n;

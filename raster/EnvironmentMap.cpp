@@ -37,13 +37,12 @@ inline double ClampUnit(double a) {
 }
 
 template <typename Pixel>
-ColorF Sample(void* base, A_long width, A_long height, A_long rowbytes, float u, float v,
-              bool antialias) {
-  using T = PixelTraits<Pixel>;
+ColorF Sample(const WorldView& map, float u, float v, bool antialias) {
+  const A_long width = map.width, height = map.height;
   float x, y;
   const A_long ix = ClampIndex(u * static_cast<float>(width - 1), width - 1, &x);
   const A_long iy = ClampIndex(v * static_cast<float>(height - 1), height - 1, &y);
-  if (!antialias) return ToColorF(*T::Address(base, ix, iy, rowbytes));
+  if (!antialias) return ToColorF(*map.at<Pixel>(ix, iy));
 
   const double fx = static_cast<double>(x) - ix;
   const double fy = static_cast<double>(y) - iy;
@@ -58,7 +57,7 @@ ColorF Sample(void* base, A_long width, A_long height, A_long rowbytes, float u,
                {ix1, iy1, fx * fy}};
   double a = 0.0, r = 0.0, g = 0.0, b = 0.0;
   for (const auto& tap : taps) {
-    const ColorF c = ToColorF(*T::Address(base, tap.x, tap.y, rowbytes));
+    const ColorF c = ToColorF(*map.at<Pixel>(tap.x, tap.y));
     a += tap.w * c.alpha;
     r += tap.w * c.red;
     g += tap.w * c.green;
@@ -71,17 +70,16 @@ ColorF Sample(void* base, A_long width, A_long height, A_long rowbytes, float u,
 
 }  // namespace
 
-bool SampleEnvironmentMap(void* base, A_long width, A_long height, PF_PixelFormat format,
-                          A_long rowbytes, Vec3 dir, bool antialias, ColorF* color) {
+bool SampleEnvironmentMap(const WorldView& map, Vec3 dir, bool antialias, ColorF* color) {
   float u, v;
   DirectionToLatLong(dir, &u, &v);
-  return DispatchPixelFormat(format, [&](auto tag) {
+  return DispatchPixelFormat(map.format, [&](auto tag) {
     using Pixel = typename decltype(tag)::type;
-    if (base == nullptr || width < 1 || height < 1) {
+    if (map.data == nullptr || map.width < 1 || map.height < 1) {
       *color = {0.0f, 0.0f, 0.0f, 0.0f};
       return;
     }
-    *color = Sample<Pixel>(base, width, height, rowbytes, u, v, antialias);
+    *color = Sample<Pixel>(map, u, v, antialias);
   });
 }
 

@@ -16,7 +16,6 @@ bool DirectionToLatLong(Vec3 dir, float* u, float* v);
 // Colour of the environment world along dir: nearest pixel (antialias off, straight colour as
 // stored) or bilinear (antialias on, alpha clamped to [0, 1] and colour multiplied by it). False
 // only for an unrecognised pixel format. A world with no pixels reads as transparent black.
-bool SampleEnvironmentMap(void* base, A_long width, A_long height, PF_PixelFormat format,
-                          A_long rowbytes, Vec3 dir, bool antialias, ColorF* color);
+bool SampleEnvironmentMap(const WorldView& map, Vec3 dir, bool antialias, ColorF* color);
 
 }  // namespace mf

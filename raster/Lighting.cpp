@@ -172,8 +172,8 @@ Amounts ImageBased(const LightingFrame& frame, const PointInputs& in, bool use_n
   Vec3 dir = use_n2_ibl ? in.n2 : in.n;
   if (frame.ibl_rotate) dir = RotateByMatrix(frame.ibl_rotation, dir);
   ColorF sample;
-  if (!Normalize3(dir) || !SampleEnvironmentMap(env->data, env->width, env->height, frame.format,
-                                                env->rowbytes, dir, in.s.ibl_antialias, &sample)) {
+  if (!Normalize3(dir) ||
+      !SampleEnvironmentMap(ViewOf(*env, frame.format), dir, in.s.ibl_antialias, &sample)) {
     *err = PF_Err_BAD_CALLBACK_PARAM;
     return out;
   }

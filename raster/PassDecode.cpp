@@ -11,11 +11,11 @@ namespace {
 
 // Reads pixel (x, y) normalised, and whether its alpha is non-zero (8- and 16-bit: integer 0;
 // float: exactly ±0.0, so NaN and negative alphas are present). False for an unknown format.
-bool ReadSample(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
-                ColorF* color, bool* present) {
-  return DispatchPixelFormat(format, [&](auto tag) {
-    using T = PixelTraits<typename decltype(tag)::type>;
-    const auto* p = T::Address(base, x, y, rowbytes);
+bool ReadSample(const WorldView& world, A_long x, A_long y, ColorF* color, bool* present) {
+  return DispatchPixelFormat(world.format, [&](auto tag) {
+    using Pixel = typename decltype(tag)::type;
+    using T = PixelTraits<Pixel>;
+    const Pixel* p = world.at<Pixel>(x, y);
     *present = T::IsPresent(p->alpha);
     *color = ToColorF(*p);
   });
@@ -137,11 +137,11 @@ Vec3 Scatter(const PositionDecodeSettings& s, Vec3 q) {
 
 }  // namespace
 
-bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py, void* base,
-                          PF_PixelFormat format, A_long rowbytes, Vec3* placed, Vec3* scattered) {
+bool DecodePositionSample(const WorldView& world, A_long px, A_long py,
+                          const PositionDecodeSettings& s, Vec3* placed, Vec3* scattered) {
   ColorF c;
   bool present = false;
-  if (!ReadSample(base, format, px, py, rowbytes, &c, &present) || !present) return false;
+  if (!ReadSample(world, px, py, &c, &present) || !present) return false;
   // Separators and unknown entries behave like empty samples.
   const std::optional<Vec3> p = MapColorToPosition(s, c, px, py);
   if (!p) return false;
@@ -153,11 +153,11 @@ bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py,
   return true;
 }
 
-bool DecodeNormalSample(const NormalDecodeSettings& s, A_long nx, A_long ny, void* base,
-                        PF_PixelFormat format, A_long rowbytes, Vec3* normal) {
+bool DecodeNormalSample(const WorldView& world, A_long nx, A_long ny, const NormalDecodeSettings& s,
+                        Vec3* normal) {
   ColorF c;
   bool present = false;
-  if (!ReadSample(base, format, nx, ny, rowbytes, &c, &present) || !present) return false;
+  if (!ReadSample(world, nx, ny, &c, &present) || !present) return false;
   Vec3 n{c.red, c.green, c.blue};
   if (s.remap) {
     n.x = n.x * (s.max_x - s.min_x) + s.min_x;
@@ -173,11 +173,11 @@ bool DecodeNormalSample(const NormalDecodeSettings& s, A_long nx, A_long ny, voi
   return true;
 }
 
-bool DecodeDisplacementSample(const DisplacementDecodeSettings& s, A_long dx, A_long dy, void* base,
-                              PF_PixelFormat format, A_long rowbytes, Vec3* vector) {
+bool DecodeDisplacementSample(const WorldView& world, A_long dx, A_long dy,
+                              const DisplacementDecodeSettings& s, Vec3* vector) {
   ColorF c;
   bool present = false;
-  if (!ReadSample(base, format, dx, dy, rowbytes, &c, &present) || !present) return false;
+  if (!ReadSample(world, dx, dy, &c, &present) || !present) return false;
   Vec3 v{c.red * c.alpha, c.green * c.alpha, c.blue * c.alpha};
   if (s.remap) {
     const float min_y = s.uniform ? s.min_x : s.min_y;
@@ -193,12 +193,11 @@ bool DecodeDisplacementSample(const DisplacementDecodeSettings& s, A_long dx, A_
   return true;
 }
 
-bool SampleMatteChannel(A_long x, A_long y, void* base, PF_PixelFormat format, A_long rowbytes,
-                        A_long mode, float* value) {
+bool SampleMatteChannel(const WorldView& world, A_long x, A_long y, A_long mode, float* value) {
   *value = 0.0f;
   ColorF c;
   bool present = false;
-  if (!ReadSample(base, format, x, y, rowbytes, &c, &present)) return false;
+  if (!ReadSample(world, x, y, &c, &present)) return false;
   float v;
   switch (mode) {
     case kMatteLuminance:

@@ -49,24 +49,23 @@ struct DisplacementDecodeSettings {
 // is not finite (NaN or infinite positions come from a renderer's empty pixels; no point can be
 // placed there). The scatter draws are made before that last test, so a refused sample takes the
 // same random numbers as an accepted one and the sequence of later samples does not shift.
-bool DecodePositionSample(const PositionDecodeSettings& s, A_long px, A_long py, void* base,
-                          PF_PixelFormat format, A_long rowbytes, Vec3* placed, Vec3* scattered);
+bool DecodePositionSample(const WorldView& world, A_long px, A_long py,
+                          const PositionDecodeSettings& settings, Vec3* placed, Vec3* scattered);
 
 // Normal of one normal-pass pixel, not normalised. False for a pixel whose alpha is zero or an
 // unrecognised format. A normal with a NaN or infinite component decodes as the zero vector: like
 // any zero-length normal it leaves the point unlit but drawn.
-bool DecodeNormalSample(const NormalDecodeSettings& settings, A_long nx, A_long ny, void* base,
-                        PF_PixelFormat format, A_long rowbytes, Vec3* normal);
+bool DecodeNormalSample(const WorldView& world, A_long nx, A_long ny,
+                        const NormalDecodeSettings& settings, Vec3* normal);
 
 // Displacement of one pixel: colour times alpha, optionally remapped. False for a pixel whose
 // alpha is zero, an unrecognised format, or a displacement that is not finite (it is not applied).
-bool DecodeDisplacementSample(const DisplacementDecodeSettings& settings, A_long dx, A_long dy,
-                              void* base, PF_PixelFormat format, A_long rowbytes, Vec3* vector);
+bool DecodeDisplacementSample(const WorldView& world, A_long dx, A_long dy,
+                              const DisplacementDecodeSettings& settings, Vec3* vector);
 
 // One scalar from a pixel, by the channel choice: luminance times alpha, red, green, blue, alpha;
 // any other choice gives the plain channel mean. No presence test. value is 0 first; false only
 // for an unrecognised format. A NaN or infinite result reads as 0.
-bool SampleMatteChannel(A_long x, A_long y, void* base, PF_PixelFormat format, A_long rowbytes,
-                        A_long mode, float* value);
+bool SampleMatteChannel(const WorldView& world, A_long x, A_long y, A_long mode, float* value);
 
 }  // namespace mf

@@ -2,27 +2,25 @@
 
 namespace mf {
 
-bool ReadColorF(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
-                ColorF* out) {
-  return DispatchPixelFormat(format, [&](auto tag) {
+bool ReadColorF(const WorldView& world, A_long x, A_long y, ColorF* out) {
+  return DispatchPixelFormat(world.format, [&](auto tag) {
     using Pixel = typename decltype(tag)::type;
-    *out = ToColorF(*PixelTraits<Pixel>::Address(base, x, y, rowbytes));
+    *out = ToColorF(*world.at<Pixel>(x, y));
   });
 }
 
-bool WriteColorF(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
-                 const ColorF& color) {
-  return DispatchPixelFormat(format, [&](auto tag) {
+bool WriteColorF(const WorldView& world, A_long x, A_long y, const ColorF& color) {
+  return DispatchPixelFormat(world.format, [&](auto tag) {
     using Pixel = typename decltype(tag)::type;
-    *PixelTraits<Pixel>::Address(base, x, y, rowbytes) = FromColorF<Pixel>(color);
+    *world.at<Pixel>(x, y) = FromColorF<Pixel>(color);
   });
 }
 
-bool PixelHasAlpha(A_long x, A_long y, void* base, PF_PixelFormat format, A_long rowbytes) {
+bool PixelHasAlpha(const WorldView& world, A_long x, A_long y) {
   bool present = false;
-  DispatchPixelFormat(format, [&](auto tag) {
-    using T = PixelTraits<typename decltype(tag)::type>;
-    present = T::IsPresent(T::Address(base, x, y, rowbytes)->alpha);
+  DispatchPixelFormat(world.format, [&](auto tag) {
+    using Pixel = typename decltype(tag)::type;
+    present = PixelTraits<Pixel>::IsPresent(world.at<Pixel>(x, y)->alpha);
   });
   return present;
 }

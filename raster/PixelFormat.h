@@ -147,6 +147,26 @@ inline bool DispatchPixelFormat(PF_PixelFormat format, Fn&& fn) {
   }
 }
 
+// A world as the pixel kernels read it: its pixels (not owned), the byte stride between rows,
+// its size and its pixel format. Kernels take it first, then the pixel coordinates.
+struct WorldView {
+  void* data;
+  A_long rowbytes;
+  A_long width, height;
+  PF_PixelFormat format;
+
+  // Pixel (x, y) at the depth of Pixel, which the caller has matched to the format. No bounds
+  // check: the caller guarantees 0 ≤ x < width, 0 ≤ y < height.
+  template <typename Pixel>
+  Pixel* at(A_long x, A_long y) const {
+    return PixelTraits<Pixel>::Address(data, x, y, rowbytes);
+  }
+};
+
+inline WorldView ViewOf(const PF_EffectWorld& world, PF_PixelFormat format) {
+  return {world.data, world.rowbytes, world.width, world.height, format};
+}
+
 // One of the three formats the effect draws in.
 inline bool IsKnownPixelFormat(PF_PixelFormat format) {
   return DispatchPixelFormat(format, [](auto) {});
@@ -168,16 +188,14 @@ inline Pixel FromColorF(const ColorF& c) {
 
 // Reads pixel (x, y) of a world of the given format as a normalised colour. False, with out
 // untouched, for an unrecognised format.
-bool ReadColorF(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
-                ColorF* out);
+bool ReadColorF(const WorldView& world, A_long x, A_long y, ColorF* out);
 
 // Writes a normalised colour to pixel (x, y) by the write conversion of the format. False, with
 // the world untouched, for an unrecognised format.
-bool WriteColorF(void* base, PF_PixelFormat format, A_long x, A_long y, A_long rowbytes,
-                 const ColorF& color);
+bool WriteColorF(const WorldView& world, A_long x, A_long y, const ColorF& color);
 
 // True when the alpha of pixel (x, y) is not zero. Float alphas that are NaN or negative count as
 // present; ±0.0 does not. Any other format code yields false.
-bool PixelHasAlpha(A_long x, A_long y, void* base, PF_PixelFormat format, A_long rowbytes);
+bool PixelHasAlpha(const WorldView& world, A_long x, A_long y);
 
 }  // namespace mf

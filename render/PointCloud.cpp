@@ -125,7 +125,7 @@ namespace {
 
 // A layer world with the pixel it is sampled at for one grid sample.
 struct Sampled {
-  PF_EffectWorld* world;
+  WorldView world;
   A_long x, y;
 };
 
@@ -167,19 +167,18 @@ class CloudWalk {
  private:
   Sampled at(RenderLayer which, A_long column, A_long row) {
     PF_EffectWorld* w = ctx_.layerWorld(which);
-    return {w, MapSampleToPixel(column, ctx_.grid.width, w->width),
+    return {ViewOf(*w, ctx_.format), MapSampleToPixel(column, ctx_.grid.width, w->width),
             MapSampleToPixel(row, ctx_.grid.height, w->height)};
   }
 
   bool matte(RenderLayer which, A_long column, A_long row, A_long mode, float* value) {
     const Sampled s = at(which, column, row);
-    return SampleMatteChannel(s.x, s.y, s.world->data, ctx_.format, s.world->rowbytes, mode, value);
+    return SampleMatteChannel(s.world, s.x, s.y, mode, value);
   }
 
   // One grid sample; stores a point when it makes one. Only lighting can fail.
   PF_Err sample(A_long column, A_long row) {
     CloudPoint pt{};
-    const PF_PixelFormat format = ctx_.format;
 
     const Sampled pos = at(kLayerPosition, column, row);
     const Sampled src = at(kLayerSource, column, row);
@@ -190,21 +189,17 @@ class CloudWalk {
       matte(kLayerLife, column, row, p_.LIFE_MAP, &pt.life);
     }
 
-    if (!PixelHasAlpha(src.x, src.y, src.world->data, format, src.world->rowbytes)) {
-      return PF_Err_NONE;
-    }
+    if (!PixelHasAlpha(src.world, src.x, src.y)) return PF_Err_NONE;
 
     Vec3 placed{}, q{};
-    if (!DecodePositionSample(position_settings_, pos.x, pos.y, pos.world->data, format,
-                              pos.world->rowbytes, &placed, &q)) {
+    if (!DecodePositionSample(pos.world, pos.x, pos.y, position_settings_, &placed, &q)) {
       return PF_Err_NONE;
     }
 
     if (ctx_.has(kLayerDisplace)) {
       const Sampled d = at(kLayerDisplace, column, row);
       Vec3 dv{};
-      if (DecodeDisplacementSample(ctx_.displacement_settings, d.x, d.y, d.world->data, format,
-                                   d.world->rowbytes, &dv)) {
+      if (DecodeDisplacementSample(d.world, d.x, d.y, ctx_.displacement_settings, &dv)) {
         if (ctx_.transforms.displacement_in_use)
           dv = RotateByMatrix(ctx_.transforms.displacement, dv);
         q = q + dv;
@@ -261,8 +256,8 @@ class CloudWalk {
   bool finiteNormal(RenderLayer which, A_long column, A_long row) {
     if (ctx_.format != PF_PixelFormat_ARGB128 || !ctx_.has(which)) return true;
     const Sampled s = at(which, column, row);
-    if (!PixelHasAlpha(s.x, s.y, s.world->data, ctx_.format, s.world->rowbytes)) return true;
-    const PF_PixelFloat& px = *PixelAddressFloat(s.world->data, s.x, s.y, s.world->rowbytes);
+    if (!PixelHasAlpha(s.world, s.x, s.y)) return true;
+    const PF_PixelFloat& px = *s.world.at<PF_PixelFloat>(s.x, s.y);
     return std::isfinite(px.red) && std::isfinite(px.green) && std::isfinite(px.blue);
   }
 
@@ -276,16 +271,14 @@ class CloudWalk {
 
     if (ctx_.has(kLayerNormal)) {
       const Sampled s = at(kLayerNormal, column, row);
-      has_normal = DecodeNormalSample(ctx_.normal_settings, s.x, s.y, s.world->data, format,
-                                      s.world->rowbytes, &n);
+      has_normal = DecodeNormalSample(s.world, s.x, s.y, ctx_.normal_settings, &n);
     }
     if (!has_normal && ctx_.light_switches.alpha_lighting) {
       n = {0.0f, 0.0f, 1.0f};
       has_normal = flat = true;
     } else if (alt_normal_in_use_) {
       const Sampled s = at(kLayerAltNormal, column, row);
-      alt_valid = DecodeNormalSample(ctx_.normal_settings, s.x, s.y, s.world->data, format,
-                                     s.world->rowbytes, &n2);
+      alt_valid = DecodeNormalSample(s.world, s.x, s.y, ctx_.normal_settings, &n2);
     }
     if (!has_normal) return PF_Err_NONE;
     pt->has_normal = true;
@@ -350,9 +343,8 @@ class CloudWalk {
     if (ctx_.transforms.reflection_in_use) r = RotateByMatrix(ctx_.transforms.reflection, r);
     if (!Normalize3(r)) return;
     PF_EffectWorld* map = ctx_.layerWorld(kLayerReflectionMap);
-    pt->is_reflective =
-        SampleEnvironmentMap(map->data, map->width, map->height, ctx_.format, map->rowbytes, r,
-                             p_.REFLECTION_ANTIALIAS, &pt->reflection);
+    pt->is_reflective = SampleEnvironmentMap(ViewOf(*map, ctx_.format), r, p_.REFLECTION_ANTIALIAS,
+                                             &pt->reflection);
     if (!pt->is_reflective) return;
     if (ctx_.has(kLayerReflectionMatte)) {
       float m = 1.0f;

@@ -56,7 +56,8 @@ struct Map {
   }
   Pixel& At(A_long x, A_long y) { return pixels[y * 4 + x]; }
   bool Sample(Vec3 dir, bool aa, ColorF* c) {
-    return SampleEnvironmentMap(pixels.data(), 4, 4, T::kFormat, 4 * sizeof(Pixel), dir, aa, c);
+    const A_long rowbytes = 4 * sizeof(Pixel);
+    return SampleEnvironmentMap({pixels.data(), rowbytes, 4, 4, T::kFormat}, dir, aa, c);
   }
   // Expected normalised value of a channel holding `units` steps.
   static float Norm(double units) { return (float)(units * kStep / T::kFullScale); }
@@ -138,19 +139,19 @@ TEST(EnvironmentMap, FloatAlphaIsClampedBeforeWeighting) {
   const A_long rb = 2 * sizeof(PF_PixelFloat);
   ColorF c{};
   ASSERT_TRUE(
-      SampleEnvironmentMap(px.data(), 2, 2, PF_PixelFormat_ARGB128, rb, {0, 0, 1}, true, &c));
+      SampleEnvironmentMap({px.data(), rb, 2, 2, PF_PixelFormat_ARGB128}, {0, 0, 1}, true, &c));
   EXPECT_FLOAT_EQ(c.alpha, 1.0f);
   EXPECT_FLOAT_EQ(c.red, 0.5f);
   EXPECT_FLOAT_EQ(c.green, -3.0f);  // colours are not clamped
   EXPECT_FLOAT_EQ(c.blue, 4.0f);
   for (auto& p : px) p.alpha = -1.0f;
   ASSERT_TRUE(
-      SampleEnvironmentMap(px.data(), 2, 2, PF_PixelFormat_ARGB128, rb, {0, 0, 1}, true, &c));
+      SampleEnvironmentMap({px.data(), rb, 2, 2, PF_PixelFormat_ARGB128}, {0, 0, 1}, true, &c));
   EXPECT_EQ(c.alpha, 0.0f);
   EXPECT_EQ(c.red, 0.0f);
   // Nearest returns the stored values unclamped.
   ASSERT_TRUE(
-      SampleEnvironmentMap(px.data(), 2, 2, PF_PixelFormat_ARGB128, rb, {0, 0, 1}, false, &c));
+      SampleEnvironmentMap({px.data(), rb, 2, 2, PF_PixelFormat_ARGB128}, {0, 0, 1}, false, &c));
   EXPECT_EQ(c.alpha, -1.0f);
   EXPECT_EQ(c.blue, 4.0f);
 }
@@ -159,17 +160,18 @@ TEST(EnvironmentMap, UnknownFormatAndEmptyWorld) {
   std::vector<PF_Pixel8> px(16, PF_Pixel8{255, 1, 2, 3});
   ColorF c{7, 7, 7, 7};
   EXPECT_FALSE(
-      SampleEnvironmentMap(px.data(), 4, 4, PF_PixelFormat_INVALID, 16, {0, 0, 1}, false, &c));
+      SampleEnvironmentMap({px.data(), 16, 4, 4, PF_PixelFormat_INVALID}, {0, 0, 1}, false, &c));
   EXPECT_EQ(c.red, 7.0f);  // untouched
   // A world without pixels reads as transparent black rather than reading outside it.
   ASSERT_TRUE(
-      SampleEnvironmentMap(px.data(), 0, 4, PF_PixelFormat_ARGB32, 16, {0, 0, 1}, true, &c));
+      SampleEnvironmentMap({px.data(), 16, 0, 4, PF_PixelFormat_ARGB32}, {0, 0, 1}, true, &c));
   EXPECT_EQ(c.alpha, 0.0f);
   EXPECT_EQ(c.red, 0.0f);
-  ASSERT_TRUE(SampleEnvironmentMap(nullptr, 4, 4, PF_PixelFormat_ARGB32, 16, {0, 0, 1}, false, &c));
+  ASSERT_TRUE(
+      SampleEnvironmentMap({nullptr, 16, 4, 4, PF_PixelFormat_ARGB32}, {0, 0, 1}, false, &c));
   EXPECT_EQ(c.alpha, 0.0f);
   // A 1×1 map answers its only pixel in every direction, both filters.
-  ASSERT_TRUE(SampleEnvironmentMap(px.data(), 1, 1, PF_PixelFormat_ARGB32, 4, {0.3f, -0.2f, 0.9f},
+  ASSERT_TRUE(SampleEnvironmentMap({px.data(), 4, 1, 1, PF_PixelFormat_ARGB32}, {0.3f, -0.2f, 0.9f},
                                    true, &c));
   EXPECT_FLOAT_EQ(c.red, 1.0f / 255.0f);
 }

@@ -306,7 +306,7 @@ TEST_F(HostBinaryBlocks, GlobalSetupParamsAndARenderReadTheHostsOffsets) {
   host::Frame frame;
   ASSERT_EQ(host().renderFrame(*instance, request, &frame), PF_Err_NONE);
   ColorF c{};
-  ASSERT_TRUE(ReadColorF(frame.world.data, frame.format, 30, 25, frame.world.rowbytes, &c));
+  ASSERT_TRUE(ReadColorF(ViewOf(frame.world, frame.format), 30, 25, &c));
   EXPECT_FLOAT_EQ(c.red, 1.0f);
   EXPECT_FLOAT_EQ(c.green, 0.0f);
   EXPECT_FLOAT_EQ(c.alpha, 1.0f);

@@ -20,7 +20,9 @@ struct World {
   static constexpr A_long kSize = 4;
   World() : pixels(kSize * kSize, Pixel{}) {}
   Pixel& At(A_long x, A_long y) { return pixels[y * kSize + x]; }
-  void* Base() { return pixels.data(); }
+  WorldView View(PF_PixelFormat format = kFormat) {
+    return {pixels.data(), kRowbytes, kSize, kSize, format};
+  }
   static constexpr A_long kRowbytes = kSize * (A_long)sizeof(Pixel);
   static constexpr PF_PixelFormat kFormat = PixelTraits<Pixel>::kFormat;
   std::vector<Pixel> pixels;
@@ -37,13 +39,12 @@ PositionDecodeSettings Xyz() {
 }
 
 // Decodes with the walk's scales and reference camera set as given.
-bool DecodeScaled(PositionDecodeSettings s, A_long x, A_long y, void* base, PF_PixelFormat format,
-                  A_long rowbytes, float x_scale, float y_scale, Vec3 ref, Vec3* placed,
-                  Vec3* scattered) {
+bool DecodeScaled(PositionDecodeSettings s, const WorldView& world, A_long x, A_long y,
+                  float x_scale, float y_scale, Vec3 ref, Vec3* placed, Vec3* scattered) {
   s.x_scale = x_scale;
   s.y_scale = y_scale;
   s.reference_camera = ref;
-  return DecodePositionSample(s, x, y, base, format, rowbytes, placed, scattered);
+  return DecodePositionSample(world, x, y, s, placed, scattered);
 }
 
 // Decodes pixel (1, 2) of a float world holding (a, r, g, b).
@@ -51,8 +52,7 @@ bool DecodeFloat(const PositionDecodeSettings& s, PF_PixelFloat px, Vec3* placed
                  A_long x = 1, A_long y = 2, Vec3 ref = {0, 0, 0}) {
   World<PF_PixelFloat> w;
   w.At(x, y) = px;
-  return DecodeScaled(s, x, y, w.Base(), w.kFormat, w.kRowbytes, 1.0f, 1.0f, ref, placed,
-                      scattered);
+  return DecodeScaled(s, w.View(), x, y, 1.0f, 1.0f, ref, placed, scattered);
 }
 
 void ExpectVec(Vec3 a, Vec3 e, float tol = 1e-6f) {
@@ -105,20 +105,17 @@ TEST(DecodePosition, PresenceFollowsAlphaAtEveryDepth) {
 
   World<PF_Pixel8> w8;
   w8.At(3, 3) = {0, 255, 255, 255};
-  EXPECT_FALSE(
-      DecodeScaled(s, 3, 3, w8.Base(), w8.kFormat, w8.kRowbytes, 1, 1, {}, &placed, &scattered));
+  EXPECT_FALSE(DecodeScaled(s, w8.View(), 3, 3, 1, 1, {}, &placed, &scattered));
   w8.At(3, 3) = {1, 255, 51, 0};
-  EXPECT_TRUE(
-      DecodeScaled(s, 3, 3, w8.Base(), w8.kFormat, w8.kRowbytes, 1, 1, {}, &placed, &scattered));
+  EXPECT_TRUE(DecodeScaled(s, w8.View(), 3, 3, 1, 1, {}, &placed, &scattered));
   ExpectVec(placed, {1.0f, 0.2f, 0.0f});
 
   World<PF_Pixel16> w16;
   w16.At(0, 1) = {5, 32768, 16384, 8192};
-  EXPECT_TRUE(
-      DecodeScaled(s, 0, 1, w16.Base(), w16.kFormat, w16.kRowbytes, 1, 1, {}, &placed, &scattered));
+  EXPECT_TRUE(DecodeScaled(s, w16.View(), 0, 1, 1, 1, {}, &placed, &scattered));
   ExpectVec(placed, {1.0f, 0.5f, 0.25f}, 0);
-  EXPECT_FALSE(DecodeScaled(s, 0, 1, w16.Base(), PF_PixelFormat_INVALID, w16.kRowbytes, 1, 1, {},
-                            &placed, &scattered));
+  EXPECT_FALSE(
+      DecodeScaled(s, w16.View(PF_PixelFormat_INVALID), 0, 1, 1, 1, {}, &placed, &scattered));
 }
 
 TEST(DecodePosition, PermutationsApplySignAndGainPerAxis) {
@@ -165,7 +162,7 @@ TEST(DecodePosition, DepthModesTakePositionFromPixelGrid) {
   w.At(2, 3) = {1, 3, 6, 9};
   // Luminance Z with Y inverted: X = 2·2·0.5 = 2, Y = -(3·2·0.25) = -1.5, Z = (3+6+9)/3 = 6.
   s.map_rgb_to = kMapLuminanceZ;
-  ASSERT_TRUE(DecodeScaled(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 0.5f, 0.25f, {}, &p, &q));
+  ASSERT_TRUE(DecodeScaled(s, w.View(), 2, 3, 0.5f, 0.25f, {}, &p, &q));
   ExpectVec(p, {2, -1.5f, 6}, 0);
   const struct {
     A_long mode;
@@ -173,13 +170,13 @@ TEST(DecodePosition, DepthModesTakePositionFromPixelGrid) {
   } channels[] = {{kMapRedZ, 3}, {kMapGreenZ, 6}, {kMapBlueZ, 9}};
   for (const auto& c : channels) {
     s.map_rgb_to = c.mode;
-    ASSERT_TRUE(DecodeScaled(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 0.5f, 0.25f, {}, &p, &q));
+    ASSERT_TRUE(DecodeScaled(s, w.View(), 2, 3, 0.5f, 0.25f, {}, &p, &q));
     ExpectVec(p, {2, -1.5f, c.z}, 0);
   }
   // Separators and entries outside the menu behave like empty samples.
   for (A_long mode : {0, 7, 12, 17}) {
     s.map_rgb_to = mode;
-    EXPECT_FALSE(DecodeScaled(s, 2, 3, w.Base(), w.kFormat, w.kRowbytes, 1, 1, {}, &p, &q)) << mode;
+    EXPECT_FALSE(DecodeScaled(s, w.View(), 2, 3, 1, 1, {}, &p, &q)) << mode;
   }
 }
 
@@ -192,22 +189,20 @@ TEST(DecodePosition, ProjectedModesSpreadAboutReferenceCamera) {
   // A 32×32 world, wide enough for pixel (10, 20).
   std::vector<PF_PixelFloat> wide(32 * 32, PF_PixelFloat{});
   wide[20 * 32 + 10] = {1, 50, 0, 0};
-  const A_long rb = 32 * sizeof(PF_PixelFloat);
-  ASSERT_TRUE(
-      DecodeScaled(s, 10, 20, wide.data(), PF_PixelFormat_ARGB128, rb, 1, 1, {5, 5, -100}, &p, &q));
+  const WorldView wide_view{wide.data(), 32 * A_long{sizeof(PF_PixelFloat)}, 32, 32,
+                            PF_PixelFormat_ARGB128};
+  ASSERT_TRUE(DecodeScaled(s, wide_view, 10, 20, 1, 1, {5, 5, -100}, &p, &q));
   ExpectVec(p, {12.5f, 27.5f, 50}, 1e-5f);
 
   // Curved: pixel (3, 1) with x and y scaled by 10 → (30, 40); camera at the origin, d = 50,
   // offset = +1·100·(50 - 100)/50 = -100, Z = 50 - 100 = -50, k = 0.5 → X = 15, Y = 20.
   s.curved_projection = true;
   wide[1 * 32 + 3] = {1, 50, 0, 0};
-  ASSERT_TRUE(
-      DecodeScaled(s, 3, 1, wide.data(), PF_PixelFormat_ARGB128, rb, 10, 40, {0, 0, 0}, &p, &q));
+  ASSERT_TRUE(DecodeScaled(s, wide_view, 3, 1, 10, 40, {0, 0, 0}, &p, &q));
   ExpectVec(p, {15, 20, -50}, 1e-5f);
   // A camera at negative z flips the offset's sign. z = -1e-30 keeps d at 50: offset = +100,
   // Z = 150, k = 2.5 → X = 75, Y = 100.
-  ASSERT_TRUE(DecodeScaled(s, 3, 1, wide.data(), PF_PixelFormat_ARGB128, rb, 10, 40,
-                           {0, 0, -1e-30f}, &p, &q));
+  ASSERT_TRUE(DecodeScaled(s, wide_view, 3, 1, 10, 40, {0, 0, -1e-30f}, &p, &q));
   ExpectVec(p, {75, 100, 150}, 1e-4f);
 }
 
@@ -290,24 +285,24 @@ TEST(DecodeNormal, RemapInvertRotate) {
   // 16-bit 16384 is 0.5 → 0 with the default remap; 32768 → 1; 0 → -1.
   World<PF_Pixel16> w16;
   w16.At(1, 1) = {32768, 16384, 32768, 0};
-  ASSERT_TRUE(DecodeNormalSample(s, 1, 1, w16.Base(), w16.kFormat, w16.kRowbytes, &n));
+  ASSERT_TRUE(DecodeNormalSample(w16.View(), 1, 1, s, &n));
   ExpectVec(n, {0, 1, -1}, 0);
   // 8-bit, inverted x and z, no remap.
   World<PF_Pixel8> w8;
   w8.At(2, 0) = {255, 255, 0, 51};
   s.remap = false;
   s.invert_x = s.invert_z = true;
-  ASSERT_TRUE(DecodeNormalSample(s, 2, 0, w8.Base(), w8.kFormat, w8.kRowbytes, &n));
+  ASSERT_TRUE(DecodeNormalSample(w8.View(), 2, 0, s, &n));
   ExpectVec(n, {-1, 0, -0.2f});
   // Rotation by 90° about z after the inversion: (-1, 0, -0.2) → (0, -1, -0.2). Not normalised.
   s.rotate = true;
   s.rotation = BuildTransform({0, 0, 0}, {0, 0, 1.5707963267948966f});
-  ASSERT_TRUE(DecodeNormalSample(s, 2, 0, w8.Base(), w8.kFormat, w8.kRowbytes, &n));
+  ASSERT_TRUE(DecodeNormalSample(w8.View(), 2, 0, s, &n));
   ExpectVec(n, {0, -1, -0.2f});
   // Empty pixel and unknown format.
   w8.At(2, 0).alpha = 0;
-  EXPECT_FALSE(DecodeNormalSample(s, 2, 0, w8.Base(), w8.kFormat, w8.kRowbytes, &n));
-  EXPECT_FALSE(DecodeNormalSample(s, 1, 1, w16.Base(), PF_PixelFormat_INVALID, 0, &n));
+  EXPECT_FALSE(DecodeNormalSample(w8.View(), 2, 0, s, &n));
+  EXPECT_FALSE(DecodeNormalSample(w16.View(PF_PixelFormat_INVALID), 1, 1, s, &n));
 }
 
 TEST(DecodeNormal, NonFiniteNormalDecodesAsZero) {
@@ -316,14 +311,14 @@ TEST(DecodeNormal, NonFiniteNormalDecodesAsZero) {
   w.At(0, 0) = {1, kNaN, 0.5f, 0.5f};
   w.At(1, 0) = {1, 0, kInf, 0};
   Vec3 n{9, 9, 9};
-  ASSERT_TRUE(DecodeNormalSample(s, 0, 0, w.Base(), w.kFormat, w.kRowbytes, &n));
+  ASSERT_TRUE(DecodeNormalSample(w.View(), 0, 0, s, &n));
   ExpectVec(n, {0, 0, 0}, 0);
   n = {9, 9, 9};
-  ASSERT_TRUE(DecodeNormalSample(s, 1, 0, w.Base(), w.kFormat, w.kRowbytes, &n));
+  ASSERT_TRUE(DecodeNormalSample(w.View(), 1, 0, s, &n));
   ExpectVec(n, {0, 0, 0}, 0);
   // NaN alpha counts as present.
   w.At(2, 0) = {kNaN, 0, 0, 1};
-  ASSERT_TRUE(DecodeNormalSample(s, 2, 0, w.Base(), w.kFormat, w.kRowbytes, &n));
+  ASSERT_TRUE(DecodeNormalSample(w.View(), 2, 0, s, &n));
   ExpectVec(n, {0, 0, 1}, 0);
 }
 
@@ -334,7 +329,7 @@ TEST(DecodeDisplacement, PremultipliedAndRemapped) {
   World<PF_Pixel8> w8;
   w8.At(3, 1) = {128, 255, 0, 51};
   const float a = 128.0f / 255.0f;
-  ASSERT_TRUE(DecodeDisplacementSample(s, 3, 1, w8.Base(), w8.kFormat, w8.kRowbytes, &d));
+  ASSERT_TRUE(DecodeDisplacementSample(w8.View(), 3, 1, s, &d));
   ExpectVec(d, {a, 0, 0.2f * a});
   // Per-axis remap: x onto [-10, 10], y onto [0, 4], z onto [1, 2].
   s.remap = true;
@@ -346,25 +341,25 @@ TEST(DecodeDisplacement, PremultipliedAndRemapped) {
   s.max_z = 2;
   World<PF_PixelFloat> wf;
   wf.At(0, 0) = {0.5f, 1, 0.5f, 0};  // premultiplied: (0.5, 0.25, 0)
-  ASSERT_TRUE(DecodeDisplacementSample(s, 0, 0, wf.Base(), wf.kFormat, wf.kRowbytes, &d));
+  ASSERT_TRUE(DecodeDisplacementSample(wf.View(), 0, 0, s, &d));
   ExpectVec(d, {0, 1, 1}, 0);
   // Uniform: every axis onto [-10, 10].
   s.uniform = true;
-  ASSERT_TRUE(DecodeDisplacementSample(s, 0, 0, wf.Base(), wf.kFormat, wf.kRowbytes, &d));
+  ASSERT_TRUE(DecodeDisplacementSample(wf.View(), 0, 0, s, &d));
   ExpectVec(d, {0, -5, -10}, 0);
   // 16-bit empty pixel, unknown format, non-finite value: no displacement.
   World<PF_Pixel16> w16;
-  EXPECT_FALSE(DecodeDisplacementSample(s, 0, 0, w16.Base(), w16.kFormat, w16.kRowbytes, &d));
-  EXPECT_FALSE(DecodeDisplacementSample(s, 0, 0, wf.Base(), PF_PixelFormat_INVALID, 0, &d));
+  EXPECT_FALSE(DecodeDisplacementSample(w16.View(), 0, 0, s, &d));
+  EXPECT_FALSE(DecodeDisplacementSample(wf.View(PF_PixelFormat_INVALID), 0, 0, s, &d));
   wf.At(1, 1) = {1, kInf, 0, 0};
-  EXPECT_FALSE(DecodeDisplacementSample(s, 1, 1, wf.Base(), wf.kFormat, wf.kRowbytes, &d));
+  EXPECT_FALSE(DecodeDisplacementSample(wf.View(), 1, 1, s, &d));
 }
 
 TEST(SampleMatte, ChannelChoices) {
   World<PF_Pixel8> w8;
   w8.At(1, 2) = {128, 255, 255, 255};
   float v = -1;
-  ASSERT_TRUE(SampleMatteChannel(1, 2, w8.Base(), w8.kFormat, w8.kRowbytes, kMatteLuminance, &v));
+  ASSERT_TRUE(SampleMatteChannel(w8.View(), 1, 2, kMatteLuminance, &v));
   EXPECT_FLOAT_EQ(v, 128.0f / 255.0f);
 
   World<PF_Pixel16> w16;
@@ -380,26 +375,26 @@ TEST(SampleMatte, ChannelChoices) {
                {0, 0.5f},
                {6, 0.5f}};  // unknown choices: the plain mean, without alpha
   for (const auto& c : cases) {
-    ASSERT_TRUE(SampleMatteChannel(0, 3, w16.Base(), w16.kFormat, w16.kRowbytes, c.mode, &v));
+    ASSERT_TRUE(SampleMatteChannel(w16.View(), 0, 3, c.mode, &v));
     EXPECT_FLOAT_EQ(v, c.expected) << c.mode;
   }
 
   // No presence test: a transparent float pixel gives its stored red.
   World<PF_PixelFloat> wf;
   wf.At(2, 2) = {0, 0.75f, 0, 0};
-  ASSERT_TRUE(SampleMatteChannel(2, 2, wf.Base(), wf.kFormat, wf.kRowbytes, kMatteRed, &v));
+  ASSERT_TRUE(SampleMatteChannel(wf.View(), 2, 2, kMatteRed, &v));
   EXPECT_EQ(v, 0.75f);
   // Unknown format: false and 0.
   v = 5;
-  EXPECT_FALSE(SampleMatteChannel(2, 2, wf.Base(), PF_PixelFormat_INVALID, 0, kMatteRed, &v));
+  EXPECT_FALSE(SampleMatteChannel(wf.View(PF_PixelFormat_INVALID), 2, 2, kMatteRed, &v));
   EXPECT_EQ(v, 0.0f);
   // NaN or infinite channels read as 0.
   wf.At(3, 3) = {kNaN, kInf, 0, 0};
   v = 5;
-  ASSERT_TRUE(SampleMatteChannel(3, 3, wf.Base(), wf.kFormat, wf.kRowbytes, kMatteRed, &v));
+  ASSERT_TRUE(SampleMatteChannel(wf.View(), 3, 3, kMatteRed, &v));
   EXPECT_EQ(v, 0.0f);
   v = 5;
-  ASSERT_TRUE(SampleMatteChannel(3, 3, wf.Base(), wf.kFormat, wf.kRowbytes, kMatteAlpha, &v));
+  ASSERT_TRUE(SampleMatteChannel(wf.View(), 3, 3, kMatteAlpha, &v));
   EXPECT_EQ(v, 0.0f);
 }
 

@@ -23,6 +23,7 @@ struct PaddedWorld {
     return *reinterpret_cast<Pixel*>(bytes.data() + y * rowbytes + x * (A_long)sizeof(Pixel));
   }
   void* Base() { return bytes.data(); }
+  WorldView View(PF_PixelFormat format) { return {Base(), rowbytes, width, height, format}; }
   A_long width, height, rowbytes;
   std::vector<char> bytes;
 };
@@ -88,27 +89,27 @@ TEST(PixelFormat, PixelHasAlphaPerDepth) {
   PaddedWorld<PF_Pixel8> w8(4, 4);
   w8.At(1, 1) = {0, 255, 255, 255};
   w8.At(2, 1) = {1, 0, 0, 0};
-  EXPECT_FALSE(PixelHasAlpha(1, 1, w8.Base(), PF_PixelFormat_ARGB32, w8.rowbytes));
-  EXPECT_TRUE(PixelHasAlpha(2, 1, w8.Base(), PF_PixelFormat_ARGB32, w8.rowbytes));
+  EXPECT_FALSE(PixelHasAlpha(w8.View(PF_PixelFormat_ARGB32), 1, 1));
+  EXPECT_TRUE(PixelHasAlpha(w8.View(PF_PixelFormat_ARGB32), 2, 1));
 
   PaddedWorld<PF_Pixel16> w16(4, 4);
   w16.At(3, 3).alpha = 1;
-  EXPECT_TRUE(PixelHasAlpha(3, 3, w16.Base(), PF_PixelFormat_ARGB64, w16.rowbytes));
-  EXPECT_FALSE(PixelHasAlpha(2, 3, w16.Base(), PF_PixelFormat_ARGB64, w16.rowbytes));
+  EXPECT_TRUE(PixelHasAlpha(w16.View(PF_PixelFormat_ARGB64), 3, 3));
+  EXPECT_FALSE(PixelHasAlpha(w16.View(PF_PixelFormat_ARGB64), 2, 3));
 
   PaddedWorld<PF_PixelFloat> wf(4, 4);
   wf.At(0, 0).alpha = -0.25f;
   wf.At(1, 0).alpha = kNaN;
   wf.At(2, 0).alpha = 0.0f;
   wf.At(3, 0).alpha = -0.0f;
-  EXPECT_TRUE(PixelHasAlpha(0, 0, wf.Base(), PF_PixelFormat_ARGB128, wf.rowbytes));
-  EXPECT_TRUE(PixelHasAlpha(1, 0, wf.Base(), PF_PixelFormat_ARGB128, wf.rowbytes));
-  EXPECT_FALSE(PixelHasAlpha(2, 0, wf.Base(), PF_PixelFormat_ARGB128, wf.rowbytes));
-  EXPECT_FALSE(PixelHasAlpha(3, 0, wf.Base(), PF_PixelFormat_ARGB128, wf.rowbytes));
+  EXPECT_TRUE(PixelHasAlpha(wf.View(PF_PixelFormat_ARGB128), 0, 0));
+  EXPECT_TRUE(PixelHasAlpha(wf.View(PF_PixelFormat_ARGB128), 1, 0));
+  EXPECT_FALSE(PixelHasAlpha(wf.View(PF_PixelFormat_ARGB128), 2, 0));
+  EXPECT_FALSE(PixelHasAlpha(wf.View(PF_PixelFormat_ARGB128), 3, 0));
 
   // Any other format code: false, even over a pixel that has alpha.
-  EXPECT_FALSE(PixelHasAlpha(0, 0, wf.Base(), PF_PixelFormat_INVALID, wf.rowbytes));
-  EXPECT_FALSE(PixelHasAlpha(2, 1, w8.Base(), 0, w8.rowbytes));
+  EXPECT_FALSE(PixelHasAlpha(wf.View(PF_PixelFormat_INVALID), 0, 0));
+  EXPECT_FALSE(PixelHasAlpha(w8.View(0), 2, 1));
 }
 
 TEST(PixelFormat, ReadAndWriteColorPerDepth) {
@@ -116,9 +117,9 @@ TEST(PixelFormat, ReadAndWriteColorPerDepth) {
   PaddedWorld<PF_Pixel16> w16(4, 4);
   PaddedWorld<PF_PixelFloat> wf(4, 4);
   const ColorF c{1.0f, 0.5f, 1.7f, -0.25f};
-  ASSERT_TRUE(WriteColorF(w8.Base(), PF_PixelFormat_ARGB32, 3, 2, w8.rowbytes, c));
-  ASSERT_TRUE(WriteColorF(w16.Base(), PF_PixelFormat_ARGB64, 3, 2, w16.rowbytes, c));
-  ASSERT_TRUE(WriteColorF(wf.Base(), PF_PixelFormat_ARGB128, 3, 2, wf.rowbytes, c));
+  ASSERT_TRUE(WriteColorF(w8.View(PF_PixelFormat_ARGB32), 3, 2, c));
+  ASSERT_TRUE(WriteColorF(w16.View(PF_PixelFormat_ARGB64), 3, 2, c));
+  ASSERT_TRUE(WriteColorF(wf.View(PF_PixelFormat_ARGB128), 3, 2, c));
   const PF_Pixel8 p8 = w8.At(3, 2);
   EXPECT_EQ(p8.alpha, 255);
   EXPECT_EQ(p8.red, 127);
@@ -134,17 +135,17 @@ TEST(PixelFormat, ReadAndWriteColorPerDepth) {
   EXPECT_EQ(wf.At(3, 2).blue, -0.25f);
 
   ColorF r{};
-  ASSERT_TRUE(ReadColorF(w16.Base(), PF_PixelFormat_ARGB64, 3, 2, w16.rowbytes, &r));
+  ASSERT_TRUE(ReadColorF(w16.View(PF_PixelFormat_ARGB64), 3, 2, &r));
   EXPECT_EQ(r.alpha, 1.0f);
   EXPECT_EQ(r.red, 0.5f);
-  ASSERT_TRUE(ReadColorF(w8.Base(), PF_PixelFormat_ARGB32, 3, 2, w8.rowbytes, &r));
+  ASSERT_TRUE(ReadColorF(w8.View(PF_PixelFormat_ARGB32), 3, 2, &r));
   EXPECT_EQ(r.red, 127.0f / 255.0f);
 
   // Unknown format: false, nothing read or written.
   ColorF untouched{9, 9, 9, 9};
-  EXPECT_FALSE(ReadColorF(w8.Base(), PF_PixelFormat_INVALID, 0, 0, w8.rowbytes, &untouched));
+  EXPECT_FALSE(ReadColorF(w8.View(PF_PixelFormat_INVALID), 0, 0, &untouched));
   EXPECT_EQ(untouched.red, 9.0f);
-  EXPECT_FALSE(WriteColorF(w8.Base(), PF_PixelFormat_INVALID, 0, 0, w8.rowbytes, c));
+  EXPECT_FALSE(WriteColorF(w8.View(PF_PixelFormat_INVALID), 0, 0, c));
   EXPECT_EQ(w8.At(0, 0).alpha, 0);
 }
 

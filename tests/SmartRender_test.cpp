@@ -136,7 +136,7 @@ class SmartRenderTest : public HostTest {
 
   ColorF at(A_long x, A_long y) {
     ColorF c{};
-    EXPECT_TRUE(ReadColorF(frame_.world.data, frame_.format, x, y, frame_.world.rowbytes, &c));
+    EXPECT_TRUE(ReadColorF(ViewOf(frame_.world, frame_.format), x, y, &c));
     return c;
   }
   // Pixels that are not transparent black.
