@@ -14,6 +14,7 @@
 #include "cli/FrameRange.h"
 #include "cli/FrameScheduler.h"
 #include "cli/RenderJob.h"
+#include "cli/SceneInstance.h"
 #include "host/Composition.h"
 #include "host/Expressions.h"
 #include "host/Footage.h"
@@ -234,15 +235,8 @@ int RenderJob::run(const CommonOptions& common, std::ostream& out, std::ostream&
       continue;
     }
     const auto frame_start = std::chrono::steady_clock::now();
-    host::FrameRequest request;
-    request.layer = layer;
-    request.width = scene.composition.width;
-    request.height = scene.composition.height;
-    request.frame_rate = scene.composition.frame_rate;
-    request.frame = frame;
-    request.bit_depth = bit_depth;
-    request.downsample = downsample;
-    request.high_quality = high_quality;
+    const host::FrameRequest request =
+        LayerFrameRequest(scene.composition, layer, frame, {bit_depth, downsample, high_quality});
     host::Frame result;
     PF_Err e = PF_Err_NONE;
     try {

@@ -61,6 +61,20 @@ int SetUpSceneEffect(host::Host& host, const std::string& scene_path, SceneEffec
   return 0;
 }
 
+host::FrameRequest LayerFrameRequest(const host::CompositionSettings& comp, int layer, int frame,
+                                     const FrameQuality& quality) {
+  host::FrameRequest request;
+  request.layer = layer;
+  request.width = comp.width;
+  request.height = comp.height;
+  request.frame_rate = comp.frame_rate;
+  request.frame = frame;
+  request.bit_depth = quality.bit_depth;
+  request.downsample = quality.downsample;
+  request.high_quality = quality.high_quality;
+  return request;
+}
+
 int SaveSceneEffect(SceneEffect& effect, const std::string& output) {
   nlohmann::json& stored = effect.scene.doc["layers"][effect.layer]["effect"];
   std::vector<uint8_t> flat;

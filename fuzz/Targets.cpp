@@ -21,6 +21,7 @@
 #include "PropertyList.h"
 #include "ResourceImage.h"
 #include "cli/SceneInstance.h"
+#include "fuzz/SmallComposition.h"
 #include "host/CameraImport.h"
 #include "host/Composition.h"
 #include "host/FrameRender.h"
@@ -90,37 +91,6 @@ class Bytes {
   size_t size_;
 };
 
-// What the host has lent out; the same before and after every command of a target.
-struct Holdings {
-  size_t handles;
-  int worlds, suites, mem_handles, streams, effects;
-  size_t checkouts, bitmaps, device_contexts;
-  bool operator==(const Holdings&) const = default;
-};
-
-Holdings Held(host::Host& host) {
-  const host::CompositionRefCounts refs = host::OutstandingCompositionRefs();
-  const platform::GdiObjectCounts gdi = platform::LiveGdiObjects();
-  return {host.handles().live(),
-          host::LiveWorldCount(),
-          host.suites().outstanding(),
-          host::OutstandingMemHandles(),
-          refs.streams,
-          refs.effects,
-          host.frames().checkouts().size(),
-          gdi.bitmaps,
-          gdi.device_contexts};
-}
-
-std::string Describe(const Holdings& h) {
-  std::ostringstream os;
-  os << h.handles << " handles, " << h.worlds << " worlds, " << h.suites << " suites, "
-     << h.mem_handles << " memory handles, " << h.streams << " streams, " << h.effects
-     << " effects, " << h.checkouts << " checkouts, " << h.bitmaps << " bitmaps, "
-     << h.device_contexts << " device contexts";
-  return os.str();
-}
-
 void RequireSame(host::Host& host, const Holdings& before, const char* after) {
   const Holdings now = Held(host);
   if (!(now == before))
@@ -142,51 +112,9 @@ class Passes final : public host::LayerSource {
   std::map<int, std::shared_ptr<host::LayerImage>> images;
 };
 
-// Layers of the small compositions the targets render into.
-enum : int {
-  kCameraLayer,
-  kSolidLayer,
-  kColourLayer,
-  kPositionLayer,
-  kNormalLayer,
-  kTextureLayer,
-  kLightLayer
-};
-
-// Camera, the solid under the effect, four passes, then a diffuse, a specular and an alpha light
-// whose names carry the record's default prefixes.
-std::unique_ptr<host::Composition> SmallComposition(int width, int height, AEGP_LightType light) {
-  auto comp = std::make_unique<host::Composition>(host::CompositionSettings{width, height, 24, 48});
-  host::CompLayer camera;
-  camera.name = "Camera 1";
-  camera.kind = host::LayerKind::kCamera;
-  camera.camera_type = AEGP_CameraType_PERSPECTIVE;
-  camera.streams[AEGP_LayerStream_POSITION] = host::Animated::Constant({0, 0, -100, 0});
-  camera.streams[AEGP_LayerStream_ZOOM] = host::Animated::Constant({100, 0, 0, 0});
-  comp->addLayer(camera);
-  host::CompLayer solid;
-  solid.name = "Cloud";
-  solid.width = width;
-  solid.height = height;
-  comp->addLayer(solid);
-  for (const char* name : {"beauty", "P", "N", "texture"}) {
-    host::CompLayer footage;
-    footage.name = name;
-    footage.kind = host::LayerKind::kFootage;
-    footage.width = footage.height = 4;
-    comp->addLayer(footage);
-  }
-  for (const char* name : {"Diffuse key", "Specular rim", "Alpha fill"}) {
-    host::CompLayer l;
-    l.name = name;
-    l.kind = host::LayerKind::kLight;
-    l.light_type = light;
-    l.streams[AEGP_LayerStream_POSITION] = host::Animated::Constant({20, -10, -50, 0});
-    l.streams[AEGP_LayerStream_INTENSITY] = host::Animated::Constant({80, 0, 0, 0});
-    l.streams[AEGP_LayerStream_COLOR] = host::Animated::Constant({1, 1, 1, 1});
-    comp->addLayer(l);
-  }
-  return comp;
+// A diffuse, a specular and an alpha light, their names carrying the record's default prefixes.
+std::vector<SmallLight> ThreeLights(AEGP_LightType type) {
+  return {{"Diffuse key", type}, {"Specular rim", type}, {"Alpha fill", type}};
 }
 
 std::shared_ptr<host::LayerImage> Image(int width, int height, float fill) {
@@ -201,18 +129,16 @@ void ChooseLayer(host::EffectInstance& instance, int param, int layer) {
   instance.params[param].u.ld.reserved0 = reinterpret_cast<void*>(static_cast<intptr_t>(layer + 1));
 }
 
-// Renders one frame of the instance, which sits on the solid of the host's composition, and
-// checks that everything lent for it came back and that the output has the asked-for size.
-PF_Err RenderChecked(host::Host& host, host::EffectInstance& instance, int width, int height,
-                     int depth, bool high_quality) {
+// Renders the first frame of the instance, which sits on the solid of the host's composition,
+// and checks that everything lent for it came back and that the output has the composition's size.
+PF_Err RenderChecked(host::Host& host, host::EffectInstance& instance, int depth,
+                     bool high_quality) {
+  const int width = host.composition()->settings().width;
+  const int height = host.composition()->settings().height;
   Holdings before = Held(host);
   const bool had_render_copy = instance.render_sequence_data != nullptr;
-  host::FrameRequest request;
-  request.layer = kSolidLayer;
-  request.width = width;
-  request.height = height;
-  request.bit_depth = depth;
-  request.high_quality = high_quality;
+  const host::FrameRequest request = cli::LayerFrameRequest(
+      host.composition()->settings(), kSolidLayer, 0, {depth, 1, high_quality});
   host::Frame frame;
   PF_Err err = PF_Err_NONE;
   try {
@@ -240,7 +166,7 @@ void RenderTiny(host::Host& host, host::EffectInstance& instance) {
   passes.images[kColourLayer] = Image(4, 4, 0.75f);
   passes.images[kPositionLayer] = Image(4, 4, 0.1f);
   passes.images[kNormalLayer] = Image(4, 4, 0.5f);
-  host.setComposition(SmallComposition(8, 8, AEGP_LightType_POINT));
+  host.setComposition(SmallComposition(8, 8, 4, ThreeLights(AEGP_LightType_POINT)));
   host.setLayerSource(&passes);
   host.composition()->attachEffect(kSolidLayer, &instance);
   ChooseLayer(instance, SOURCE_LAYER, kColourLayer);
@@ -249,7 +175,7 @@ void RenderTiny(host::Host& host, host::EffectInstance& instance) {
   instance.params[DIFFUSE_LIGHTS].u.bd.value = true;
   instance.params[SPECULAR_LIGHTS].u.bd.value = true;
   instance.params[ALPHA_LIGHTS].u.bd.value = true;
-  RenderChecked(host, instance, 8, 8, 8, true);
+  RenderChecked(host, instance, 8, true);
   host.setLayerSource(nullptr);
   host.setComposition(nullptr);
 }
@@ -360,7 +286,7 @@ void Frame(host::Host& host, const uint8_t* data, size_t size) {
   const AEGP_LightType light = kLights[in.range(0, 3)];
 
   const Holdings start = Held(host);
-  host.setComposition(SmallComposition(width, height, light));
+  host.setComposition(SmallComposition(width, height, 4, ThreeLights(light)));
   PF_Err err = PF_Err_NONE;
   host::EffectInstance* instance = host.newInstance(&err);
   Require(instance && !err, "sequence setup failed");
@@ -376,7 +302,7 @@ void Frame(host::Host& host, const uint8_t* data, size_t size) {
     passes.images[layer] = AnyImage(in);
   }
   host.setLayerSource(&passes);
-  RenderChecked(host, *instance, width, height, depth, high_quality);
+  RenderChecked(host, *instance, depth, high_quality);
   host.setLayerSource(nullptr);
   host.removeInstance(instance);
   host.setComposition(nullptr);

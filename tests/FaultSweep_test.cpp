@@ -10,14 +10,11 @@
 
 #include "HostFixture.h"
 #include "host/HostServices.h"
-#include "host/Composition.h"
-#include "host/Drawbot.h"
 #include "host/FrameRender.h"
-#include "host/MemorySuite.h"
 #include "host/PanelEvents.h"
 #include "host/ScriptedPerson.h"
-#include "host/Worlds.h"
 #include "PlatformUser.h"
+#include "fuzz/SmallComposition.h"
 #include "params/ParamIndex.h"
 #include "raster/BlendModes.h"
 #include "resources/resource.h"
@@ -56,21 +53,7 @@ class GradientSource final : public host::LayerSource {
   }
 };
 
-// What the host has lent out between commands.
-struct Holdings {
-  size_t handles;
-  int worlds, suites, mem_handles, streams, effects;
-  size_t checkouts;
-  int drawing_images;
-  bool operator==(const Holdings&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Holdings& h) {
-  return os << h.handles << " handles, " << h.worlds << " worlds, " << h.suites << " suites, "
-            << h.mem_handles << " memory handles, " << h.streams << " streams, " << h.effects
-            << " effects, " << h.checkouts << " checkouts, " << h.drawing_images
-            << " drawing images";
-}
+using fuzz::Holdings;
 
 class FaultSweep : public HostTest {
  protected:
@@ -84,53 +67,27 @@ class FaultSweep : public HostTest {
     HostTest::TearDown();
   }
 
-  // Layers: 0 camera, 1 the solid under the effect, 2 colours, 3 positions, 4 normals,
-  // 5 texture, 6 a point light, 7 an ambient light.
+  // The small composition with a point and an ambient light.
   void start() {
     host::InstallPanelServices(host());
     platform::SetUser(&person_);
-    auto comp = std::make_unique<host::Composition>(host::CompositionSettings{32, 32, 24, 48});
-    host::CompLayer camera;
-    camera.name = "Camera 1";
-    camera.kind = host::LayerKind::kCamera;
-    camera.camera_type = AEGP_CameraType_PERSPECTIVE;
-    camera.streams[AEGP_LayerStream_POSITION] = host::Animated::Constant({0, 0, -100, 0});
-    camera.streams[AEGP_LayerStream_ZOOM] = host::Animated::Constant({100, 0, 0, 0});
-    comp->addLayer(camera);
-    host::CompLayer solid;
-    solid.name = "Cloud";
-    solid.width = solid.height = 32;
-    comp->addLayer(solid);
-    for (const char* name : {"beauty", "P", "N", "texture"}) {
-      host::CompLayer footage;
-      footage.name = name;
-      footage.kind = host::LayerKind::kFootage;
-      footage.width = footage.height = 6;
-      comp->addLayer(footage);
-    }
-    for (auto type : {AEGP_LightType_POINT, AEGP_LightType_AMBIENT}) {
-      host::CompLayer light;
-      light.name = type == AEGP_LightType_POINT ? "Key" : "Fill";
-      light.kind = host::LayerKind::kLight;
-      light.light_type = type;
-      light.streams[AEGP_LayerStream_POSITION] = host::Animated::Constant({30, -20, -60, 0});
-      light.streams[AEGP_LayerStream_INTENSITY] = host::Animated::Constant({60, 0, 0, 0});
-      light.streams[AEGP_LayerStream_COLOR] = host::Animated::Constant({1, 0.9, 0.8, 1});
-      comp->addLayer(light);
-    }
-    source_.kinds = {{2, GradientSource::kColour},
-                     {3, GradientSource::kPosition},
-                     {4, GradientSource::kNormal},
-                     {5, GradientSource::kColour}};
+    auto comp = fuzz::SmallComposition(
+        32, 32, 6, {{"Key", AEGP_LightType_POINT}, {"Fill", AEGP_LightType_AMBIENT}});
+    source_.kinds = {{fuzz::kColourLayer, GradientSource::kColour},
+                     {fuzz::kPositionLayer, GradientSource::kPosition},
+                     {fuzz::kNormalLayer, GradientSource::kNormal},
+                     {fuzz::kTextureLayer, GradientSource::kColour}};
     host().setComposition(std::move(comp));
     host().setLayerSource(&source_);
     ASSERT_EQ(host().globalSetup(), PF_Err_NONE);
     instance_ = host().newInstance();
     ASSERT_NE(instance_, nullptr);
-    host().composition()->attachEffect(1, instance_);
+    host().composition()->attachEffect(fuzz::kSolidLayer, instance_);
     auto& p = instance_->params;
-    for (auto [param, layer] :
-         {std::pair{SOURCE_LAYER, 2}, {POSITION_PASS, 3}, {NORMAL_PASS, 4}, {TEXTURE_LAYER, 5}}) {
+    for (auto [param, layer] : {std::pair{SOURCE_LAYER, fuzz::kColourLayer},
+                                {POSITION_PASS, fuzz::kPositionLayer},
+                                {NORMAL_PASS, fuzz::kNormalLayer},
+                                {TEXTURE_LAYER, fuzz::kTextureLayer}}) {
       p[param].u.ld.reserved0 = reinterpret_cast<void*>(static_cast<intptr_t>(layer + 1));
     }
     p[GAIN_X].u.fs_d.value = 100;
@@ -141,17 +98,7 @@ class FaultSweep : public HostTest {
     p[PIXEL_BLEND_MODE].u.pd.value = kPixelBlendAverage;
   }
 
-  Holdings holdings() {
-    const host::CompositionRefCounts refs = host::OutstandingCompositionRefs();
-    return {host().handles().live(),
-            host::LiveWorldCount(),
-            host().suites().outstanding(),
-            host::OutstandingMemHandles(),
-            refs.streams,
-            refs.effects,
-            host().frames().checkouts().size(),
-            host::LiveDrawbotImages()};
-  }
+  Holdings holdings() { return fuzz::Held(host()); }
 
   // A call that gives something back: when the host refuses it, the thing stays with the host,
   // and the plug-in can do nothing about it.
@@ -198,7 +145,7 @@ class FaultSweep : public HostTest {
 
   PF_Err renderAt(int depth) {
     host::FrameRequest request;
-    request.layer = 1;
+    request.layer = fuzz::kSolidLayer;
     request.width = request.height = 32;
     request.bit_depth = depth;
     PF_Err err = host().renderFrame(*instance_, request, &frame_);
