@@ -11,7 +11,7 @@
 #include "raster/VectorMath.h"
 #include "render/PreRenderData.h"
 #include "render/RenderCamera.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 
 namespace mf {
 
@@ -23,21 +23,20 @@ std::optional<uint32_t> PixelCacheBytes(SampleGrid grid, uint32_t stride) {
   return (uint32_t)bytes;
 }
 
-PointLayout CloudPointLayout(const RenderContext& ctx) {
+PointLayout CloudPointLayout(const FrameSettings& f) {
   PointLayout::Parts parts{};
-  parts.subpixel = ctx.pre->ENABLE_PIXEL_ANTIALIAS;
-  parts.lighting = ctx.light_switches.collected;
-  parts.reflection = ctx.has(kLayerReflectionMap) && !ctx.frame.data;
-  parts.life = ctx.has(kLayerLife) && ctx.has(kLayerTexture);
-  if (ctx.frame.data) {
-    parts.data = WritesNormal(ctx.frame.mode) ? PointLayout::kNormal : PointLayout::kPosition;
+  parts.subpixel = f.pre->ENABLE_PIXEL_ANTIALIAS;
+  parts.lighting = f.light_switches.collected;
+  parts.reflection = f.layers.has(kLayerReflectionMap) && !f.frame.data;
+  parts.life = f.layers.has(kLayerLife) && f.layers.has(kLayerTexture);
+  if (f.frame.data) {
+    parts.data = WritesNormal(f.frame.mode) ? PointLayout::kNormal : PointLayout::kPosition;
   }
   return PointLayout(parts);
 }
 
-void BuildFixedTransforms(RenderContext& ctx) {
-  const PreRenderData& p = *ctx.pre;
-  FixedTransforms& t = ctx.transforms;
+FixedTransforms BuildFixedTransforms(const PreRenderData& p) {
+  FixedTransforms t{};
   const Vec3 translation{p.POSITION_OFFSET_X, p.POSITION_OFFSET_Y, p.POSITION_OFFSET_Z};
   const Vec3 rotation{p.ROTATION_OFFSET_X, p.ROTATION_OFFSET_Y, p.ROTATION_OFFSET_Z};
   t.scale = p.UNIFORM_SCALE ? Vec3{p.SCALE_X, p.SCALE_X, p.SCALE_X}
@@ -60,12 +59,13 @@ void BuildFixedTransforms(RenderContext& ctx) {
   rotation_only({p.IBL_ROTATION_X, p.IBL_ROTATION_Y, p.IBL_ROTATION_Z}, &t.ibl, &t.ibl_in_use);
   rotation_only({p.REFLECTION_ROTATION_X, p.REFLECTION_ROTATION_Y, p.REFLECTION_ROTATION_Z},
                 &t.reflection, &t.reflection_in_use);
+  return t;
 }
 
-void PreparePointSettings(RenderContext& ctx) {
-  const PreRenderData& p = *ctx.pre;
-
-  PositionDecodeSettings& ps = ctx.position_settings;
+PointSettings PreparePointSettings(const PreRenderData& p, const FixedTransforms& transforms,
+                                   const FrameConstants& constants) {
+  PointSettings settings{};
+  PositionDecodeSettings& ps = settings.position;
   ps.map_rgb_to = p.MAP_RGB_TO;
   ps.invert_x = p.INVERT_X;
   ps.invert_y = p.INVERT_Y;
@@ -83,7 +83,7 @@ void PreparePointSettings(RenderContext& ctx) {
   ps.scatter_y = p.SCATTER_Y;
   ps.scatter_z = p.SCATTER_Z;
 
-  NormalDecodeSettings& ns = ctx.normal_settings;
+  NormalDecodeSettings& ns = settings.normal;
   ns.invert_x = p.NORMAL_INVERT_X;
   ns.invert_y = p.NORMAL_INVERT_Y;
   ns.invert_z = p.NORMAL_INVERT_Z;
@@ -94,10 +94,10 @@ void PreparePointSettings(RenderContext& ctx) {
   ns.max_y = p.REMAP_Y_MAX;
   ns.min_z = p.REMAP_Z_MIN;
   ns.max_z = p.REMAP_Z_MAX;
-  ns.rotate = ctx.transforms.normal_in_use;
-  ns.rotation = ctx.transforms.normal;
+  ns.rotate = transforms.normal_in_use;
+  ns.rotation = transforms.normal;
 
-  DisplacementDecodeSettings& ds = ctx.displacement_settings;
+  DisplacementDecodeSettings& ds = settings.displacement;
   ds.remap = p.REMAP_DISPLACEMENT;
   ds.uniform = p.UNIFORM_DISPLACEMENT;
   ds.min_x = p.DISPLACE_MIN;
@@ -107,10 +107,10 @@ void PreparePointSettings(RenderContext& ctx) {
   ds.min_z = p.DISPLACE_Z_MIN;
   ds.max_z = p.DISPLACE_Z_MAX;
 
-  LightingSettings& ls = ctx.lighting;
+  LightingSettings& ls = settings.lighting;
   ls.enable_falloff = p.ENABLE_FALLOFF;
   ls.relative_normals = p.RELATIVE_NORMALS;
-  ls.specular_lights = ctx.frame.specular;
+  ls.specular_lights = constants.specular;
   ls.specular_use_normal = p.SPECULAR_USE_NORMAL;
   ls.ibl_use_normal = p.IBL_USE_NORMAL;
   ls.ibl_antialias = p.IBL_ANTIALIAS;
@@ -119,6 +119,7 @@ void PreparePointSettings(RenderContext& ctx) {
   ls.use_light_color = p.USE_LIGHT_COLOR;
   ls.specular_color = p.SPECULAR_COLOR;
   ls.hard_specular = p.HARD_SPECULAR;
+  return settings;
 }
 
 namespace {
@@ -135,10 +136,11 @@ inline bool IsFinite(Vec3 v) {
 
 class CloudWalk {
  public:
-  explicit CloudWalk(RenderContext& ctx) : ctx_(ctx), p_(*ctx.pre) {
-    const PF_EffectWorld* src = ctx.layerWorld(kLayerSource);
-    const PF_EffectWorld* pos = ctx.layerWorld(kLayerPosition);
-    position_settings_ = ctx.position_settings;
+  CloudWalk(PF_InData* in_data, const FrameSettings& frame, CloudPoints* cloud)
+      : in_data_(in_data), f_(frame), p_(*frame.pre), cloud_(*cloud) {
+    const PF_EffectWorld* src = f_.layers.world(kLayerSource);
+    const PF_EffectWorld* pos = f_.layers.world(kLayerPosition);
+    position_settings_ = f_.point.position;
     position_settings_.x_scale = (float)src->width / (float)pos->width;
     position_settings_.y_scale = (float)src->height / (float)pos->height;
     position_settings_.reference_camera = {p_.REFERENCE_CAMERA_POSITION_X,
@@ -146,19 +148,19 @@ class CloudWalk {
                                            p_.REFERENCE_CAMERA_POSITION_Z};
     const bool any_use_normal =
         p_.IBL_USE_NORMAL || p_.REFLECTION_USE_NORMAL || p_.SPECULAR_USE_NORMAL;
-    alt_normal_in_use_ = ctx.has(kLayerAltNormal) && any_use_normal;
-    shade_ = ctx.light_switches.collected || ctx.has(kLayerReflectionMap) || p_.CULL_BACKFACES ||
-             ctx.frame.data;
+    alt_normal_in_use_ = f_.layers.has(kLayerAltNormal) && any_use_normal;
+    shade_ = f_.light_switches.collected || f_.layers.has(kLayerReflectionMap) ||
+             p_.CULL_BACKFACES || f_.frame.data;
   }
 
   PF_Err run() {
     PF_Err err = PF_Err_NONE;
-    const A_long gw = ctx_.grid.width;
-    const A_long gh = ctx_.grid.height;
+    const A_long gw = f_.grid.width;
+    const A_long gh = f_.grid.height;
     for (A_long column = 0; column < gw && !err; ++column) {
       for (A_long row = 0; row < gh && !err; ++row) {
         err = sample(column, row);
-        if (!err) err = PF_ABORT(ctx_.in_data);
+        if (!err) err = PF_ABORT(in_data_);
       }
     }
     return err;
@@ -166,9 +168,9 @@ class CloudWalk {
 
  private:
   Sampled at(RenderLayer which, A_long column, A_long row) {
-    PF_EffectWorld* w = ctx_.layerWorld(which);
-    return {ViewOf(*w, ctx_.format), MapSampleToPixel(column, ctx_.grid.width, w->width),
-            MapSampleToPixel(row, ctx_.grid.height, w->height)};
+    PF_EffectWorld* w = f_.layers.world(which);
+    return {ViewOf(*w, f_.format), MapSampleToPixel(column, f_.grid.width, w->width),
+            MapSampleToPixel(row, f_.grid.height, w->height)};
   }
 
   bool matte(RenderLayer which, A_long column, A_long row, A_long mode, float* value) {
@@ -185,7 +187,7 @@ class CloudWalk {
     pt.source_x = src.x;
     pt.source_y = src.y;
 
-    if (ctx_.has(kLayerLife) && ctx_.has(kLayerTexture)) {
+    if (f_.layers.has(kLayerLife) && f_.layers.has(kLayerTexture)) {
       matte(kLayerLife, column, row, p_.LIFE_MAP, &pt.life);
     }
 
@@ -196,19 +198,17 @@ class CloudWalk {
       return PF_Err_NONE;
     }
 
-    if (ctx_.has(kLayerDisplace)) {
+    if (f_.layers.has(kLayerDisplace)) {
       const Sampled d = at(kLayerDisplace, column, row);
       Vec3 dv{};
-      if (DecodeDisplacementSample(d.world, d.x, d.y, ctx_.displacement_settings, &dv)) {
-        if (ctx_.transforms.displacement_in_use)
-          dv = RotateByMatrix(ctx_.transforms.displacement, dv);
+      if (DecodeDisplacementSample(d.world, d.x, d.y, f_.point.displacement, &dv)) {
+        if (f_.transforms.displacement_in_use) dv = RotateByMatrix(f_.transforms.displacement, dv);
         q = q + dv;
       }
     }
 
-    if (ctx_.transforms.offset_in_use) {
-      q = TransformAboutPivot(ctx_.transforms.offset, ctx_.transforms.pivot, q,
-                              ctx_.transforms.scale);
+    if (f_.transforms.offset_in_use) {
+      q = TransformAboutPivot(f_.transforms.offset, f_.transforms.pivot, q, f_.transforms.scale);
     }
 
     // A displacement or an offset can still carry a position out of float range; such a point
@@ -217,7 +217,7 @@ class CloudWalk {
     if (!IsFinite(world)) return PF_Err_NONE;
 
     const std::optional<ProjectedPoint> projected =
-        ProjectPoint(ctx_.camera, ctx_.projection, p_, ctx_.frame.two_d, world, placed);
+        ProjectPoint(f_.camera, f_.projection, p_, f_.frame.two_d, world, placed);
     if (!projected) return PF_Err_NONE;
     pt.screen_x = projected->screen_x;
     pt.screen_y = projected->screen_y;
@@ -229,7 +229,7 @@ class CloudWalk {
     pt.is_small = projected->is_small;
     if (p_.RELATIVE_CAMERA) {
       Vec3 moved = world;
-      pt.position_output = WorldToView(ctx_.camera.matrix, moved, ctx_.camera.orthographic);
+      pt.position_output = WorldToView(f_.camera.matrix, moved, f_.camera.orthographic);
     } else {
       pt.position_output = world;
     }
@@ -246,7 +246,7 @@ class CloudWalk {
 
     if (back_face && p_.CULL_BACKFACES) return PF_Err_NONE;
 
-    ctx_.points.store(ctx_.point_count++, pt);
+    cloud_.store.store(cloud_.count++, pt);
     return PF_Err_NONE;
   }
 
@@ -254,7 +254,7 @@ class CloudWalk {
   // sample says nothing about where the surface faces, so it makes no point (only float passes
   // can hold one).
   bool finiteNormal(RenderLayer which, A_long column, A_long row) {
-    if (ctx_.format != PF_PixelFormat_ARGB128 || !ctx_.has(which)) return true;
+    if (f_.format != PF_PixelFormat_ARGB128 || !f_.layers.has(which)) return true;
     const Sampled s = at(which, column, row);
     if (!PixelHasAlpha(s.world, s.x, s.y)) return true;
     const PF_PixelFloat& px = *s.world.at<PF_PixelFloat>(s.x, s.y);
@@ -263,51 +263,51 @@ class CloudWalk {
 
   // Normal, back face, reflection and lighting of a point.
   PF_Err shadePoint(A_long column, A_long row, Vec3 world, CloudPoint* pt, bool* back_face) {
-    const PF_PixelFormat format = ctx_.format;
+    const PF_PixelFormat format = f_.format;
     bool flat = false;
     bool has_normal = false;
     bool alt_valid = false;
     Vec3 n{}, n2{};
 
-    if (ctx_.has(kLayerNormal)) {
+    if (f_.layers.has(kLayerNormal)) {
       const Sampled s = at(kLayerNormal, column, row);
-      has_normal = DecodeNormalSample(s.world, s.x, s.y, ctx_.normal_settings, &n);
+      has_normal = DecodeNormalSample(s.world, s.x, s.y, f_.point.normal, &n);
     }
-    if (!has_normal && ctx_.light_switches.alpha_lighting) {
+    if (!has_normal && f_.light_switches.alpha_lighting) {
       n = {0.0f, 0.0f, 1.0f};
       has_normal = flat = true;
     } else if (alt_normal_in_use_) {
       const Sampled s = at(kLayerAltNormal, column, row);
-      alt_valid = DecodeNormalSample(s.world, s.x, s.y, ctx_.normal_settings, &n2);
+      alt_valid = DecodeNormalSample(s.world, s.x, s.y, f_.point.normal, &n2);
     }
     if (!has_normal) return PF_Err_NONE;
     pt->has_normal = true;
 
-    const bool rotate = ctx_.transforms.rotation_offset_in_use;
+    const bool rotate = f_.transforms.rotation_offset_in_use;
     const bool n_valid = flat || Normalize3(n);
-    if (rotate && !flat) n = RotateByMatrix(ctx_.transforms.offset, n);
+    if (rotate && !flat) n = RotateByMatrix(f_.transforms.offset, n);
     if (alt_valid) {
       alt_valid = Normalize3(n2);
-      if (rotate && alt_valid) n2 = RotateByMatrix(ctx_.transforms.offset, n2);
+      if (rotate && alt_valid) n2 = RotateByMatrix(f_.transforms.offset, n2);
     }
-    pt->normal_output = p_.RELATIVE_CAMERA ? RotateByMatrix(ctx_.camera.matrix, n) : n;
+    pt->normal_output = p_.RELATIVE_CAMERA ? RotateByMatrix(f_.camera.matrix, n) : n;
 
-    Vec3 v = ctx_.camera.position - world;
+    Vec3 v = f_.camera.position - world;
     const bool v_valid = Normalize3(v);
     *back_face = v_valid && !flat && Dot3(v, n) < 0.0f;
 
-    if (ctx_.has(kLayerReflectionMap) && !ctx_.frame.data)
+    if (f_.layers.has(kLayerReflectionMap) && !f_.frame.data)
       reflect(column, row, n, alt_valid, n2, v, pt);
 
-    if (!ctx_.light_switches.collected) return PF_Err_NONE;
+    if (!f_.light_switches.collected) return PF_Err_NONE;
     pt->light_terms = {0.0f, 0.0f, 0.0f, 0.0f};
     pt->specular_terms = {1.0f, 0.0f, 0.0f, 0.0f};
     if (!n_valid || !v_valid || (!p_.RELIGHT_BACKFACES && *back_face)) return PF_Err_NONE;
 
     float intensity = 0.0f;
     uint16_t exponent = 0;
-    if (ctx_.frame.specular) {
-      if (ctx_.light_switches.specular_matte) {
+    if (f_.frame.specular) {
+      if (f_.light_switches.specular_matte) {
         float m = 0.0f;
         intensity = matte(kLayerSpecularMatte, column, row, p_.SPECULAR_MATTE_MAP, &m)
                         ? m * p_.SPECULAR_INTENSITY
@@ -316,16 +316,16 @@ class CloudWalk {
         intensity = p_.SPECULAR_INTENSITY;
       }
       if (!(intensity >= 0.0f)) intensity = 0.0f;
-      exponent = ctx_.frame.specular_exponent;
+      exponent = f_.frame.specular_exponent;
     }
-    const LightingFrame frame{ctx_.lighting,
-                              ctx_.lights,
-                              ctx_.frame.alpha_normal,
-                              ctx_.light_switches.ibl_on,
-                              ctx_.transforms.ibl_in_use,
-                              ctx_.transforms.ibl,
+    const LightingFrame frame{f_.point.lighting,
+                              f_.lights,
+                              f_.frame.alpha_normal,
+                              f_.light_switches.ibl_on,
+                              f_.transforms.ibl_in_use,
+                              f_.transforms.ibl,
                               format,
-                              ctx_.frame.falloff_bias};
+                              f_.frame.falloff_bias};
     const LitPoint point{world, n, alt_valid, n2, v, intensity, exponent};
     PF_Err err = ComputeLighting(frame, point, &pt->light_terms, &pt->specular_terms);
     if (err) return err;
@@ -340,13 +340,13 @@ class CloudWalk {
     pt->reflection = {0.0f, 0.0f, 0.0f, 0.0f};
     const float k = std::fabs(2.0f * Dot3(ns, v));
     Vec3 r = ns * k - v;
-    if (ctx_.transforms.reflection_in_use) r = RotateByMatrix(ctx_.transforms.reflection, r);
+    if (f_.transforms.reflection_in_use) r = RotateByMatrix(f_.transforms.reflection, r);
     if (!Normalize3(r)) return;
-    PF_EffectWorld* map = ctx_.layerWorld(kLayerReflectionMap);
-    pt->is_reflective = SampleEnvironmentMap(ViewOf(*map, ctx_.format), r, p_.REFLECTION_ANTIALIAS,
-                                             &pt->reflection);
+    PF_EffectWorld* map = f_.layers.world(kLayerReflectionMap);
+    pt->is_reflective =
+        SampleEnvironmentMap(ViewOf(*map, f_.format), r, p_.REFLECTION_ANTIALIAS, &pt->reflection);
     if (!pt->is_reflective) return;
-    if (ctx_.has(kLayerReflectionMatte)) {
+    if (f_.layers.has(kLayerReflectionMatte)) {
       float m = 1.0f;
       if (matte(kLayerReflectionMatte, column, row, p_.REFLECTION_MATTE_MAP, &m)) {
         pt->reflection.alpha *= m;
@@ -355,8 +355,10 @@ class CloudWalk {
     pt->reflection.alpha *= p_.REFLECTION_INTENSITY;
   }
 
-  RenderContext& ctx_;
+  PF_InData* in_data_;
+  const FrameSettings& f_;
   const PreRenderData& p_;
+  CloudPoints& cloud_;
   PositionDecodeSettings position_settings_;  // the frame's, with this walk's scales
   bool alt_normal_in_use_;
   bool shade_;
@@ -364,9 +366,9 @@ class CloudWalk {
 
 }  // namespace
 
-PF_Err BuildPointCloud(RenderContext& ctx) {
-  ctx.point_count = 0;
-  return CloudWalk(ctx).run();
+PF_Err BuildPointCloud(PF_InData* in_data, const FrameSettings& frame, CloudPoints* cloud) {
+  cloud->count = 0;
+  return CloudWalk(in_data, frame, cloud).run();
 }
 
 }  // namespace mf

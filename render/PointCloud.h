@@ -11,7 +11,12 @@
 
 namespace mf {
 
-struct RenderContext;
+struct CloudPoints;
+struct FixedTransforms;
+struct FrameConstants;
+struct FrameSettings;
+struct PointSettings;
+struct PreRenderData;
 
 // Byte size of a cache of one record of stride bytes and one depth entry per sample, as the
 // host's unsigned 32-bit size; absent when the product does not fit that size. The driver refuses
@@ -19,19 +24,20 @@ struct RenderContext;
 std::optional<uint32_t> PixelCacheBytes(SampleGrid grid, uint32_t stride = kMaxPointStride);
 
 // The parts the frame's point records carry: those its drawing reads.
-PointLayout CloudPointLayout(const RenderContext& ctx);
+PointLayout CloudPointLayout(const FrameSettings& frame);
 
-// Builds the offset transform and the displacement, normal, image-based-light and reflection
-// rotations from the pre-render record, each with its in-use flag.
-void BuildFixedTransforms(RenderContext& ctx);
+// The offset transform and the displacement, normal, image-based-light and reflection rotations,
+// each with its in-use flag.
+FixedTransforms BuildFixedTransforms(const PreRenderData& pre);
 
-// Prepares the per-frame settings of the pass decoders from the pre-render record (called by the
-// driver before the walk).
-void PreparePointSettings(RenderContext& ctx);
+// The pass decoders' and the lighting's settings for the frame, from the controls, the normal
+// rotation and the frame's specular switch.
+PointSettings PreparePointSettings(const PreRenderData& pre, const FixedTransforms& transforms,
+                                   const FrameConstants& constants);
 
-// Walks the grid column by column, storing each point in ctx.points (which has room for one per
-// sample) and counting them in ctx.point_count. Returns the host error that stopped the
-// walk (lighting or abort), else 0.
-PF_Err BuildPointCloud(RenderContext& ctx);
+// Walks the grid column by column, storing each point in cloud->store (which has room for one per
+// sample) and counting them in cloud->count. Returns the host error that stopped the walk
+// (lighting or abort), else 0.
+PF_Err BuildPointCloud(PF_InData* in_data, const FrameSettings& frame, CloudPoints* cloud);
 
 }  // namespace mf

@@ -12,7 +12,7 @@
 #include "raster/StampShaping.h"
 #include "render/ControlLayer.h"
 #include "render/PreRenderData.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 #include "support/HostResources.h"
 
 namespace mf {
@@ -95,26 +95,25 @@ A_long TextureTimeForLife(float life, A_long total, A_long last, A_long start) {
   return TruncateTime(t + static_cast<float>(start));
 }
 
-PF_Err PrepareStampSetup(RenderContext& ctx) {
-  const PreRenderData& p = *ctx.pre;
-  StampSetup& s = ctx.stamp;
+PF_Err PrepareStampSetup(SuiteHandler& suites, const FrameSettings& frame, StampSetup* stamp) {
+  const PreRenderData& p = *frame.pre;
+  StampSetup& s = *stamp;
   s.composite = {PixelBlendTransfer(p.PIXEL_BLEND_MODE), 0, 255, false, 32768};
   s.texture_composite = {TextureBlendTransfer(p.TEXTURE_BLEND_MODE), 0, 255, true, 32768};
   s.texture_times_set = false;
   s.texture_total = s.texture_last = s.texture_start = 0;
-  if (!ctx.has(kLayerTexture) || !ctx.has(kLayerLife)) return PF_Err_NONE;
+  if (!frame.layers.has(kLayerTexture) || !frame.layers.has(kLayerLife)) return PF_Err_NONE;
 
   // The texture layer's timing maps a point's life onto the layer's frames.
-  const EffectPlace place{ctx.in_data, ctx.plugin_id, ctx.comp, ctx.comp_time};
   return WithControlLayer(
-      *ctx.suite_handler, place, TEXTURE_LAYER,
+      suites, frame.place, TEXTURE_LAYER,
       [&](const AEGP_LayerSuite5* layers, AEGP_LayerH texture_layer) -> PF_Err {
         A_Time duration{}, offset{};
         PF_Err err =
             layers->AEGP_GetLayerDuration(texture_layer, AEGP_LTimeMode_CompTime, &duration);
         if (!err) err = layers->AEGP_GetLayerOffset(texture_layer, &offset);
         if (err) return err;
-        const float scale = static_cast<float>(ctx.in_data->time_scale);
+        const float scale = static_cast<float>(frame.place.in_data->time_scale);
         if (duration.scale != 0) {
           s.texture_total = TruncateTime(static_cast<float>(duration.value) * scale /
                                          static_cast<float>(duration.scale));
@@ -135,18 +134,18 @@ namespace {
 
 // Fills a rectangle of a world with one pixel, by the fill of the pixel's depth.
 template <typename Pixel>
-PF_Err FillWith(const RenderContext& ctx, const Pixel& px, const PF_Rect* rect,
+PF_Err FillWith(const StageHost& host, const Pixel& px, const PF_Rect* rect,
                 PF_EffectWorld* world) {
-  return FillPixel(ctx.suites.fill, ctx.in_data->effect_ref, px, rect, world);
+  return FillPixel(host.suites.fill, host.in_data->effect_ref, px, rect, world);
 }
 
 // Runs a per-pixel callback over the whole of a world (no source world, no area), by the
 // iterate suite of the pixel's depth.
 template <typename Pixel>
-PF_Err IterateOver(const RenderContext& ctx, PF_EffectWorld* world, void* refcon,
+PF_Err IterateOver(const StageHost& host, PF_EffectWorld* world, void* refcon,
                    IterateCallback<Pixel> fn) {
-  return IterateSuiteOf<Pixel>(ctx.suites.iterate)
-      ->iterate(ctx.in_data, 0, world->height, nullptr, nullptr, refcon, fn, world);
+  return IterateSuiteOf<Pixel>(host.suites.iterate)
+      ->iterate(host.in_data, 0, world->height, nullptr, nullptr, refcon, fn, world);
 }
 
 // Blends the point's reflection into its pixel; integer depths go through float and keep their
@@ -172,15 +171,20 @@ Pixel DataColor(const CloudPoint& pt, A_long mode) {
 template <typename Pixel>
 class PointPainter {
  public:
-  explicit PointPainter(RenderContext& ctx)
-      : ctx_(ctx), p_(*ctx.pre), in_data_(ctx.in_data), ref_(ctx.in_data->effect_ref) {
+  PointPainter(const StageHost& host, const FrameSettings& frame, PF_EffectWorld* canvas)
+      : host_(host),
+        f_(frame),
+        p_(*frame.pre),
+        in_data_(host.in_data),
+        ref_(host.in_data->effect_ref),
+        canvas_(canvas) {
     const PreRenderData& p = p_;
     relight_.composite_color = {1.0f, p.COMPOSITE_ALPHA_COLOR.red, p.COMPOSITE_ALPHA_COLOR.green,
                                 p.COMPOSITE_ALPHA_COLOR.blue};
     relight_.composite_blend_mode = p.COMPOSITE_ALPHA_BLEND;
-    relight_.diffuse = ctx.frame.diffuse;
-    relight_.specular = ctx.frame.specular;
-    relight_.alpha_lighting = ctx.light_switches.alpha_lighting;
+    relight_.diffuse = f_.frame.diffuse;
+    relight_.specular = f_.frame.specular;
+    relight_.alpha_lighting = f_.light_switches.alpha_lighting;
     relight_.composite_alpha = p.COMPOSITE_ALPHA;
     high_quality_ = in_data_->quality == PF_Quality_HI;
     custom_blend_ = p.PIXEL_BLEND_MODE == kPixelBlendAverage ||
@@ -188,11 +192,10 @@ class PointPainter {
                     p.PIXEL_BLEND_MODE == kPixelBlendMaxAverageAlpha;
   }
 
-  PF_Err run() {
+  PF_Err run(const CloudPoints& cloud, const uint32_t* order) {
     PF_Err err = PF_Err_NONE;
-    const A_long n = ctx_.point_count;
-    const uint32_t* order = ctx_.order;
-    const PointStore& points = ctx_.points;
+    const A_long n = cloud.count;
+    const PointStore& points = cloud.store;
     // Records in depth order are scattered through the cache, and so are their source pixels
     // and canvas places; each point's drawing waits on the host, so the processor never reaches
     // the next point's loads while one is outstanding, and prefetch hints proved to change
@@ -216,31 +219,31 @@ class PointPainter {
 
  private:
   PF_Err copy(PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
-    const PF_WorldTransformSuite1* t = ctx_.suites.transform;
+    const PF_WorldTransformSuite1* t = host_.suites.transform;
     return high_quality_ ? t->copy_hq(ref_, src, dst, src_r, dst_r)
                          : t->copy(ref_, src, dst, src_r, dst_r);
   }
 
   PF_Err transfer(const PF_Rect& rect, const PF_EffectWorld* src, const PF_CompositeMode& mode,
                   A_long x, A_long y, PF_EffectWorld* dst) {
-    return ctx_.suites.transform->transfer_rect(ref_, in_data_->quality, PF_MF_Alpha_STRAIGHT,
-                                                in_data_->field, &rect, src, &mode, nullptr, x, y,
-                                                dst);
+    return host_.suites.transform->transfer_rect(ref_, in_data_->quality, PF_MF_Alpha_STRAIGHT,
+                                                 in_data_->field, &rect, src, &mode, nullptr, x, y,
+                                                 dst);
   }
 
   // Reads the point's source pixel and the canvas pixel under it, so that they are in the cache
   // when the point is drawn; the bits returned only keep the reads from being left out.
   uint32_t touchPixels(const CloudPoint& pt) {
-    if (ctx_.frame.data) return 0;
+    if (f_.frame.data) return 0;
     uint32_t bits = 0;
-    const PF_EffectWorld* src = ctx_.layerWorld(kLayerSource);
+    const PF_EffectWorld* src = f_.layers.world(kLayerSource);
     if (pt.source_x >= 0 && pt.source_y >= 0 && pt.source_x < src->width &&
         pt.source_y < src->height) {
       bits ^= FirstWord(
           PixelTraits<Pixel>::Address(src->data, pt.source_x, pt.source_y, src->rowbytes));
     }
-    const PF_EffectWorld& canvas = ctx_.canvas;
-    if (!ctx_.frame.two_d && pt.screen_x >= 0 && pt.screen_y >= 0 && pt.screen_x < canvas.width &&
+    const PF_EffectWorld& canvas = *canvas_;
+    if (!f_.frame.two_d && pt.screen_x >= 0 && pt.screen_y >= 0 && pt.screen_x < canvas.width &&
         pt.screen_y < canvas.height) {
       bits ^= FirstWord(
           PixelTraits<Pixel>::Address(canvas.data, pt.screen_x, pt.screen_y, canvas.rowbytes));
@@ -255,35 +258,35 @@ class PointPainter {
   }
 
   const Pixel& sourcePixel(const CloudPoint& pt) {
-    PF_EffectWorld* src = ctx_.layerWorld(kLayerSource);
+    PF_EffectWorld* src = f_.layers.world(kLayerSource);
     return *PixelTraits<Pixel>::Address(src->data, pt.source_x, pt.source_y, src->rowbytes);
   }
 
   // Fills the stamp with one colour, softened into a disc when asked.
   PF_Err paint(const Pixel& color, A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
-    if (!p_.SOFTEN_PIXELS) return FillWith(ctx_, color, &rect, stamp);
+    if (!p_.SOFTEN_PIXELS) return FillWith(host_, color, &rect, stamp);
     SoftenContext<Pixel> soften{color, size, p_.SOFTEN_PIXELS_BIAS};
-    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &soften, SoftenPixel<Pixel>);
+    if (size > 1) return IterateOver<Pixel>(host_, stamp, &soften, SoftenPixel<Pixel>);
     // A one-pixel stamp is the centre of a stamp of two.
     soften.stamp_size = 2;
     Pixel shaped = color;
     SoftenPixel<Pixel>(&soften, 1, 1, &shaped, &shaped);
-    return FillWith(ctx_, shaped, &rect, stamp);
+    return FillWith(host_, shaped, &rect, stamp);
   }
 
   PF_Err relightStamp(A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
-    if (size > 1) return IterateOver<Pixel>(ctx_, stamp, &relight_, ApplyRelight<Pixel>);
+    if (size > 1) return IterateOver<Pixel>(host_, stamp, &relight_, ApplyRelight<Pixel>);
     Pixel px = *PixelTraits<Pixel>::Address(stamp->data, 0, 0, stamp->rowbytes);
     ApplyRelight<Pixel>(&relight_, 0, 0, &px, &px);
-    return FillWith(ctx_, px, &rect, stamp);
+    return FillWith(host_, px, &rect, stamp);
   }
 
   PF_Err texture(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect& stamp_rect) {
     PF_Err err = PF_Err_NONE;
     ParamCheckout timed(in_data_);
-    PF_EffectWorld* tex = ctx_.layerWorld(kLayerTexture);
-    if (ctx_.has(kLayerLife)) {
-      const StampSetup& s = ctx_.stamp;
+    PF_EffectWorld* tex = f_.layers.world(kLayerTexture);
+    if (f_.layers.has(kLayerLife)) {
+      const StampSetup& s = f_.stamp;
       const A_long t =
           TextureTimeForLife(pt.life, s.texture_total, s.texture_last, s.texture_start);
       err = timed.checkout(TEXTURE_LAYER, t, in_data_->time_step, in_data_->time_scale);
@@ -295,11 +298,11 @@ class PointPainter {
       if (p_.TEXTURE_BLEND_MODE == kPixelBlendCopy) {
         err = copy(tex, stamp, &tex_rect, &stamp_rect);
       } else {
-        OwnedWorld temp(ctx_.suites.world, ref_);
-        err = temp.make(size, size, ctx_.format);
+        OwnedWorld temp(host_.suites.world, ref_);
+        err = temp.make(size, size, f_.format);
         if (!err) err = PF_ABORT(in_data_);
         if (!err) err = copy(tex, temp.get(), &tex_rect, &stamp_rect);
-        PF_CompositeMode mode = ctx_.stamp.texture_composite;
+        PF_CompositeMode mode = f_.stamp.texture_composite;
         if (!err) err = transfer(stamp_rect, temp.get(), mode, 0, 0, stamp);
         if (!err && p_.ALPHA_STENCIL && p_.TEXTURE_BLEND_MODE != kTextureBlendAlphaMatte &&
             p_.TEXTURE_BLEND_MODE != kTextureBlendLumaMatte) {
@@ -309,7 +312,7 @@ class PointPainter {
         if (!err) err = PF_ABORT(in_data_);
         KeepFirst(err, temp.release());
       }
-      if (!err && ctx_.light_switches.collected && pt.has_normal) {
+      if (!err && f_.light_switches.collected && pt.has_normal) {
         err = relightStamp(size, stamp, stamp_rect);
       }
     }
@@ -318,31 +321,31 @@ class PointPainter {
   }
 
   BlendSuites blendSuites() const {
-    return {ctx_.suites.iterate, ctx_.suites.transform, ctx_.suites.world, ctx_.suites.fill};
+    return {host_.suites.iterate, host_.suites.transform, host_.suites.world, host_.suites.fill};
   }
 
   PF_Err composite(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect stamp_rect,
                    PF_Rect dst) {
-    PF_EffectWorld* canvas = &ctx_.canvas;
+    PF_EffectWorld* canvas = canvas_;
     if (p_.PIXEL_BLEND_MODE == kPixelBlendCopy) return copy(stamp, canvas, &stamp_rect, &dst);
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
     if (!shift) {
       if (custom_blend_) {
-        return ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, ctx_.format,
-                                     stamp, size, canvas, dst);
+        return ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, f_.format, stamp,
+                                     size, canvas, dst);
       }
-      return transfer(stamp_rect, stamp, ctx_.stamp.composite, dst.left, dst.top, canvas);
+      return transfer(stamp_rect, stamp, f_.stamp.composite, dst.left, dst.top, canvas);
     }
 
-    OwnedWorld aa(ctx_.suites.world, ref_);
-    PF_Err err = aa.make(size + 1, size + 1, ctx_.format);
+    OwnedWorld aa(host_.suites.world, ref_);
+    PF_Err err = aa.make(size + 1, size + 1, f_.format);
     if (!err) err = PF_ABORT(in_data_);
     if (!err) {
       const double fx = pt.fraction_x, fy = pt.fraction_y;
       SubPixelContext sub{
           stamp, aa.get(), {fx * fy, (1.0 - fx) * fy, fx * (1.0 - fy), (1.0 - fx) * (1.0 - fy)},
           size,  size,     SubPixelAlphaFactor(pt.coverage, p_.ALPHA_OFFSET)};
-      err = IterateOver<Pixel>(ctx_, aa.get(), &sub, SubPixelShift<Pixel>);
+      err = IterateOver<Pixel>(host_, aa.get(), &sub, SubPixelShift<Pixel>);
     }
     if (!err) {
       dst.right += 1;
@@ -350,10 +353,10 @@ class PointPainter {
       stamp_rect.right += 1;
       stamp_rect.bottom += 1;
       if (custom_blend_) {
-        err = ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, ctx_.format,
+        err = ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, f_.format,
                                     aa.get(), size + 1, canvas, dst);
       } else {
-        err = transfer(stamp_rect, aa.get(), ctx_.stamp.composite, dst.left, dst.top, canvas);
+        err = transfer(stamp_rect, aa.get(), f_.stamp.composite, dst.left, dst.top, canvas);
       }
     }
     if (!err) err = PF_ABORT(in_data_);
@@ -363,13 +366,12 @@ class PointPainter {
 
   PF_Err drawPoint(const CloudPoint& pt) {
     A_long size = pt.stamp_size < 1 ? 1 : pt.stamp_size;
-    const StampOffset offset =
-        p_.ENABLE_PIXEL_PERSPECTIVE
-            ? StampOffsetFor(size)
-            : StampOffset{ctx_.stamp.base_left_offset, ctx_.stamp.base_top_offset};
+    const StampOffset offset = p_.ENABLE_PIXEL_PERSPECTIVE ? StampOffsetFor(size)
+                                                           : StampOffset{f_.stamp.base_left_offset,
+                                                                         f_.stamp.base_top_offset};
 
     A_long x0, y0;
-    if (ctx_.frame.two_d) {
+    if (f_.frame.two_d) {
       // Back to the point's own place on the grid-sized canvas.
       const auto ceil = in_data_->utils->ansi.ceil;
       x0 = ClampToShort(ceil(static_cast<double>(pt.source_x) * p_.RESOLUTION)) - offset.left;
@@ -382,10 +384,10 @@ class PointPainter {
     y0 = static_cast<A_short>(y0);
 
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
-    if (ctx_.frame.data && shift) size += 1;
+    if (f_.frame.data && shift) size += 1;
 
-    OwnedWorld stamp(ctx_.suites.world, ref_);
-    PF_Err err = stamp.make(size, size, ctx_.format);
+    OwnedWorld stamp(host_.suites.world, ref_);
+    PF_Err err = stamp.make(size, size, f_.format);
     if (!err) err = PF_ABORT(in_data_);
     PF_Rect stamp_rect{0, 0, size, size};
 
@@ -393,17 +395,17 @@ class PointPainter {
     relight_.specular_terms = pt.specular_terms;
 
     if (!err) {
-      const bool lit = ctx_.light_switches.collected && pt.has_normal;
-      if (ctx_.frame.data) {
-        err = FillWith(ctx_, DataColor<Pixel>(pt, ctx_.frame.mode), &stamp_rect, stamp.get());
+      const bool lit = f_.light_switches.collected && pt.has_normal;
+      if (f_.frame.data) {
+        err = FillWith(host_, DataColor<Pixel>(pt, f_.frame.mode), &stamp_rect, stamp.get());
       } else {
         Pixel px = sourcePixel(pt);
         if (pt.is_reflective) BlendReflection(pt, p_.REFLECTION_BLEND, &px);
-        if (!ctx_.frame.texture && lit) ApplyRelight<Pixel>(&relight_, 0, 0, &px, &px);
+        if (!f_.frame.texture && lit) ApplyRelight<Pixel>(&relight_, 0, 0, &px, &px);
         err = paint(px, size, stamp.get(), stamp_rect);
       }
     }
-    if (!err && ctx_.frame.texture) err = texture(pt, size, stamp.get(), stamp_rect);
+    if (!err && f_.frame.texture) err = texture(pt, size, stamp.get(), stamp_rect);
     if (!err) {
       err = composite(pt, size, stamp.get(), stamp_rect, PF_Rect{x0, y0, x0 + size, y0 + size});
     }
@@ -419,10 +421,12 @@ class PointPainter {
     return static_cast<A_long>(v);
   }
 
-  RenderContext& ctx_;
+  const StageHost& host_;
+  const FrameSettings& f_;
   const PreRenderData& p_;
   PF_InData* in_data_;
   PF_ProgPtr ref_;
+  PF_EffectWorld* canvas_;
   RelightContext relight_{};
   bool high_quality_;
   bool custom_blend_;
@@ -430,11 +434,12 @@ class PointPainter {
 
 }  // namespace
 
-PF_Err DrawCloudPoints(RenderContext& ctx) {
+PF_Err DrawCloudPoints(const StageHost& host, const FrameSettings& frame, const CloudPoints& cloud,
+                       const uint32_t* order, PF_EffectWorld* canvas) {
   PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
-  DispatchPixelFormat(ctx.format, [&](auto tag) {
+  DispatchPixelFormat(frame.format, [&](auto tag) {
     using Pixel = typename decltype(tag)::type;
-    err = PointPainter<Pixel>(ctx).run();
+    err = PointPainter<Pixel>(host, frame, canvas).run(cloud, order);
   });
   return err;
 }

@@ -3,12 +3,18 @@
 // softened and textured, and is composited into the canvas with the chosen pixel blend mode.
 #pragma once
 
+#include <cstdint>
+
 #include "AE_Effect.h"
 #include "AE_WorldSuites.h"
 
 namespace mf {
 
-struct RenderContext;
+class SuiteHandler;
+struct CloudPoints;
+struct FrameSettings;
+struct StageHost;
+struct StampSetup;
 
 // How far a stamp of the given size reaches left of and above its point: a stamp of 5 reaches
 // 2, one of 4 reaches 1.
@@ -35,11 +41,13 @@ A_long TextureTimeForLife(float life, A_long total, A_long last, A_long start);
 // The frame's stamp setup: the composite modes of the pixel and texture blends and, when both
 // the texture and life layers are present, the texture times (found through the effect's own
 // texture-layer stream). Returns the first host error; references it obtained are disposed.
-PF_Err PrepareStampSetup(RenderContext& ctx);
+PF_Err PrepareStampSetup(SuiteHandler& suites, const FrameSettings& frame, StampSetup* stamp);
 
-// Stamps ctx.point_count points of ctx.points into ctx.canvas, in ctx.order (or stored order).
-// Returns the first host error (516 for a pixel format other than the three known ones); the worlds
-// of the point being drawn are disposed on every path and the canvas keeps the points drawn so far.
-PF_Err DrawCloudPoints(RenderContext& ctx);
+// Stamps the cloud's points into the canvas, in the given order (null: the order they were
+// stored in). Returns the first host error (516 for a pixel format other than the three known
+// ones); the worlds of the point being drawn are disposed on every path and the canvas keeps the
+// points drawn so far.
+PF_Err DrawCloudPoints(const StageHost& host, const FrameSettings& frame, const CloudPoints& cloud,
+                       const uint32_t* order, PF_EffectWorld* canvas);
 
 }  // namespace mf

@@ -10,7 +10,7 @@
 #include "support/SuiteHandler.h"
 #include "raster/DepthSort.h"
 #include "render/PreRenderData.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 
 namespace mf {
 
@@ -79,11 +79,6 @@ PF_Err SetUpRenderCamera(SuiteHandler& suites, PF_ProgPtr effect_ref, const A_Ti
   made.position = Vec3{(float)matrix.mat[3][0], (float)matrix.mat[3][1], (float)matrix.mat[3][2]};
   *camera = made;
   return PF_Err_NONE;
-}
-
-PF_Err SetUpRenderCamera(RenderContext& ctx, RenderCamera* camera) {
-  return SetUpRenderCamera(*ctx.suite_handler, ctx.in_data->effect_ref, ctx.comp_time,
-                           ctx.camera_layer, *ctx.pre, camera);
 }
 
 ProjectionConstants MakeProjectionConstants(const PreRenderData& pre, const RenderCamera& camera,

@@ -16,7 +16,6 @@ namespace mf {
 
 class SuiteHandler;
 struct PreRenderData;
-struct RenderContext;
 struct ProjectionConstants;
 
 struct RenderCamera {
@@ -47,8 +46,6 @@ RenderCamera MakeControlCamera(Vec3 position, Vec3 rotation, double zoom);
 // camera is then left as it was.
 PF_Err SetUpRenderCamera(SuiteHandler& suites, PF_ProgPtr effect_ref, const A_Time& comp_time,
                          AEGP_LayerH camera_layer, const PreRenderData& pre, RenderCamera* camera);
-// The same over a render call's context (its comp time and camera layer).
-PF_Err SetUpRenderCamera(RenderContext& ctx, RenderCamera* camera);
 
 // The per-frame projection constants: layer size, downsampling, input origin and reference
 // camera from the pre-render record; output size as given; base and largest stamp sizes;

@@ -7,7 +7,7 @@
 #include "support/SuiteHandler.h"
 #include "params/ParamIndex.h"
 #include "render/ControlLayer.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 
 namespace mf {
 
@@ -36,14 +36,15 @@ struct CompSuites {
 };
 
 // Whether layer i is a light that reaches the effect's layer; the layer handle is returned.
-PF_Err QualifyingLight(const CompSuites& s, const SceneLightInputs& in, A_long i,
+PF_Err QualifyingLight(const CompSuites& s, const FrameSettings& frame, A_long i,
                        AEGP_LayerH* layer, bool* counts) {
   *counts = false;
   *layer = nullptr;
-  PF_Err err = s.layer->AEGP_GetCompLayerByIndex(in.comp, i, layer);
+  PF_Err err = s.layer->AEGP_GetCompLayerByIndex(frame.place.comp, i, layer);
   A_Boolean active = 0;
   if (!err)
-    err = s.layer->AEGP_IsVideoActive(*layer, AEGP_LTimeMode_CompTime, &in.comp_time, &active);
+    err = s.layer->AEGP_IsVideoActive(*layer, AEGP_LTimeMode_CompTime, &frame.place.comp_time,
+                                      &active);
   if (err || !active) return err;
   AEGP_ObjectType type = AEGP_ObjectType_NONE;
   AEGP_LayerFlags flags = 0;
@@ -52,22 +53,22 @@ PF_Err QualifyingLight(const CompSuites& s, const SceneLightInputs& in, A_long i
   if (err) return err;
   // An adjustment light reaches only the layers below it.
   *counts = type == AEGP_ObjectType_LIGHT &&
-            (!(flags & AEGP_LayerFlag_ADJUSTMENT_LAYER) || i < in.effect_layer_index);
+            (!(flags & AEGP_LayerFlag_ADJUSTMENT_LAYER) || i < frame.effect_layer_index);
   return PF_Err_NONE;
 }
 
-PF_Err ReadOneD(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH layer,
+PF_Err ReadOneD(const CompSuites& s, const FrameSettings& frame, AEGP_LayerH layer,
                 AEGP_LayerStream which, double* out) {
   AEGP_StreamVal value;
   std::memset(&value, 0, sizeof(value));
   PF_Err err = s.stream->AEGP_GetLayerStreamValue(layer, which, AEGP_LTimeMode_CompTime,
-                                                  &in.comp_time, false, &value, nullptr);
+                                                  &frame.place.comp_time, false, &value, nullptr);
   if (!err) *out = value.one_d;
   return err;
 }
 
 // Fills one composition light's record; on an error the fields read so far stay.
-PF_Err FillLight(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH layer, A_long index,
+PF_Err FillLight(const CompSuites& s, const FrameSettings& frame, AEGP_LayerH layer, A_long index,
                  LightRecord* r, LightSwitches* switches) {
   AEGP_LightType type = AEGP_LightType_NONE;
   PF_Err err = s.light->AEGP_GetLightType(layer, &type);
@@ -82,69 +83,69 @@ PF_Err FillLight(const CompSuites& s, const SceneLightInputs& in, AEGP_LayerH la
   err = s.layer->AEGP_GetLayerName(layer, name, nullptr);
   if (err) return err;
   name[AEGP_MAX_LAYER_NAME_SIZE] = '\0';
-  const LightRoles roles =
-      ClassifyLightName(name, in.alpha_prefix, in.diffuse_prefix, in.specular_prefix);
+  const LightRoles roles = ClassifyLightName(name, frame.prefixes.alpha, frame.prefixes.diffuse,
+                                             frame.prefixes.specular);
   r->is_alpha_light = roles.alpha;
   r->is_diffuse_light = roles.diffuse;
   r->is_specular_light = roles.specular;
 
   A_Matrix4 xform{};
-  err = s.layer->AEGP_GetLayerToWorldXform(layer, &in.comp_time, &xform);
+  err = s.layer->AEGP_GetLayerToWorldXform(layer, &frame.place.comp_time, &xform);
   if (err) return err;
   for (int row = 0; row < 4; ++row)
     for (int col = 0; col < 4; ++col) r->transform[row][col] = xform.mat[row][col];
 
   double v = 0;
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_INTENSITY, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_INTENSITY, &v)))
     r->intensity = static_cast<float>(v / 100.0);
   if (!err) {
     AEGP_StreamVal color;
     std::memset(&color, 0, sizeof(color));
     err = s.stream->AEGP_GetLayerStreamValue(layer, AEGP_LayerStream_COLOR, AEGP_LTimeMode_CompTime,
-                                             &in.comp_time, false, &color, nullptr);
+                                             &frame.place.comp_time, false, &color, nullptr);
     if (!err)
       r->color =
           ColorF{static_cast<float>(color.color.alphaF), static_cast<float>(color.color.redF),
                  static_cast<float>(color.color.greenF), static_cast<float>(color.color.blueF)};
   }
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CONE_ANGLE, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_CONE_ANGLE, &v)))
     r->cone_angle = static_cast<float>(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CONE_FEATHER, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_CONE_FEATHER, &v)))
     r->cone_feather = static_cast<float>(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_CASTS_SHADOWS, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_CASTS_SHADOWS, &v)))
     r->casts_shadows = v > 0;
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_SHADOW_DARKNESS, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_SHADOW_DARKNESS, &v)))
     r->shadow_darkness = static_cast<float>(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_SHADOW_DIFFUSION, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_SHADOW_DIFFUSION, &v)))
     r->shadow_diffusion = static_cast<float>(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_TYPE, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_LIGHT_FALLOFF_TYPE, &v)))
     r->falloff_type = FalloffType(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_START, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_LIGHT_FALLOFF_START, &v)))
     r->falloff_radius = static_cast<float>(v);
-  if (!err && !(err = ReadOneD(s, in, layer, AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, &v)))
+  if (!err && !(err = ReadOneD(s, frame, layer, AEGP_LayerStream_LIGHT_FALLOFF_DISTANCE, &v)))
     r->falloff_distance = static_cast<float>(v);
-  if (!err && r->is_alpha_light && in.alpha_lights) switches->alpha_lighting = true;
+  if (!err && r->is_alpha_light && frame.pre->ALPHA_LIGHTS) switches->alpha_lighting = true;
   return err;
 }
 
 // The image-based light's record, found through the effect's own IBL_LAYER stream. A layer that
 // cannot be found leaves the record as allocated: no role, so it lights nothing.
-PF_Err FillImageBasedLight(SuiteHandler& suites, const SceneLightInputs& in, LightRecord* r) {
-  const EffectPlace place{in.in_data, in.plugin_id, in.comp, in.comp_time};
-  return WithControlLayer(
-      suites, place, IBL_LAYER, [&](const AEGP_LayerSuite5* layers, AEGP_LayerH layer) -> PF_Err {
-        char name[AEGP_MAX_LAYER_NAME_SIZE + 1] = {};
-        const PF_Err err = layers->AEGP_GetLayerName(layer, name, nullptr);
-        if (err) return err;
-        name[AEGP_MAX_LAYER_NAME_SIZE] = '\0';
-        const LightRoles roles = ClassifyLightName(name, "", in.diffuse_prefix, in.specular_prefix);
-        r->is_alpha_light = false;
-        r->is_diffuse_light = roles.diffuse;
-        r->is_specular_light = roles.specular;
-        r->is_image_based = true;
-        r->environment = in.ibl_world;
-        return PF_Err_NONE;
-      });
+PF_Err FillImageBasedLight(SuiteHandler& suites, const FrameSettings& frame, LightRecord* r) {
+  return WithControlLayer(suites, frame.place, IBL_LAYER,
+                          [&](const AEGP_LayerSuite5* layers, AEGP_LayerH layer) -> PF_Err {
+                            char name[AEGP_MAX_LAYER_NAME_SIZE + 1] = {};
+                            const PF_Err err = layers->AEGP_GetLayerName(layer, name, nullptr);
+                            if (err) return err;
+                            name[AEGP_MAX_LAYER_NAME_SIZE] = '\0';
+                            const LightRoles roles = ClassifyLightName(
+                                name, "", frame.prefixes.diffuse, frame.prefixes.specular);
+                            r->is_alpha_light = false;
+                            r->is_diffuse_light = roles.diffuse;
+                            r->is_specular_light = roles.specular;
+                            r->is_image_based = true;
+                            r->environment = frame.layers.world(kLayerIbl);
+                            return PF_Err_NONE;
+                          });
 }
 
 }  // namespace
@@ -158,14 +159,16 @@ LightRoles ClassifyLightName(const char* name, const char* alpha_prefix, const c
   return roles;
 }
 
-PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, LightList* list,
+PF_Err CollectSceneLights(SuiteHandler& suites, const FrameSettings& frame, LightList* list,
                           LightSwitches* switches) {
   *list = LightList{false, 0, nullptr};
   *switches = LightSwitches{};
-  if (!(in.diffuse_lights || in.specular_lights || in.alpha_lights)) return PF_Err_NONE;
-  if (IsDataMode(in.render_mode)) return PF_Err_NONE;
+  if (!(frame.pre->DIFFUSE_LIGHTS || frame.pre->SPECULAR_LIGHTS || frame.pre->ALPHA_LIGHTS))
+    return PF_Err_NONE;
+  if (IsDataMode(frame.pre->RENDER_MODE)) return PF_Err_NONE;
 
-  switches->specular_matte = in.normal_present && in.specular_lights && in.specular_matte_present;
+  switches->specular_matte = frame.layers.has(kLayerNormal) && frame.pre->SPECULAR_LIGHTS &&
+                             frame.layers.has(kLayerSpecularMatte);
 
   CompSuites s;
   s.layer = suites.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
@@ -173,18 +176,18 @@ PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, Ligh
   s.stream = suites.get<AEGP_StreamSuite2>(kAEGPStreamSuite, kAEGPStreamSuiteVersion2);
 
   A_long layers = 0;
-  PF_Err err = s.layer->AEGP_GetCompNumLayers(in.comp, &layers);
+  PF_Err err = s.layer->AEGP_GetCompNumLayers(frame.place.comp, &layers);
   A_long lights = 0;
   for (A_long i = 0; !err && i < layers; ++i) {
     AEGP_LayerH layer = nullptr;
     bool counts = false;
-    err = QualifyingLight(s, in, i, &layer, &counts);
+    err = QualifyingLight(s, frame, i, &layer, &counts);
     if (!err && counts) ++lights;
   }
   if (err) return err;
 
   const A_long comp_lights = lights < kMaxCompLights ? lights : kMaxCompLights;
-  const A_long records = comp_lights + (in.ibl_world ? 1 : 0);
+  const A_long records = comp_lights + (frame.layers.has(kLayerIbl) ? 1 : 0);
   if (records == 0) return PF_Err_NONE;
 
   auto* array =
@@ -198,35 +201,15 @@ PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& in, Ligh
   for (A_long i = 0; !err && i < layers && filled < comp_lights; ++i) {
     AEGP_LayerH layer = nullptr;
     bool counts = false;
-    err = QualifyingLight(s, in, i, &layer, &counts);
-    if (!err && counts) err = FillLight(s, in, layer, i, &array[filled++], switches);
+    err = QualifyingLight(s, frame, i, &layer, &counts);
+    if (!err && counts) err = FillLight(s, frame, layer, i, &array[filled++], switches);
   }
 
-  if (!err && in.ibl_world) {
+  if (!err && frame.layers.has(kLayerIbl)) {
     switches->ibl_on = true;
-    err = FillImageBasedLight(suites, in, &array[comp_lights]);
+    err = FillImageBasedLight(suites, frame, &array[comp_lights]);
   }
   return err;
-}
-
-PF_Err CollectSceneLights(RenderContext& ctx) {
-  SceneLightInputs in{};
-  in.in_data = ctx.in_data;
-  in.plugin_id = ctx.plugin_id;
-  in.comp = ctx.comp;
-  in.effect_layer_index = ctx.effect_layer_index;
-  in.comp_time = ctx.comp_time;
-  in.alpha_prefix = ctx.alpha_prefix;
-  in.diffuse_prefix = ctx.diffuse_prefix;
-  in.specular_prefix = ctx.specular_prefix;
-  in.render_mode = ctx.pre->RENDER_MODE;
-  in.diffuse_lights = ctx.pre->DIFFUSE_LIGHTS;
-  in.specular_lights = ctx.pre->SPECULAR_LIGHTS;
-  in.alpha_lights = ctx.pre->ALPHA_LIGHTS;
-  in.normal_present = ctx.has(kLayerNormal);
-  in.specular_matte_present = ctx.has(kLayerSpecularMatte);
-  in.ibl_world = ctx.has(kLayerIbl) ? ctx.layerWorld(kLayerIbl) : nullptr;
-  return CollectSceneLights(*ctx.suite_handler, in, &ctx.lights, &ctx.light_switches);
 }
 
 void FreeSceneLights(LightList* list) {

@@ -10,7 +10,7 @@
 namespace mf {
 
 class SuiteHandler;
-struct RenderContext;
+struct FrameSettings;
 struct LightSwitches;
 
 // At most this many composition lights are used, in layer order from the top.
@@ -27,33 +27,30 @@ struct LightRoles {
 LightRoles ClassifyLightName(const char* name, const char* alpha_prefix, const char* diffuse_prefix,
                              const char* specular_prefix);
 
-struct SceneLightInputs {
-  PF_InData* in_data;  // effect_ref, and the abort check after the image-based light
-  AEGP_PluginID plugin_id;
-  AEGP_CompH comp;
-  A_long effect_layer_index;
-  A_Time comp_time;
-  const char* alpha_prefix;  // 32-byte buffers, terminated
-  const char* diffuse_prefix;
-  const char* specular_prefix;
-  A_long render_mode;
-  bool diffuse_lights;  // the record's DIFFUSE_LIGHTS, SPECULAR_LIGHTS, ALPHA_LIGHTS
-  bool specular_lights;
-  bool alpha_lights;
-  bool normal_present;          // NORMAL_PASS has pixels
-  bool specular_matte_present;  // SPECULAR_MATTE has pixels
-  PF_EffectWorld* ibl_world;    // the checked-out IBL_LAYER world, null when absent
-};
-
-// Fills list and switches (both cleared first). Runs only when a relight switch is on and the
-// mode is below 7. The array comes from the general allocator; FreeSceneLights releases it.
-// Returns the first host error; the records read before it stay in the list.
-PF_Err CollectSceneLights(SuiteHandler& suites, const SceneLightInputs& inputs, LightList* list,
+// Fills list and switches (both cleared first) from the composition the frame's effect sits in,
+// with the frame's prefixes, relight switches and layers. Runs only when a relight switch is on
+// and the mode is below 7. The array comes from the general allocator; a SceneLightArray or
+// FreeSceneLights releases it. Returns the first host error; the records read before it stay in
+// the list.
+PF_Err CollectSceneLights(SuiteHandler& suites, const FrameSettings& frame, LightList* list,
                           LightSwitches* switches);
-// The same over a render call's context: fills ctx.lights and ctx.light_switches.
-PF_Err CollectSceneLights(RenderContext& ctx);
 
 // Releases the array of a list that CollectSceneLights filled and marks it empty.
 void FreeSceneLights(LightList* list);
+
+// The list a render call collected, whose array goes when the call does.
+class SceneLightArray {
+ public:
+  SceneLightArray() = default;
+  ~SceneLightArray() { FreeSceneLights(&list_); }
+  SceneLightArray(const SceneLightArray&) = delete;
+  SceneLightArray& operator=(const SceneLightArray&) = delete;
+
+  LightList* out() { return &list_; }
+  const LightList& get() const { return list_; }
+
+ private:
+  LightList list_{false, 0, nullptr};
+};
 
 }  // namespace mf

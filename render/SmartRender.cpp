@@ -21,7 +21,7 @@
 #include "render/PointDrawing.h"
 #include "render/PreRenderData.h"
 #include "render/RenderCamera.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 #include "render/SceneLights.h"
 
 namespace mf {
@@ -53,13 +53,103 @@ void CopyPrefix(char* dst, const char* src) {
   dst[n] = '\0';
 }
 
-// Makes one owner per layer control, each checking out into the context's record of it.
-template <size_t... I>
-std::array<ParamCheckout, sizeof...(I)> LayerCheckouts(PF_InData* in_data, RenderContext& ctx,
-                                                       std::index_sequence<I...>) {
-  return {ParamCheckout(in_data, &ctx.layers[I].def)...};
+// The light prefixes of the instance's record; absent when there is no whole record to read them
+// from, and then there is no frame to make.
+std::optional<LightPrefixes> ReadPrefixes(const PF_InData* in_data) {
+  PF_Handle handle = in_data->sequence_data;
+  if (!handle || !HoldsWholeRecord(handle, in_data->utils->host_get_handle_size(handle))) {
+    return std::nullopt;
+  }
+  LightPrefixes prefixes{};
+  const auto* seq = static_cast<const SequenceData*>(*handle);
+  if (seq->flattened) {
+    // A record still in its stored form carries its prefixes inline.
+    const auto* flat = static_cast<const FlatSequenceData*>(*handle);
+    CopyPrefix(prefixes.alpha, flat->alpha_prefix);
+    CopyPrefix(prefixes.specular, flat->specular_prefix);
+    CopyPrefix(prefixes.diffuse, flat->diffuse_prefix);
+    return prefixes;
+  }
+  if (!seq->alpha_prefix || !seq->specular_prefix || !seq->diffuse_prefix) return std::nullopt;
+  CopyPrefix(prefixes.alpha, seq->alpha_prefix);
+  CopyPrefix(prefixes.specular, seq->specular_prefix);
+  CopyPrefix(prefixes.diffuse, seq->diffuse_prefix);
+  return prefixes;
 }
 
+// Lighting needs normals; the texture only shows in the full mode.
+FrameConstants FrameConstantsFor(const PreRenderData& p, const FrameLayers& layers) {
+  FrameConstants f{};
+  f.mode = p.RENDER_MODE;
+  f.two_d = IsTwoDMode(f.mode);
+  f.data = IsDataMode(f.mode);
+  float bias = p.FALLOFF_BIAS;
+  if (!(bias == bias)) bias = 0.0f;
+  bias = bias < -1.0f ? -1.0f : (bias > 1.0f ? 1.0f : bias);
+  f.falloff_bias = bias * kFalloffBiasScale;
+  const bool normals = layers.has(kLayerNormal);
+  f.diffuse = p.DIFFUSE_LIGHTS && normals;
+  f.specular = p.SPECULAR_LIGHTS && normals;
+  f.alpha_normal = p.ALPHA_NORMAL && normals;
+  A_long exponent = p.RELATIVE_NORMALS ? p.SPECULAR_SHININESS : p.SPECULAR_SHININESS - 1;
+  f.specular_exponent = static_cast<uint16_t>(exponent < 0 ? 0 : exponent);
+  f.texture = layers.has(kLayerTexture) && f.mode == kRenderModeFull;
+  return f;
+}
+
+// The layer's size at this downsampling (the quotients in single precision, as the host sizes
+// the layer's worlds).
+std::pair<A_long, A_long> LayerSize(const PF_InData* in_data, const PreRenderData& p) {
+  const auto ceil = in_data->utils->ansi.ceil;
+  const float qx =
+      (float)p.layer_width / (float)(p.downsample_factor_x ? p.downsample_factor_x : 1);
+  const float qy =
+      (float)p.layer_height / (float)(p.downsample_factor_y ? p.downsample_factor_y : 1);
+  return {static_cast<A_long>(ceil(qx)), static_cast<A_long>(ceil(qy))};
+}
+
+// The floor grid over the finished output, seen through the frame's camera.
+PF_Err DrawFloorGrid(const StageHost& host, const FrameSettings& frame, PF_EffectWorld* output) {
+  const PreRenderData& p = *frame.pre;
+  const A_long g = p.GRID_SIZE;
+  const A_long n = p.GRID_SUBDIVIDE < 1 ? 1 : p.GRID_SUBDIVIDE;
+  const Vec3 o{p.GRID_POSITION_X, p.GRID_POSITION_Y, p.GRID_POSITION_Z};
+  const GridView view{g,
+                      kDrawnLeft,
+                      kDrawnTop,
+                      static_cast<A_long>(p.downsample_factor_x),
+                      static_cast<A_long>(p.downsample_factor_y),
+                      2};
+  const GridCamera camera{frame.camera.matrix, frame.camera.orthographic, frame.camera.zoom};
+  const GridSuites suites{host.suites.world, host.suites.fill, host.suites.transform};
+  const float gf = (float)g;
+  auto line = [&](int k) { return -gf + 2.0f * gf * (float)k / (float)n; };
+  PF_Err err = PF_Err_NONE;
+  for (int pass = 0; pass < 2 && !err; ++pass) {
+    for (A_long i = 0; i <= n && !err; ++i) {
+      const float t = line(i);
+      Vec3 a = pass == 0 ? Vec3{-gf, 0.0f, t} : Vec3{t, 0.0f, -gf};
+      Vec3 b = pass == 0 ? Vec3{gf, 0.0f, t} : Vec3{t, 0.0f, gf};
+      a = a + o;
+      b = b + o;
+      err = DrawGridSegment(host.in_data, view, a, b, camera, output, suites, frame.format);
+    }
+  }
+  if (!err) err = PF_ABORT(host.in_data);
+  return err;
+}
+
+// Makes one owner per layer control.
+template <size_t... I>
+std::array<ParamCheckout, sizeof...(I)> LayerCheckouts(PF_InData* in_data,
+                                                       std::index_sequence<I...>) {
+  return {(static_cast<void>(I), ParamCheckout(in_data))...};
+}
+
+// One smart-render call. The members below the settings are what the call holds of the host's;
+// each owner gives its resource back if the call ends early, and release() hands everything back
+// in the host's order with the first error kept. The frame's settings are filled in while the
+// frame is set up and only read by the stages after that.
 class SmartRenderCall {
  public:
   SmartRenderCall(PF_InData* in_data, PF_OutData* out_data, PF_SmartRenderExtra* extra,
@@ -69,10 +159,9 @@ class SmartRenderCall {
         extra_(extra),
         suites_(suites),
         input_(in_data->effect_ref, extra ? extra->cb : nullptr, 0),
-        layers_(LayerCheckouts(in_data, ctx_, std::make_index_sequence<kRenderLayerCount>())) {
-    ctx_.in_data = in_data;
-    ctx_.out_data = out_data;
-    ctx_.suite_handler = &suites;
+        layers_(LayerCheckouts(in_data, std::make_index_sequence<kRenderLayerCount>())) {
+    host_.in_data = in_data;
+    frame_.place.in_data = in_data;
   }
 
   PF_Err run() {
@@ -99,62 +188,32 @@ class SmartRenderCall {
   // frame to make, and nothing has been checked out yet.
   bool lockRecords() {
     if (extra_ && extra_->input)
-      ctx_.pre = static_cast<const PreRenderData*>(extra_->input->pre_render_data);
+      frame_.pre = static_cast<const PreRenderData*>(extra_->input->pre_render_data);
     if (in_->global_data && *in_->global_data) {
-      ctx_.plugin_id = static_cast<const GlobalData*>(*in_->global_data)->plugin_id;
+      frame_.place.plugin_id = static_cast<const GlobalData*>(*in_->global_data)->plugin_id;
     }
-    PF_Handle seq_handle = in_->sequence_data;
-    if (!ctx_.pre || !seq_handle ||
-        !HoldsWholeRecord(seq_handle, in_->utils->host_get_handle_size(seq_handle))) {
-      return false;
-    }
-    const auto* seq = static_cast<const SequenceData*>(*seq_handle);
-    if (seq->flattened) {
-      // A record still in its stored form carries its prefixes inline.
-      const auto* flat = static_cast<const FlatSequenceData*>(*seq_handle);
-      CopyPrefix(ctx_.alpha_prefix, flat->alpha_prefix);
-      CopyPrefix(ctx_.specular_prefix, flat->specular_prefix);
-      CopyPrefix(ctx_.diffuse_prefix, flat->diffuse_prefix);
-      return true;
-    }
-    if (!seq->alpha_prefix || !seq->specular_prefix || !seq->diffuse_prefix) return false;
-    CopyPrefix(ctx_.alpha_prefix, seq->alpha_prefix);
-    CopyPrefix(ctx_.specular_prefix, seq->specular_prefix);
-    CopyPrefix(ctx_.diffuse_prefix, seq->diffuse_prefix);
+    if (!frame_.pre) return false;
+    const std::optional<LightPrefixes> prefixes = ReadPrefixes(in_);
+    if (!prefixes) return false;
+    frame_.prefixes = *prefixes;
     return true;
-  }
-
-  void frameConstants() {
-    const PreRenderData& p = *ctx_.pre;
-    FrameConstants& f = ctx_.frame;
-    f.mode = p.RENDER_MODE;
-    f.two_d = IsTwoDMode(f.mode);
-    f.data = IsDataMode(f.mode);
-    float bias = p.FALLOFF_BIAS;
-    if (!(bias == bias)) bias = 0.0f;
-    bias = bias < -1.0f ? -1.0f : (bias > 1.0f ? 1.0f : bias);
-    f.falloff_bias = bias * kFalloffBiasScale;
-    f.diffuse = p.DIFFUSE_LIGHTS;
-    f.specular = p.SPECULAR_LIGHTS;
-    f.alpha_normal = p.ALPHA_NORMAL;
-    A_long exponent = p.RELATIVE_NORMALS ? p.SPECULAR_SHININESS : p.SPECULAR_SHININESS - 1;
-    f.specular_exponent = (uint16_t)(exponent < 0 ? 0 : exponent);
-    f.texture = false;
   }
 
   void checkOut() {
     if (!err_) {
-      err_ = input_.checkout(&ctx_.input);
+      err_ = input_.checkout(&input_world_);
       if (!err_) err_ = abortCheck();
     }
-    if (!err_) err_ = extra_->cb->checkout_output(in_->effect_ref, &ctx_.output);
+    if (!err_) err_ = extra_->cb->checkout_output(in_->effect_ref, &output_);
     if (!err_) err_ = abortCheck();
     for (int i = 0; i < kRenderLayerCount && !err_; ++i) {
       err_ = layers_[i].checkout(kRenderLayerParam[i], in_->current_time, in_->time_step,
                                  in_->time_scale);
-      ctx_.layers[i].present = layers_[i].held() && ctx_.layers[i].def.u.ld.data != nullptr;
+      frame_.layers.put(static_cast<RenderLayer>(i),
+                        layers_[i].held() ? &layers_[i].def().u.ld : nullptr);
       if (!err_) err_ = abortCheck();
     }
+    frame_.frame = FrameConstantsFor(*frame_.pre, frame_.layers);
   }
 
   void acquireSuites() {
@@ -173,15 +232,15 @@ class SmartRenderCall {
       err_ = app_suite_->err();
     }
     if (err_) return;
-    ctx_.suites.world = world_suite_->get<PF_WorldSuite2>();
-    ctx_.suites.fill = fill_suite_->get<PF_FillMatteSuite2>();
-    ctx_.suites.app = app_suite_->get<PFAppSuite4>();
-    err_ = ctx_.suites.world->PF_GetPixelFormat(ctx_.input, &ctx_.format);
+    host_.suites.world = world_suite_->get<PF_WorldSuite2>();
+    host_.suites.fill = fill_suite_->get<PF_FillMatteSuite2>();
+    host_.suites.app = app_suite_->get<PFAppSuite4>();
+    err_ = host_.suites.world->PF_GetPixelFormat(input_world_, &frame_.format);
   }
 
   // The suites the stages use through the SuiteHandler.
   void stageSuites() {
-    RenderSuites& s = ctx_.suites;
+    RenderSuites& s = host_.suites;
     s.transform = suites_.get<PF_WorldTransformSuite1>(kPFWorldTransformSuite,
                                                        kPFWorldTransformSuiteVersion1);
     s.iterate.iterate8 = suites_.get<PF_Iterate8Suite1>(kPFIterate8Suite, kPFIterate8SuiteVersion1);
@@ -197,38 +256,39 @@ class SmartRenderCall {
     const auto* pfi =
         suites_.get<AEGP_PFInterfaceSuite1>(kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1);
     const auto* layers = suites_.get<AEGP_LayerSuite5>(kAEGPLayerSuite, kAEGPLayerSuiteVersion5);
+    EffectPlace& place = frame_.place;
+    AEGP_LayerH effect_layer = nullptr;  // null outside a composition
     if (!err_) {
       err_ = pfi->AEGP_ConvertEffectToCompTime(in_->effect_ref, in_->current_time, in_->time_scale,
-                                               &ctx_.comp_time);
+                                               &place.comp_time);
     }
     if (!err_)
-      err_ = pfi->AEGP_GetEffectCamera(in_->effect_ref, &ctx_.comp_time, &ctx_.camera_layer);
-    if (!err_) err_ = pfi->AEGP_GetEffectLayer(in_->effect_ref, &ctx_.effect_layer);
-    if (!err_ && ctx_.effect_layer) {
-      err_ = layers->AEGP_GetLayerParentComp(ctx_.effect_layer, &ctx_.comp);
-      if (!err_) err_ = layers->AEGP_GetLayerIndex(ctx_.effect_layer, &ctx_.effect_layer_index);
-      if (!err_ && ctx_.effect_layer_index < 0) err_ = PF_Err_BAD_CALLBACK_PARAM;
+      err_ = pfi->AEGP_GetEffectCamera(in_->effect_ref, &place.comp_time, &frame_.camera_layer);
+    if (!err_) err_ = pfi->AEGP_GetEffectLayer(in_->effect_ref, &effect_layer);
+    if (!err_ && effect_layer) {
+      err_ = layers->AEGP_GetLayerParentComp(effect_layer, &place.comp);
+      if (!err_) err_ = layers->AEGP_GetLayerIndex(effect_layer, &frame_.effect_layer_index);
+      if (!err_ && frame_.effect_layer_index < 0) err_ = PF_Err_BAD_CALLBACK_PARAM;
     }
-    if (err_ || ctx_.comp) return !err_;
+    if (err_ || place.comp) return !err_;
     // Outside any composition the layer passes through unchanged.
     const A_short left = (A_short)-in_->output_origin_x;
     const A_short top = (A_short)-in_->output_origin_y;
-    PF_Rect pass{left, top, (A_short)(left + ctx_.output->width),
-                 (A_short)(top + ctx_.output->height)};
-    err_ = in_->utils->copy(in_->effect_ref, ctx_.input, ctx_.output, &pass, nullptr);
+    PF_Rect pass{left, top, (A_short)(left + output_->width), (A_short)(top + output_->height)};
+    err_ = in_->utils->copy(in_->effect_ref, input_world_, output_, &pass, nullptr);
     return false;
   }
 
   // Refuses a grid that cannot be counted in 16 bits or whose cache does not fit the
   // host's 32-bit block size, naming the resolution that asked for it.
   bool sizeGrid() {
-    const PreRenderData& p = *ctx_.pre;
-    const PF_EffectWorld* src = ctx_.layerWorld(kLayerSource);
-    const PF_EffectWorld* pos = ctx_.layerWorld(kLayerPosition);
+    const PreRenderData& p = *frame_.pre;
+    const PF_EffectWorld* src = frame_.layers.world(kLayerSource);
+    const PF_EffectWorld* pos = frame_.layers.world(kLayerPosition);
     const std::optional<SampleGrid> grid =
         SizeSampleGrid(src->width, src->height, pos->width, pos->height, p.RESOLUTION);
     if (grid && PixelCacheBytes(*grid)) {
-      ctx_.grid = *grid;
+      frame_.grid = *grid;
       return true;
     }
     err_ = PF_Err_OUT_OF_MEMORY;
@@ -243,15 +303,17 @@ class SmartRenderCall {
     return false;
   }
 
-  // Cache, cloud, sort, drawing. The block holds a depth entry per sample, then a record per
-  // sample in the frame's layout. Without it there are no points: an empty frame would pass for a
-  // finished one, so the host hears of the shortage instead and the output is left alone.
+  // Cloud, sort, drawing. The block holds a depth entry per sample, then a record per sample in
+  // the frame's layout; the walk hands the sort its points and the sort hands the drawing their
+  // order. Without the block there are no points: an empty frame would pass for a finished one,
+  // so the host hears of the shortage instead and the output is left alone.
   void cloud() {
-    const AEGP_MemorySuite1* mem = ctx_.suites.memory;
-    const PointLayout layout = CloudPointLayout(ctx_);
+    const FrameSettings& frame = frame_;
+    const AEGP_MemorySuite1* mem = host_.suites.memory;
+    const PointLayout layout = CloudPointLayout(frame);
     MemoryBlock block(mem);
-    err_ = mem->AEGP_NewMemHandle(ctx_.plugin_id, kPixelCacheName,
-                                  *PixelCacheBytes(ctx_.grid, layout.stride()), AEGP_MemFlag_NONE,
+    err_ = mem->AEGP_NewMemHandle(frame.place.plugin_id, kPixelCacheName,
+                                  *PixelCacheBytes(frame.grid, layout.stride()), AEGP_MemFlag_NONE,
                                   block.out());
     if (!err_ && !block.get()) err_ = PF_Err_OUT_OF_MEMORY;
     if (err_) return;
@@ -259,100 +321,67 @@ class SmartRenderCall {
     if (!lock.data()) err_ = PF_Err_OUT_OF_MEMORY;
     if (lock.data()) {
       auto* depths = static_cast<uint64_t*>(lock.data());
-      const std::size_t samples = (std::size_t)ctx_.grid.width * (std::size_t)ctx_.grid.height;
-      ctx_.points = PointStore(depths + samples, depths, layout);
-      err_ = BuildPointCloud(ctx_);
+      const std::size_t samples = (std::size_t)frame.grid.width * (std::size_t)frame.grid.height;
+      CloudPoints cloud{PointStore(depths + samples, depths, layout)};
+      err_ = BuildPointCloud(in_, frame, &cloud);
+      point_count_ = cloud.count;
       if (!err_) {
-        ctx_.order = CloudDrawOrder(depths, ctx_.point_count);
-        err_ = DrawCloudPoints(ctx_);
-        ctx_.order = nullptr;
+        const uint32_t* order = CloudDrawOrder(depths, cloud.count);
+        err_ = DrawCloudPoints(host_, frame, cloud, order, canvas_->get());
       }
-      ctx_.points = PointStore();
     }
     keep(lock.release());
     keep(block.release());
   }
 
   PF_Err copyWorld(PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
-    const PF_WorldTransformSuite1* t = ctx_.suites.transform;
+    const PF_WorldTransformSuite1* t = host_.suites.transform;
     return in_->quality == PF_Quality_HI ? t->copy_hq(in_->effect_ref, src, dst, src_r, dst_r)
                                          : t->copy(in_->effect_ref, src, dst, src_r, dst_r);
   }
 
   void copyToOutput() {
     if (err_) return;
-    if (!ctx_.frame.two_d) {
-      err_ = copyWorld(&ctx_.canvas, ctx_.output, nullptr, nullptr);
+    PF_EffectWorld* canvas = canvas_->get();
+    if (!frame_.frame.two_d) {
+      err_ = copyWorld(canvas, output_, nullptr, nullptr);
       return;
     }
     const A_short left = (A_short)kDrawnLeft;
     const A_short top = (A_short)kDrawnTop;
-    PF_Rect r{left, top, left + ctx_.output->width, top + ctx_.output->height};
-    if (ctx_.grid.width == ctx_.output->width && ctx_.grid.height == ctx_.output->height) {
-      err_ = copyWorld(&ctx_.canvas, ctx_.output, &r, nullptr);
+    PF_Rect r{left, top, left + output_->width, top + output_->height};
+    if (frame_.grid.width == output_->width && frame_.grid.height == output_->height) {
+      err_ = copyWorld(canvas, output_, &r, nullptr);
       return;
     }
     // The grid-sized canvas is scaled back to the layer's size at this downsampling first.
-    const auto [w, h] = layerSize();
-    OwnedWorld layer(ctx_.suites.world, in_->effect_ref);
-    err_ = layer.make(w, h, ctx_.format);
+    const auto [w, h] = LayerSize(in_, *frame_.pre);
+    OwnedWorld layer(host_.suites.world, in_->effect_ref);
+    err_ = layer.make(w, h, frame_.format);
     if (err_) return;
-    err_ = copyWorld(&ctx_.canvas, layer.get(), nullptr, nullptr);
-    if (!err_) err_ = copyWorld(layer.get(), ctx_.output, &r, nullptr);
+    err_ = copyWorld(canvas, layer.get(), nullptr, nullptr);
+    if (!err_) err_ = copyWorld(layer.get(), output_, &r, nullptr);
     if (!err_) err_ = abortCheck();
     keep(layer.release());
   }
 
   // The Info panel shows the count only in the interactive application, not a render engine.
   void reportCount() {
-    if (err_ || !ctx_.suites.app) return;
+    if (err_ || !host_.suites.app) return;
     PF_Boolean render_engine = true;
-    if (ctx_.suites.app->PF_IsRenderEngine(&render_engine) != PF_Err_NONE || render_engine) return;
+    if (host_.suites.app->PF_IsRenderEngine(&render_engine) != PF_Err_NONE || render_engine) return;
     SingleSuite adv(in_, out_, kPFAdvAppSuite, kPFAdvAppSuiteVersion2, kSuiteMessage,
                     kReleaseMessage);
     err_ = adv.err();
     if (err_) return;
     char count[32];
-    in_->utils->ansi.sprintf(count, "%d", (int)ctx_.point_count);
+    in_->utils->ansi.sprintf(count, "%d", (int)point_count_);
     err_ = adv.get<PF_AdvAppSuite2>()->PF_InfoDrawText(kPointCountLabel, count);
     keep(adv.release());
   }
 
-  void drawGrid() {
-    const PreRenderData& p = *ctx_.pre;
-    if (!err_ && p.ENABLE_GRID) {
-      const A_long g = p.GRID_SIZE;
-      const A_long n = p.GRID_SUBDIVIDE < 1 ? 1 : p.GRID_SUBDIVIDE;
-      const Vec3 o{p.GRID_POSITION_X, p.GRID_POSITION_Y, p.GRID_POSITION_Z};
-      const GridView view{g,
-                          kDrawnLeft,
-                          kDrawnTop,
-                          static_cast<A_long>(p.downsample_factor_x),
-                          static_cast<A_long>(p.downsample_factor_y),
-                          2};
-      const GridCamera camera{ctx_.camera.matrix, ctx_.camera.orthographic, ctx_.camera.zoom};
-      const GridSuites suites{ctx_.suites.world, ctx_.suites.fill, ctx_.suites.transform};
-      const float gf = (float)g;
-      auto line = [&](int k) { return -gf + 2.0f * gf * (float)k / (float)n; };
-      for (int pass = 0; pass < 2 && !err_; ++pass) {
-        for (A_long i = 0; i <= n && !err_; ++i) {
-          const float t = line(i);
-          Vec3 a = pass == 0 ? Vec3{-gf, 0.0f, t} : Vec3{t, 0.0f, -gf};
-          Vec3 b = pass == 0 ? Vec3{gf, 0.0f, t} : Vec3{t, 0.0f, gf};
-          a = a + o;
-          b = b + o;
-          err_ = DrawGridSegment(in_, view, a, b, camera, ctx_.output, suites, ctx_.format);
-        }
-      }
-      if (!err_) err_ = abortCheck();
-    }
-    if (canvas_) keep(canvas_->release());
-  }
-
   void render() {
-    const PreRenderData& p = *ctx_.pre;
-    SeedRandom(static_cast<uint32_t>(p.SCATTER_RANDOM_SEED));
-    frameConstants();
+    SeedRandom(static_cast<uint32_t>(frame_.pre->SCATTER_RANDOM_SEED));
     checkOut();
     acquireSuites();
     if (err_) return;
@@ -362,35 +391,23 @@ class SmartRenderCall {
     deliverPart();
   }
 
-  // The layer's size at this downsampling (the quotients in single precision, as the host sizes
-  // the layer's worlds).
-  std::pair<A_long, A_long> layerSize() const {
-    const PreRenderData& p = *ctx_.pre;
-    const auto ceil = in_->utils->ansi.ceil;
-    const float qx =
-        (float)p.layer_width / (float)(p.downsample_factor_x ? p.downsample_factor_x : 1);
-    const float qy =
-        (float)p.layer_height / (float)(p.downsample_factor_y ? p.downsample_factor_y : 1);
-    return {static_cast<A_long>(ceil(qx)), static_cast<A_long>(ceil(qy))};
-  }
-
   // The host may ask for a part of the layer only: a region of interest, a tile, the bounds of a
   // mask. The output then sits where the input's checked-out result sits, moved by the output
   // origin. Every point may land anywhere, and stamps, their size limit and grid lines depend on
   // the whole layer, so such a part is drawn as the whole layer into a world of its own and the
   // part copied out at the end; a part never differs from the same pixels of the whole frame.
   bool drawWholeLayer() {
-    const A_long left = ctx_.pre->input_origin_x - in_->output_origin_x;
-    const A_long top = ctx_.pre->input_origin_y - in_->output_origin_y;
-    const auto [w, h] = layerSize();
-    if (left == 0 && top == 0 && ctx_.output->width == w && ctx_.output->height == h) return true;
-    whole_.emplace(ctx_.suites.world, in_->effect_ref);
-    err_ = whole_->make(w, h, ctx_.format);
+    const A_long left = frame_.pre->input_origin_x - in_->output_origin_x;
+    const A_long top = frame_.pre->input_origin_y - in_->output_origin_y;
+    const auto [w, h] = LayerSize(in_, *frame_.pre);
+    if (left == 0 && top == 0 && output_->width == w && output_->height == h) return true;
+    whole_.emplace(host_.suites.world, in_->effect_ref);
+    err_ = whole_->make(w, h, frame_.format);
     if (err_) return false;
-    part_ = ctx_.output;
+    part_ = output_;
     part_x_ = left;
     part_y_ = top;
-    ctx_.output = whole_->get();
+    output_ = whole_->get();
     return true;
   }
 
@@ -402,70 +419,68 @@ class SmartRenderCall {
                 (A_short)(part_y_ + part_->height)};
       err_ = copyWorld(whole_->get(), part_, &r, nullptr);
     }
-    ctx_.output = part_;
+    output_ = part_;
     part_ = nullptr;
     keep(whole_->release());
   }
 
   void drawLayer() {
-    err_ = SetUpRenderCamera(ctx_, &ctx_.camera);
+    err_ = SetUpRenderCamera(suites_, in_->effect_ref, frame_.place.comp_time, frame_.camera_layer,
+                             *frame_.pre, &frame_.camera);
     if (err_) return;
-    BuildFixedTransforms(ctx_);
+    frame_.transforms = BuildFixedTransforms(*frame_.pre);
     // Without a camera that sees anything, or without the two passes every point needs, the
     // frame is empty.
-    if (!(ctx_.camera.zoom > 0.0) || !ctx_.has(kLayerSource) || !ctx_.has(kLayerPosition)) {
-      err_ = in_->utils->fill(in_->effect_ref, nullptr, nullptr, ctx_.output);
+    if (!(frame_.camera.zoom > 0.0) || !frame_.layers.has(kLayerSource) ||
+        !frame_.layers.has(kLayerPosition)) {
+      err_ = in_->utils->fill(in_->effect_ref, nullptr, nullptr, output_);
       return;
     }
     if (!sizeGrid()) return;
     stageSuites();
 
     // The 2D modes stamp each sample at its own place, on a canvas the size of the grid.
-    const A_long cw = ctx_.frame.two_d ? ctx_.grid.width : ctx_.output->width;
-    const A_long ch = ctx_.frame.two_d ? ctx_.grid.height : ctx_.output->height;
-    canvas_.emplace(ctx_.suites.world, in_->effect_ref, &ctx_.canvas);
-    err_ = canvas_->make(cw, ch, ctx_.format);
+    const A_long cw = frame_.frame.two_d ? frame_.grid.width : output_->width;
+    const A_long ch = frame_.frame.two_d ? frame_.grid.height : output_->height;
+    canvas_.emplace(host_.suites.world, in_->effect_ref);
+    err_ = canvas_->make(cw, ch, frame_.format);
     if (!err_) err_ = abortCheck();
-    if (!err_) err_ = PrepareStampSetup(ctx_);
-    if (!err_) prepareLighting();
+    if (!err_) err_ = PrepareStampSetup(suites_, frame_, &frame_.stamp);
+    if (!err_) collectLights();
     if (!err_) {
       prepareProjection();
       cloud();
       copyToOutput();
       reportCount();
     }
-    FreeSceneLights(&ctx_.lights);
-    drawGrid();
+    if (!err_ && frame_.pre->ENABLE_GRID) err_ = DrawFloorGrid(host_, frame_, output_);
+    keep(canvas_->release());
   }
 
-  // Lighting needs normals; the texture only shows in the full mode; the data modes are not lit.
-  void prepareLighting() {
-    const PreRenderData& p = *ctx_.pre;
-    if (!ctx_.has(kLayerNormal)) {
-      ctx_.frame.diffuse = ctx_.frame.specular = ctx_.frame.alpha_normal = false;
-    }
-    ctx_.frame.texture = ctx_.has(kLayerTexture) && ctx_.frame.mode == kRenderModeFull;
-    if ((p.DIFFUSE_LIGHTS || p.SPECULAR_LIGHTS || p.ALPHA_LIGHTS) && !ctx_.frame.data) {
-      err_ = CollectSceneLights(ctx_);
+  // The data modes are not lit.
+  void collectLights() {
+    const PreRenderData& p = *frame_.pre;
+    if ((p.DIFFUSE_LIGHTS || p.SPECULAR_LIGHTS || p.ALPHA_LIGHTS) && !frame_.frame.data) {
+      err_ = CollectSceneLights(suites_, frame_, lights_.out(), &frame_.light_switches);
+      frame_.lights = lights_.get();
     }
   }
 
   void prepareProjection() {
-    const A_long width = ctx_.output->width, height = ctx_.output->height;
-    ctx_.projection = MakeProjectionConstants(*ctx_.pre, ctx_.camera, width, height);
-    ctx_.projection.origin_x = kDrawnLeft;
-    ctx_.projection.origin_y = kDrawnTop;
-    ctx_.stamp.half_output = static_cast<float>(width < height ? width : height) / 2.0f;
-    const StampOffset base = StampOffsetFor(ctx_.projection.base_stamp_size);
-    ctx_.stamp.base_left_offset = base.left;
-    ctx_.stamp.base_top_offset = base.top;
-    PreparePointSettings(ctx_);
+    const A_long width = output_->width, height = output_->height;
+    frame_.projection = MakeProjectionConstants(*frame_.pre, frame_.camera, width, height);
+    frame_.projection.origin_x = kDrawnLeft;
+    frame_.projection.origin_y = kDrawnTop;
+    frame_.stamp.half_output = static_cast<float>(width < height ? width : height) / 2.0f;
+    const StampOffset base = StampOffsetFor(frame_.projection.base_stamp_size);
+    frame_.stamp.base_left_offset = base.left;
+    frame_.stamp.base_top_offset = base.top;
+    frame_.point = PreparePointSettings(*frame_.pre, frame_.transforms, frame_.frame);
   }
 
   // Hands everything back in the host's order, each release attempted whatever happened before;
   // on a thrown error this is also the clean-up of what the stages left behind.
   void release() {
-    FreeSceneLights(&ctx_.lights);
     if (canvas_) keep(canvas_->release());
     if (whole_) keep(whole_->release());
     if (!err_) err_ = abortCheck();
@@ -480,11 +495,17 @@ class SmartRenderCall {
   PF_OutData* out_;
   PF_SmartRenderExtra* extra_;
   SuiteHandler& suites_;
-  RenderContext ctx_{};
   PF_Err err_ = PF_Err_NONE;
+  FrameSettings frame_{};
+  StageHost host_{};
+  A_long point_count_ = 0;
+
   LayerPixelsCheckout input_;
   std::array<ParamCheckout, kRenderLayerCount> layers_;
+  PF_EffectWorld* input_world_ = nullptr;
+  PF_EffectWorld* output_ = nullptr;
   std::optional<SingleSuite> world_suite_, fill_suite_, app_suite_;
+  SceneLightArray lights_;
   std::optional<OwnedWorld> canvas_;
   // When the host asked for a part of the layer, the whole layer is drawn into whole_ and the
   // part (at part_x_, part_y_ in it) copied out into the host's output, part_.

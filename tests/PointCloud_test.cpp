@@ -59,20 +59,20 @@ class PointCloudTest : public test::RenderStageTest {
     position_ = makeWorld(4, 4, PF_PixelFormat_ARGB128);
     setLayer(kLayerSource, source_);
     setLayer(kLayerPosition, position_);
-    ctx_.grid = {4, 4};
-    ctx_.camera = MakeControlCamera({0.0f, 0.0f, -100.0f}, {0.0f, 0.0f, 0.0f}, 100.0);
-    ctx_.projection = MakeProjectionConstants(record_, ctx_.camera, 40, 40);
-    BuildFixedTransforms(ctx_);
-    PreparePointSettings(ctx_);
+    frame_.grid = {4, 4};
+    frame_.camera = MakeControlCamera({0.0f, 0.0f, -100.0f}, {0.0f, 0.0f, 0.0f}, 100.0);
+    frame_.projection = MakeProjectionConstants(record_, frame_.camera, 40, 40);
+    frame_.transforms = BuildFixedTransforms(record_);
+    frame_.point = PreparePointSettings(record_, frame_.transforms, frame_.frame);
     const PointLayout layout({true, true, true, true, data});
     records_.assign(16 * layout.stride(), 0xEE);
     depths_.assign(16, 0);
-    ctx_.points = PointStore(records_.data(), depths_.data(), layout);
+    cloud_.store = PointStore(records_.data(), depths_.data(), layout);
   }
 
   CloudPoint point(A_long i) const {
-    CloudPoint p = ctx_.points.load(i);
-    p.depth = ctx_.points.depth(i);
+    CloudPoint p = cloud_.store.load(i);
+    p.depth = cloud_.store.depth(i);
     return p;
   }
 
@@ -101,9 +101,9 @@ TEST_F(PointCloudTest, KnownPositionsLandOnKnownPixelsColumnByColumn) {
   At<PF_PixelFloat>(position_, 0, 3) = {1.0f, 1.0f, 1.0f, 1.0f};  // transparent source: none
   place(2, 3, {1.0f, 1.0f, 1.0f});
   At<PF_PixelFloat>(position_, 2, 3).alpha = 0.0f;  // empty position sample: none
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
 
-  ASSERT_EQ(ctx_.point_count, 4);
+  ASSERT_EQ(cloud_.count, 4);
   // Column 0 first, then column 1 top to bottom, then column 3.
   const CloudPoint a = point(0);
   EXPECT_EQ(a.source_x, 0);
@@ -136,8 +136,8 @@ TEST_F(PointCloudTest, KnownPositionsLandOnKnownPixelsColumnByColumn) {
   r.RELATIVE_CAMERA = true;
   prepare(r);
   place(0, 0, {10.0f, -5.0f, 0.0f});
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  ASSERT_EQ(ctx_.point_count, 1);
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
+  ASSERT_EQ(cloud_.count, 1);
   EXPECT_FLOAT_EQ(point(0).position_output.z, 100.0f);
 }
 
@@ -146,8 +146,8 @@ TEST_F(PointCloudTest, AbortEndsTheWalk) {
   place(0, 0, {0.0f, 0.0f, 0.0f});
   place(0, 1, {0.0f, 0.0f, 0.0f});
   test::Callbacks().abort_fails_on = 1;
-  EXPECT_EQ(BuildPointCloud(ctx_), PF_Interrupt_CANCEL);
-  EXPECT_EQ(ctx_.point_count, 1);
+  EXPECT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Interrupt_CANCEL);
+  EXPECT_EQ(cloud_.count, 1);
   EXPECT_EQ(test::Callbacks().abort_calls, 1);
 }
 
@@ -155,11 +155,11 @@ TEST_F(PointCloudTest, TwoDModesKeepPointsTheCameraCannotSee) {
   PreRenderData r = test::NeutralRecord(40, 40);
   r.RENDER_MODE = 2;
   prepare(r);
-  ctx_.frame.two_d = true;
+  frame_.frame.two_d = true;
   place(0, 0, {0.0f, 0.0f, -300.0f});  // behind the camera
   place(1, 0, {5000.0f, 0.0f, 0.0f});  // far off screen
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  EXPECT_EQ(ctx_.point_count, 2);
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
+  EXPECT_EQ(cloud_.count, 2);
 }
 
 TEST_F(PointCloudTest, DisplacementOffsetAndOverflowingPositions) {
@@ -176,8 +176,8 @@ TEST_F(PointCloudTest, DisplacementOffsetAndOverflowingPositions) {
   place(0, 0, {1.0f, 3.0f, 0.0f});
   // A position at the edge of float range pushed past it by the scale makes no point.
   place(1, 0, {0.0f, 3.0e38f, 0.0f});
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  ASSERT_EQ(ctx_.point_count, 1);
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
+  ASSERT_EQ(cloud_.count, 1);
   // (1, 3, 0) + (1, 0, 2) = (2, 3, 2); y about 2 scaled by 3: 2 + 3 · 1 = 5; x + 10 = 12.
   const Vec3 w = point(0).position_output;
   EXPECT_FLOAT_EQ(w.x, 12.0f);
@@ -192,22 +192,22 @@ TEST_F(PointCloudTest, SameSeedSameCloudAndTheDrawsFollowTheGenerator) {
   place(0, 0, {10.0f, 0.0f, 0.0f});
   place(2, 1, {-4.0f, 3.0f, 1.0f});
   SeedRandom(7);
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
   std::vector<CloudPoint> first;
-  for (A_long i = 0; i < ctx_.point_count; ++i) first.push_back(point(i));
+  for (A_long i = 0; i < cloud_.count; ++i) first.push_back(point(i));
   // Seed 7: s = 7 · 214013 + 2531011 = 4029102, (s >> 16) & 0x7FFF = 61, so the first point
   // moves by −5 + 10 · 61 / 32767 along x and the others not at all (their scatter is 0).
   EXPECT_NEAR(first[0].position_output.x, 10.0f - 5.0f + 10.0f * 61.0f / 32767.0f, 1e-4);
   EXPECT_EQ(first[0].position_output.y, 0.0f);
   SeedRandom(7);
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  ASSERT_EQ(ctx_.point_count, (A_long)first.size());
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
+  ASSERT_EQ(cloud_.count, (A_long)first.size());
   for (size_t i = 0; i < first.size(); ++i) {
     EXPECT_EQ(point(i).position_output.x, first[i].position_output.x);
     EXPECT_EQ(point(i).screen_x, first[i].screen_x);
   }
   SeedRandom(8);
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
   EXPECT_NE(point(0).position_output.x, first[0].position_output.x);
 }
 
@@ -236,10 +236,10 @@ TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
   light.transform[3][0] = 100.0 * std::sin(M_PI / 3.0);
   light.transform[3][2] = -100.0 * std::cos(M_PI / 3.0);
   light.is_diffuse_light = true;
-  ctx_.lights = {true, 1, &light};
-  ctx_.light_switches.collected = true;
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  ASSERT_EQ(ctx_.point_count, 2);
+  frame_.lights = {true, 1, &light};
+  frame_.light_switches.collected = true;
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
+  ASSERT_EQ(cloud_.count, 2);
   const CloudPoint lit = point(0);
   EXPECT_TRUE(lit.has_normal);
   EXPECT_FLOAT_EQ(lit.normal_output.z, -1.0f);  // normalised
@@ -250,10 +250,10 @@ TEST_F(PointCloudTest, NormalsBackFacesAndAKnownLight) {
 
   // Without the normal pass an alpha light gives every point the flat normal (0, 0, 1), which is
   // never a back face.
-  ctx_.layers[kLayerNormal] = LayerCheckout{};
-  ctx_.light_switches.alpha_lighting = true;
-  ASSERT_EQ(BuildPointCloud(ctx_), PF_Err_NONE);
-  EXPECT_EQ(ctx_.point_count, 5);  // the back face and the two bad normals included
+  frame_.layers.put(kLayerNormal, nullptr);
+  frame_.light_switches.alpha_lighting = true;
+  ASSERT_EQ(BuildPointCloud(&in_, frame_, &cloud_), PF_Err_NONE);
+  EXPECT_EQ(cloud_.count, 5);  // the back face and the two bad normals included
   EXPECT_TRUE(point(1).has_normal);
   EXPECT_EQ(point(1).normal_output.z, 1.0f);
 }

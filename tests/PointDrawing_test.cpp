@@ -39,24 +39,23 @@ class PointDrawingTest : public test::RenderStageTest {
                A_long sh) {
     useRecord(record, format);
     canvas_ = makeWorld(w, h, format);
-    ctx_.canvas = *canvas_;
     source_ = makeWorld(sw, sh, format);
     setLayer(kLayerSource, source_);
-    ASSERT_EQ(PrepareStampSetup(ctx_), PF_Err_NONE);
+    ASSERT_EQ(PrepareStampSetup(suite_handler_, frame_, &frame_.stamp), PF_Err_NONE);
     const StampOffset base = StampOffsetFor(record.PIXEL_SIZE);
-    ctx_.stamp.base_left_offset = base.left;
-    ctx_.stamp.base_top_offset = base.top;
+    frame_.stamp.base_left_offset = base.left;
+    frame_.stamp.base_top_offset = base.top;
   }
 
   // Stores the points as the walk would, in the frame's layout, and draws them in that order.
   PF_Err draw(const std::vector<CloudPoint>& points) {
-    const PointLayout layout = CloudPointLayout(ctx_);
+    const PointLayout layout = CloudPointLayout(frame_);
     records_.assign(points.size() * layout.stride() + 1, 0);
     depths_.assign(points.size() + 1, 0);
-    ctx_.points = PointStore(records_.data(), depths_.data(), layout);
-    for (size_t i = 0; i < points.size(); ++i) ctx_.points.store((A_long)i, points[i]);
-    ctx_.point_count = (A_long)points.size();
-    return DrawCloudPoints(ctx_);
+    cloud_.store = PointStore(records_.data(), depths_.data(), layout);
+    for (size_t i = 0; i < points.size(); ++i) cloud_.store.store((A_long)i, points[i]);
+    cloud_.count = (A_long)points.size();
+    return DrawCloudPoints(host_, frame_, cloud_, nullptr, canvas_);
   }
 
   std::vector<unsigned char> records_;
@@ -222,7 +221,7 @@ TEST_F(PointDrawingTest, ReflectionIsBlendedBeforeTheLightIsApplied) {
   r.DIFFUSE_LIGHTS = true;
   r.REFLECTION_BLEND = 4;  // normal: s + d·(1 − Sa)
   prepare(r, PF_PixelFormat_ARGB32, 4, 4, 2, 1);
-  ctx_.light_switches.collected = true;
+  frame_.light_switches.collected = true;
   setLayer(kLayerReflectionMap, makeWorld(1, 1, PF_PixelFormat_ARGB32));  // points sample it
   At<PF_Pixel8>(source_, 0, 0) = {255, 255, 255, 255};
   At<PF_Pixel8>(source_, 1, 0) = {128, 255, 0, 0};
@@ -282,7 +281,7 @@ TEST_F(PointDrawingTest, AverageBlendMixesWithTheCanvas) {
   r.PIXEL_BLEND_MODE = 11;
   prepare(r, PF_PixelFormat_ARGB128, 4, 4, 1, 1);
   const PF_PixelFloat blue{1.0f, 0.0f, 0.0f, 1.0f};
-  ASSERT_EQ(ctx_.suites.fill->fill_float(nullptr, &blue, nullptr, canvas_), PF_Err_NONE);
+  ASSERT_EQ(host_.suites.fill->fill_float(nullptr, &blue, nullptr, canvas_), PF_Err_NONE);
   At<PF_PixelFloat>(source_, 0, 0) = {1.0f, 1.0f, 0.0f, 0.0f};
   std::vector<CloudPoint> pts = {Point(1, 1, 0, 0, 1)};
   ASSERT_EQ(draw(pts), PF_Err_NONE);
@@ -309,22 +308,21 @@ TEST_F(PointDrawingTest, TextureTimesFollowEachPointsLife) {
   r.ENABLE_PIXEL_PERSPECTIVE = true;
   useRecord(r, PF_PixelFormat_ARGB128);
   canvas_ = makeWorld(6, 6, PF_PixelFormat_ARGB128);
-  ctx_.canvas = *canvas_;
   source_ = makeWorld(1, 1, PF_PixelFormat_ARGB128);
   At<PF_PixelFloat>(source_, 0, 0) = {1.0f, 1.0f, 0.0f, 0.0f};
   setLayer(kLayerSource, source_);
   PF_EffectWorld* texture = makeWorld(2, 2, PF_PixelFormat_ARGB128);
   const PF_PixelFloat green{1.0f, 0.0f, 1.0f, 0.0f};
-  ASSERT_EQ(ctx_.suites.fill->fill_float(nullptr, &green, nullptr, texture), PF_Err_NONE);
+  ASSERT_EQ(host_.suites.fill->fill_float(nullptr, &green, nullptr, texture), PF_Err_NONE);
   setLayer(kLayerTexture, texture);
   setLayer(kLayerLife, makeWorld(1, 1, PF_PixelFormat_ARGB128));
   test::Callbacks().texture = texture;
-  ctx_.frame.texture = true;
-  ctx_.stamp.composite = {PF_Xfer_IN_FRONT, 0, 255, false, 32768};
-  ctx_.stamp.texture_times_set = true;
-  ctx_.stamp.texture_total = 48;
-  ctx_.stamp.texture_last = 47;
-  ctx_.stamp.texture_start = 10;
+  frame_.frame.texture = true;
+  frame_.stamp.composite = {PF_Xfer_IN_FRONT, 0, 255, false, 32768};
+  frame_.stamp.texture_times_set = true;
+  frame_.stamp.texture_total = 48;
+  frame_.stamp.texture_last = 47;
+  frame_.stamp.texture_start = 10;
   std::vector<CloudPoint> pts = {Point(0, 0, 0, 0, 2), Point(2, 2, 0, 0, 2), Point(4, 4, 0, 0, 2)};
   pts[0].life = 0.5f;
   pts[1].life = 1.5f;
@@ -339,7 +337,7 @@ TEST_F(PointDrawingTest, TextureTimesFollowEachPointsLife) {
 
 TEST_F(PointDrawingTest, UnknownPixelFormatIsRefused) {
   prepare(test::NeutralRecord(4, 4), PF_PixelFormat_ARGB32, 4, 4, 1, 1);
-  ctx_.format = PF_PixelFormat_INVALID;
+  frame_.format = PF_PixelFormat_INVALID;
   std::vector<CloudPoint> pts = {Point(1, 1, 0, 0, 1)};
   EXPECT_EQ(draw(pts), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(marked<PF_Pixel8>(), 0);

@@ -14,7 +14,7 @@
 #include "host/Scene.h"
 #include "render/PreRenderData.h"
 #include "render/RenderCamera.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 
 namespace mf::test {
 namespace {

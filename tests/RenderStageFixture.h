@@ -1,4 +1,4 @@
-// A render context for one stage at a time: the host's real image services in a registry of the
+// A frame for one render stage at a time: the host's real image services in a registry of the
 // test's own, tiny layer worlds built in code, a neutral pre-render record, and in_data callbacks
 // that count abort polls and texture checkouts.
 #pragma once
@@ -16,7 +16,8 @@
 #include "raster/PixelFormat.h"
 #include "raster/VectorMath.h"
 #include "render/PreRenderData.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
+#include "support/SuiteHandler.h"
 
 namespace mf::test {
 
@@ -119,9 +120,9 @@ class RenderStageTest : public ::testing::Test {
     in_.time_step = 1;
     live_worlds_ = host::LiveWorldCount();
 
-    ctx_.in_data = &in_;
-    ctx_.out_data = &out_;
-    RenderSuites& s = ctx_.suites;
+    host_.in_data = &in_;
+    frame_.place.in_data = &in_;
+    RenderSuites& s = host_.suites;
     s.world = acquire<PF_WorldSuite2>(kPFWorldSuite, kPFWorldSuiteVersion2);
     s.fill = acquire<PF_FillMatteSuite2>(kPFFillMatteSuite, kPFFillMatteSuiteVersion2);
     s.transform =
@@ -159,30 +160,31 @@ class RenderStageTest : public ::testing::Test {
   }
 
   // Installs a world as one of the checked-out layer controls.
-  void setLayer(RenderLayer which, PF_EffectWorld* w) {
-    ctx_.layers[which].def.u.ld = *w;
-    ctx_.layers[which].present = w->data != nullptr;
-  }
+  void setLayer(RenderLayer which, PF_EffectWorld* w) { frame_.layers.put(which, w); }
 
   // The record, the frame's format and the frame constants the driver would derive.
   void useRecord(const PreRenderData& record, PF_PixelFormat format) {
     record_ = record;
-    ctx_.pre = &record_;
-    ctx_.format = format;
-    ctx_.frame.mode = record_.RENDER_MODE;
-    ctx_.frame.two_d = IsTwoDMode(record_.RENDER_MODE);
-    ctx_.frame.data = IsDataMode(record_.RENDER_MODE);
-    ctx_.frame.diffuse = record_.DIFFUSE_LIGHTS;
-    ctx_.frame.specular = record_.SPECULAR_LIGHTS;
-    ctx_.frame.alpha_normal = record_.ALPHA_NORMAL;
+    frame_.pre = &record_;
+    frame_.format = format;
+    frame_.frame.mode = record_.RENDER_MODE;
+    frame_.frame.two_d = IsTwoDMode(record_.RENDER_MODE);
+    frame_.frame.data = IsDataMode(record_.RENDER_MODE);
+    frame_.frame.diffuse = record_.DIFFUSE_LIGHTS;
+    frame_.frame.specular = record_.SPECULAR_LIGHTS;
+    frame_.frame.alpha_normal = record_.ALPHA_NORMAL;
   }
 
   std::unique_ptr<host::SuiteRegistry> registry_;
   PF_UtilCallbacks utils_{};
   PF_InData in_{};
-  PF_OutData out_{};
   PreRenderData record_{};
-  RenderContext ctx_{};
+  StageHost host_{};
+  FrameSettings frame_{};
+  CloudPoints cloud_{};
+  // The stages under test look no suite up by name: a basic suite that serves none.
+  SPBasicSuite no_suites_{};
+  SuiteHandler suite_handler_{&no_suites_};
   std::deque<PF_EffectWorld> worlds_;  // stable addresses
   int live_worlds_ = 0;
 };

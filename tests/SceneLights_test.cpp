@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -13,13 +14,20 @@
 #include "host/Scene.h"
 #include "params/ParamIndex.h"
 #include "raster/Lighting.h"
-#include "render/RenderContext.h"
+#include "render/FrameSettings.h"
 #include "render/SceneLights.h"
 
 namespace mf::test {
 namespace {
 
 using nlohmann::json;
+
+// A layer that has pixels, for collection to count as present; it is never sampled here.
+PF_EffectWorld WithPixels(PF_Pixel* pixel) {
+  PF_EffectWorld w{};
+  w.data = pixel;
+  return w;
+}
 
 TEST(SceneLightRoles, NamesAreSortedByPrefixComparedOverThePrefixLength) {
   auto roles = [](const char* name, const char* alpha = "Alpha", const char* diffuse = "Diffuse",
@@ -84,22 +92,22 @@ class SceneLightsTest : public HostTest {
     in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(instance_);
   }
 
-  SceneLightInputs inputs() {
-    SceneLightInputs in{};
-    in.in_data = &in_data_;
-    in.plugin_id = 42;
-    in.comp = reinterpret_cast<AEGP_CompH>(host().composition());
+  // The full mode with diffuse lights and a normal pass; the record's other switches off.
+  FrameSettings inputs() {
+    record_ = PreRenderData{};
+    record_.RENDER_MODE = kRenderModeFull;
+    record_.DIFFUSE_LIGHTS = true;
+    FrameSettings in{};
+    in.pre = &record_;
+    in.place = {&in_data_, 42, reinterpret_cast<AEGP_CompH>(host().composition()), A_Time{12, 24}};
     in.effect_layer_index = effect_index_;
-    in.comp_time = A_Time{12, 24};
-    in.alpha_prefix = "Alpha";
-    in.diffuse_prefix = "Diffuse";
-    in.specular_prefix = "Specular";
-    in.render_mode = kRenderModeFull;
-    in.diffuse_lights = true;
-    in.normal_present = true;
+    std::strcpy(in.prefixes.alpha, "Alpha");
+    std::strcpy(in.prefixes.diffuse, "Diffuse");
+    std::strcpy(in.prefixes.specular, "Specular");
+    in.layers.put(kLayerNormal, &pass_);
     return in;
   }
-  PF_Err collect(const SceneLightInputs& in) {
+  PF_Err collect(const FrameSettings& in) {
     FreeSceneLights(&list_);
     SuiteHandler suites(host().basicSuite());
     return CollectSceneLights(suites, in, &list_, &switches_);
@@ -112,12 +120,15 @@ class SceneLightsTest : public HostTest {
   host::EffectInstance* instance_ = nullptr;
   A_long effect_index_ = 0;
   PF_InData in_data_{};
+  PreRenderData record_{};
+  PF_Pixel pixel_{};
+  PF_EffectWorld pass_ = WithPixels(&pixel_);
   LightList list_{false, 0, nullptr};
   LightSwitches switches_{};
 };
 
 TEST_F(SceneLightsTest, UpToSixteenLightsThatReachTheEffectLayerInLayerOrder) {
-  SceneLightInputs in = inputs();
+  FrameSettings in = inputs();
   ASSERT_EQ(collect(in), PF_Err_NONE);
   ASSERT_TRUE(list_.present);
   ASSERT_EQ(list_.count, 16);
@@ -159,7 +170,7 @@ TEST_F(SceneLightsTest, UpToSixteenLightsThatReachTheEffectLayerInLayerOrder) {
   EXPECT_FLOAT_EQ(list_.lights[2].intensity, 1.0f);
 
   // With alpha lights on, the alpha light turns alpha lighting on.
-  in.alpha_lights = true;
+  record_.ALPHA_LIGHTS = true;
   ASSERT_EQ(collect(in), PF_Err_NONE);
   EXPECT_TRUE(switches_.alpha_lighting);
 
@@ -171,25 +182,25 @@ TEST_F(SceneLightsTest, UpToSixteenLightsThatReachTheEffectLayerInLayerOrder) {
 }
 
 TEST_F(SceneLightsTest, NothingIsCollectedInDataModesOrWithoutARelightSwitch) {
-  SceneLightInputs in = inputs();
+  FrameSettings in = inputs();
   for (A_long mode : {7, 8, 9, 10}) {
-    in.render_mode = mode;
+    record_.RENDER_MODE = mode;
     ASSERT_EQ(collect(in), PF_Err_NONE);
     EXPECT_FALSE(list_.present) << mode;
     EXPECT_EQ(list_.lights, nullptr);
     EXPECT_FALSE(switches_.collected);
   }
   in = inputs();
-  in.diffuse_lights = false;
+  record_.DIFFUSE_LIGHTS = false;
   ASSERT_EQ(collect(in), PF_Err_NONE);
   EXPECT_FALSE(list_.present);
   // Any one switch is enough; the specular matte is used only with a normal pass and specular.
-  in.specular_lights = true;
-  in.specular_matte_present = true;
+  record_.SPECULAR_LIGHTS = true;
+  in.layers.put(kLayerSpecularMatte, &pass_);
   ASSERT_EQ(collect(in), PF_Err_NONE);
   EXPECT_TRUE(list_.present);
   EXPECT_TRUE(switches_.specular_matte);
-  in.normal_present = false;
+  in.layers.put(kLayerNormal, nullptr);
   ASSERT_EQ(collect(in), PF_Err_NONE);
   EXPECT_FALSE(switches_.specular_matte);
 
@@ -203,9 +214,9 @@ TEST_F(SceneLightsTest, NothingIsCollectedInDataModesOrWithoutARelightSwitch) {
 }
 
 TEST_F(SceneLightsTest, TheImageBasedLightIsFoundThroughTheEffectsOwnStream) {
-  PF_EffectWorld env{};
-  SceneLightInputs in = inputs();
-  in.ibl_world = &env;
+  PF_EffectWorld env = WithPixels(&pixel_);
+  FrameSettings in = inputs();
+  in.layers.put(kLayerIbl, &env);
   // IBL_LAYER names the footage layer "Specular env" (index 22; the control holds index + 1).
   instance_->params[IBL_LAYER].u.ld.reserved0 = reinterpret_cast<void*>(intptr_t{23});
   const auto before = host::OutstandingCompositionRefs();
@@ -247,7 +258,7 @@ TEST_F(SceneLightsTest, TheImageBasedLightIsFoundThroughTheEffectsOwnStream) {
                        {"name": "Cloud", "type": "solid"}])"));
   instance_->params[IBL_LAYER].u.ld.reserved0 = reinterpret_cast<void*>(intptr_t{1});
   in = inputs();
-  in.ibl_world = &env;
+  in.layers.put(kLayerIbl, &env);
   ASSERT_EQ(collect(in), PF_Err_NONE);
   ASSERT_EQ(list_.count, 1);
   EXPECT_TRUE(switches_.collected && switches_.ibl_on);

@@ -1,6 +1,7 @@
-// The state of one smart-render call that its stages share: what the driver checked out and
-// acquired, the frame's constants, the camera, the lights, the grid, the canvas and the cache.
-// Everything here lives for the call only; the driver makes one on its stack.
+// What one smart-render call knows about its frame, split by who may change it. The call owns
+// the host resources; once set up, the frame's settings are only read, so every stage takes them
+// by const reference and a stage's effect is limited to what it hands the next (the point cloud,
+// the drawing order, the canvas).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "raster/VectorMath.h"
 #include "render/PointCloud.h"
 #include "render/PointStore.h"
+#include "render/ControlLayer.h"
 #include "render/PreRenderData.h"
 #include "render/RenderCamera.h"
 #include "raster/RenderRecords.h"
@@ -46,11 +48,21 @@ inline constexpr PF_ParamIndex kRenderLayerParam[kRenderLayerCount] = {
     SPECULAR_MATTE, DISPLACE_LAYER, IBL_LAYER,  REFLECTION_MAP, REFLECTION_MATTE,
 };
 
-// One checked-out layer control (the call's owner of the checkout writes def). It is present when
-// its world has pixels.
-struct LayerCheckout {
-  PF_ParamDef def;
-  bool present;
+// The checked-out layer controls as the stages read them. A layer is present when its world has
+// pixels; an absent one is never sampled.
+class FrameLayers {
+ public:
+  void put(RenderLayer which, PF_EffectWorld* world) {
+    worlds_[which] = world;
+    present_[which] = world && world->data;
+  }
+  // The host's calls take the worlds they only read as non-const pointers.
+  PF_EffectWorld* world(RenderLayer which) const { return worlds_[which]; }
+  bool has(RenderLayer which) const { return present_[which]; }
+
+ private:
+  PF_EffectWorld* worlds_[kRenderLayerCount] = {};
+  bool present_[kRenderLayerCount] = {};
 };
 
 // The suites the stages call, acquired by the driver.
@@ -123,56 +135,53 @@ struct StampSetup {
   A_long texture_total, texture_last, texture_start;  // in_data->time_scale ticks
 };
 
-struct RenderContext {
-  PF_InData* in_data;
-  PF_OutData* out_data;
-  SuiteHandler* suite_handler;
-  const PreRenderData* pre;
-  AEGP_PluginID plugin_id;
+// How each point's passes are decoded and how it is lit.
+struct PointSettings {
+  PositionDecodeSettings position;
+  NormalDecodeSettings normal;
+  DisplacementDecodeSettings displacement;
+  LightingSettings lighting;
+};
 
-  char alpha_prefix[32];
-  char diffuse_prefix[32];
-  char specular_prefix[32];
+// The beginnings of light names that pick a light's roles, each terminated.
+struct LightPrefixes {
+  char alpha[32];
+  char diffuse[32];
+  char specular[32];
+};
 
-  PF_PixelFormat format = PF_PixelFormat_INVALID;
-  PF_EffectWorld* input;
-  PF_EffectWorld* output;
-  LayerCheckout layers[kRenderLayerCount];
-
-  RenderSuites suites;
-
-  // Where the effect sits, at the comp time every AEGP query uses.
-  A_Time comp_time;
-  AEGP_LayerH effect_layer;  // null outside a composition
-  AEGP_CompH comp;
-  AEGP_LayerH camera_layer;  // null when the composition has no active camera
+// The frame's settings. The call fills them in while it sets the frame up, in the host's order of
+// calls, and every stage after that reads them only.
+struct FrameSettings {
+  const PreRenderData* pre;  // the controls as pre-render left them
+  EffectPlace place;
   A_long effect_layer_index;
+  AEGP_LayerH camera_layer;  // null when the composition has no active camera
+  LightPrefixes prefixes;
+  PF_PixelFormat format = PF_PixelFormat_INVALID;
+  FrameLayers layers;
 
   FrameConstants frame;
   FixedTransforms transforms;
   RenderCamera camera;
-  ProjectionConstants projection;
-
-  LightList lights;
-  LightSwitches light_switches;
-  LightingSettings lighting;
-
-  PositionDecodeSettings position_settings;
-  NormalDecodeSettings normal_settings;
-  DisplacementDecodeSettings displacement_settings;
-
   SampleGrid grid;
-  PF_EffectWorld canvas;
+  ProjectionConstants projection;
+  PointSettings point;
+  LightList lights;  // a view: the call owns the array
+  LightSwitches light_switches;
   StampSetup stamp;
+};
 
-  PointStore points;  // the locked pixel cache: room for a record per grid sample
-  A_long point_count;
-  const uint32_t* order;  // drawing order of the stored points; null: their own order
+// The host as the stages call it: the call's in_data and the suites it acquired for them.
+struct StageHost {
+  PF_InData* in_data;
+  RenderSuites suites;
+};
 
-  PF_EffectWorld* layerWorld(RenderLayer which) {
-    return const_cast<PF_EffectWorld*>(&layers[which].def.u.ld);
-  }
-  bool has(RenderLayer which) const { return layers[which].present; }
+// What the walk hands the sort and the drawing: the points stored in the locked cache.
+struct CloudPoints {
+  PointStore store;  // room for a record per grid sample
+  A_long count = 0;
 };
 
 }  // namespace mf
