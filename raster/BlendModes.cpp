@@ -13,7 +13,7 @@ namespace {
 
 template <typename Pixel>
 const Pixel* PixelAt(const PF_EffectWorld& w, A_long x, A_long y) {
-  return PixelTraits<Pixel>::Address(w.data, x, y, w.rowbytes);
+  return PixelAddress<Pixel>(w.data, x, y, w.rowbytes);
 }
 
 enum class AlphaRule { kOver, kAddSaturated, kMax };

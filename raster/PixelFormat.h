@@ -24,18 +24,13 @@ inline std::ptrdiff_t RowOffset(A_long y, A_long rowbytes) {
   return static_cast<std::ptrdiff_t>(static_cast<int64_t>(y) * static_cast<int64_t>(rowbytes));
 }
 
-// Address of pixel (x, y). No bounds check: the caller guarantees 0 ≤ x < width, 0 ≤ y < height.
-inline PF_Pixel8* PixelAddress8(void* base, A_long x, A_long y, A_long rowbytes) {
-  return reinterpret_cast<PF_Pixel8*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
-                                      static_cast<std::ptrdiff_t>(x) * 4);
-}
-inline PF_Pixel16* PixelAddress16(void* base, A_long x, A_long y, A_long rowbytes) {
-  return reinterpret_cast<PF_Pixel16*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
-                                       static_cast<std::ptrdiff_t>(x) * 8);
-}
-inline PF_PixelFloat* PixelAddressFloat(void* base, A_long x, A_long y, A_long rowbytes) {
-  return reinterpret_cast<PF_PixelFloat*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
-                                          static_cast<std::ptrdiff_t>(x) * 16);
+// Address of pixel (x, y) in a world of Pixel's depth. No bounds check: the caller guarantees
+// 0 ≤ x < width, 0 ≤ y < height.
+template <typename Pixel>
+inline Pixel* PixelAddress(void* base, A_long x, A_long y, A_long rowbytes) {
+  constexpr auto kPixelBytes = static_cast<std::ptrdiff_t>(sizeof(Pixel));
+  return reinterpret_cast<Pixel*>(static_cast<char*>(base) + RowOffset(y, rowbytes) +
+                                  static_cast<std::ptrdiff_t>(x) * kPixelBytes);
 }
 
 // Read conversion, in single precision.
@@ -84,9 +79,6 @@ struct PixelTraits<PF_Pixel8> {
   using Channel = A_u_char;
   static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB32;
   static constexpr float kFullScale = 255.0f;
-  static PF_Pixel8* Address(void* base, A_long x, A_long y, A_long rowbytes) {
-    return PixelAddress8(base, x, y, rowbytes);
-  }
   static float ToFloat(Channel v) { return FromChannel8(v); }
   static Channel FromFloat(float v) { return ToChannel8(v); }
   static Channel FromUnits(double v) { return ClampChannel8(v); }
@@ -98,9 +90,6 @@ struct PixelTraits<PF_Pixel16> {
   using Channel = A_u_short;
   static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB64;
   static constexpr float kFullScale = 32768.0f;
-  static PF_Pixel16* Address(void* base, A_long x, A_long y, A_long rowbytes) {
-    return PixelAddress16(base, x, y, rowbytes);
-  }
   static float ToFloat(Channel v) { return FromChannel16(v); }
   static Channel FromFloat(float v) { return ToChannel16(v); }
   static Channel FromUnits(double v) { return ClampChannel16(v); }
@@ -112,9 +101,6 @@ struct PixelTraits<PF_PixelFloat> {
   using Channel = PF_FpShort;
   static constexpr PF_PixelFormat kFormat = PF_PixelFormat_ARGB128;
   static constexpr float kFullScale = 1.0f;
-  static PF_PixelFloat* Address(void* base, A_long x, A_long y, A_long rowbytes) {
-    return PixelAddressFloat(base, x, y, rowbytes);
-  }
   static float ToFloat(Channel v) { return v; }
   static Channel FromFloat(float v) { return v; }
   static Channel FromUnits(double v) { return static_cast<Channel>(v); }
@@ -159,7 +145,7 @@ struct WorldView {
   // check: the caller guarantees 0 ≤ x < width, 0 ≤ y < height.
   template <typename Pixel>
   Pixel* at(A_long x, A_long y) const {
-    return PixelTraits<Pixel>::Address(data, x, y, rowbytes);
+    return PixelAddress<Pixel>(data, x, y, rowbytes);
   }
 };
 

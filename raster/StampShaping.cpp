@@ -60,7 +60,7 @@ PF_Err SubPixelShift(void* refcon, A_long x, A_long y, Pixel*, Pixel* out) {
   Pixel taps[4];
   for (int i = 0; i < 4; ++i) {
     if (src && src->data && cols[i] >= 0 && cols[i] < w && rows[i] >= 0 && rows[i] < h) {
-      taps[i] = *T::Address(src->data, cols[i], rows[i], src->rowbytes);
+      taps[i] = *PixelAddress<Pixel>(src->data, cols[i], rows[i], src->rowbytes);
     } else {
       taps[i] = Pixel{};
     }

@@ -239,14 +239,13 @@ class PointPainter {
     const PF_EffectWorld* src = f_.layers.world(kLayerSource);
     if (pt.source_x >= 0 && pt.source_y >= 0 && pt.source_x < src->width &&
         pt.source_y < src->height) {
-      bits ^= FirstWord(
-          PixelTraits<Pixel>::Address(src->data, pt.source_x, pt.source_y, src->rowbytes));
+      bits ^= FirstWord(PixelAddress<Pixel>(src->data, pt.source_x, pt.source_y, src->rowbytes));
     }
     const PF_EffectWorld& canvas = *canvas_;
     if (!f_.frame.two_d && pt.screen_x >= 0 && pt.screen_y >= 0 && pt.screen_x < canvas.width &&
         pt.screen_y < canvas.height) {
-      bits ^= FirstWord(
-          PixelTraits<Pixel>::Address(canvas.data, pt.screen_x, pt.screen_y, canvas.rowbytes));
+      bits ^=
+          FirstWord(PixelAddress<Pixel>(canvas.data, pt.screen_x, pt.screen_y, canvas.rowbytes));
     }
     return bits;
   }
@@ -259,7 +258,7 @@ class PointPainter {
 
   const Pixel& sourcePixel(const CloudPoint& pt) {
     PF_EffectWorld* src = f_.layers.world(kLayerSource);
-    return *PixelTraits<Pixel>::Address(src->data, pt.source_x, pt.source_y, src->rowbytes);
+    return *PixelAddress<Pixel>(src->data, pt.source_x, pt.source_y, src->rowbytes);
   }
 
   // Fills the stamp with one colour, softened into a disc when asked.
@@ -276,7 +275,7 @@ class PointPainter {
 
   PF_Err relightStamp(A_long size, PF_EffectWorld* stamp, const PF_Rect& rect) {
     if (size > 1) return IterateOver<Pixel>(host_, stamp, &relight_, ApplyRelight<Pixel>);
-    Pixel px = *PixelTraits<Pixel>::Address(stamp->data, 0, 0, stamp->rowbytes);
+    Pixel px = *PixelAddress<Pixel>(stamp->data, 0, 0, stamp->rowbytes);
     ApplyRelight<Pixel>(&relight_, 0, 0, &px, &px);
     return FillWith(host_, px, &rect, stamp);
   }

@@ -73,12 +73,12 @@ TEST(PixelFormat, WriteConversionOfNonFiniteValuesIsDefined) {
 TEST(PixelFormat, AddressingFollowsRowbytes) {
   PaddedWorld<PF_Pixel16> w(4, 4);
   w.At(2, 3).red = 1234;
-  EXPECT_EQ(PixelAddress16(w.Base(), 2, 3, w.rowbytes)->red, 1234);
-  EXPECT_EQ((char*)PixelAddress8(w.Base(), 1, 2, 40) - (char*)w.Base(), 2 * 40 + 1 * 4);
-  EXPECT_EQ((char*)PixelAddressFloat(w.Base(), 3, 1, 80) - (char*)w.Base(), 80 + 3 * 16);
+  EXPECT_EQ(PixelAddress<PF_Pixel16>(w.Base(), 2, 3, w.rowbytes)->red, 1234);
+  EXPECT_EQ((char*)PixelAddress<PF_Pixel8>(w.Base(), 1, 2, 40) - (char*)w.Base(), 2 * 40 + 1 * 4);
+  EXPECT_EQ((char*)PixelAddress<PF_PixelFloat>(w.Base(), 3, 1, 80) - (char*)w.Base(), 80 + 3 * 16);
   // A bottom-up world: base at the last row, negative stride.
   char* last_row = (char*)w.Base() + 3 * w.rowbytes;
-  EXPECT_EQ(PixelAddress16(last_row, 2, 0, -w.rowbytes)->red, 1234);
+  EXPECT_EQ(PixelAddress<PF_Pixel16>(last_row, 2, 0, -w.rowbytes)->red, 1234);
   // Rows beyond 2 GiB: 70000 rows of a 16-byte-pixel world 4096 wide. The 32-bit product would
   // overflow; the offset is the true one.
   EXPECT_EQ(RowOffset(70000, 65536), (std::ptrdiff_t)4587520000LL);

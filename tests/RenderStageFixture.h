@@ -156,7 +156,7 @@ class RenderStageTest : public ::testing::Test {
 
   template <typename Pixel>
   static Pixel& At(PF_EffectWorld* w, A_long x, A_long y) {
-    return *PixelTraits<Pixel>::Address(w->data, x, y, w->rowbytes);
+    return *PixelAddress<Pixel>(w->data, x, y, w->rowbytes);
   }
 
   // Installs a world as one of the checked-out layer controls.
