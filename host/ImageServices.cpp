@@ -7,6 +7,10 @@
 // whose creation failed is zeroed.
 #include <cstring>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "AE_EffectCB.h"
 #include "AE_GeneralPlug.h"
 #include "AE_WorldSuites.h"
@@ -217,6 +221,11 @@ void InstallImageServices(Faults& faults, SuiteRegistry& suites, PF_UtilCallback
 void DetachImageServices() {
   ReleaseSpareWorlds();
   ReleaseSpareMemory();
+#if defined(__GLIBC__)
+  // A render's work space below the C library's mapping threshold (a frame's sort keys, once an
+  // earlier large block raised it) stays in its heap after it is freed; hand it back too.
+  malloc_trim(0);
+#endif
   CallbackFaults() = nullptr;
 }
 

@@ -137,16 +137,12 @@ void ClearPixels(BufferRecord* record, int64_t bytes) {
   std::memset(pixels, 0, (std::size_t)bytes);
 }
 
-bool KnownFormat(A_long code) {
-  return BytesPerPixel(code) != 0;
-}
-
 }  // namespace
 
 PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
                  PF_EffectWorld* world) {
   if (!world) return PF_Err_BAD_CALLBACK_PARAM;
-  std::memset(world, 0, sizeof(*world));
+  *world = PF_EffectWorld{};
   const int bpp = BytesPerPixel(format);
   if (width < 0 || height < 0 || bpp == 0) return PF_Err_BAD_CALLBACK_PARAM;
 
@@ -230,7 +226,7 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
       }
     }
   }
-  std::memset(world, 0, sizeof(*world));
+  *world = PF_EffectWorld{};
   return PF_Err_NONE;
 }
 
@@ -244,7 +240,7 @@ void ReleaseSpareWorlds() {
 void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_PixelFormat format,
                    PF_EffectWorld* world) {
   if (!world) return;
-  std::memset(world, 0, sizeof(*world));
+  *world = PF_EffectWorld{};
   world->world_flags =
       PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);
   world->data = static_cast<PF_PixelPtr>(data);
@@ -254,23 +250,6 @@ void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_
   world->extent_hint = PF_LRect{0, 0, width, height};
   world->pix_aspect_ratio = PF_RationalScale{1, 1};
   world->reserved_long1 = format;
-}
-
-std::optional<PF_PixelFormat> FormatOf(const PF_EffectWorld& world) {
-  if (KnownFormat(world.reserved_long1)) return world.reserved_long1;
-  return std::nullopt;
-}
-
-std::optional<PF_PixelFormat> UsableFormat(const PF_EffectWorld* world) {
-  if (!world) return std::nullopt;
-  auto format = FormatOf(*world);
-  if (!format || world->width < 0 || world->height < 0) return std::nullopt;
-  if (world->width > 0 && world->height > 0) {
-    if (!world->data) return std::nullopt;
-    const int64_t row = (int64_t)world->width * BytesPerPixel(*format);
-    if (world->rowbytes < row && -(int64_t)world->rowbytes < row) return std::nullopt;
-  }
-  return format;
 }
 
 const PF_EffectWorld* SnapshotIfShared(const PF_EffectWorld& src, const PF_EffectWorld& dst,

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "AE_Effect.h"
+#include "PixelTraits.h"
 
 namespace mf::host {
 
@@ -46,12 +47,26 @@ void ReleaseSpareWorlds();
 void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_PixelFormat format,
                    PF_EffectWorld* world);
 
-// The pixel format a world carries; absent for a world that carries none the host knows.
-std::optional<PF_PixelFormat> FormatOf(const PF_EffectWorld& world);
+// The pixel format a world carries; absent for a world that carries none the host knows. Inline,
+// as every image service asks it of every world it is handed, several times for each point.
+inline std::optional<PF_PixelFormat> FormatOf(const PF_EffectWorld& world) {
+  if (BytesPerPixel(world.reserved_long1) != 0) return world.reserved_long1;
+  return std::nullopt;
+}
 
 // The format of a world the image services may read or write: absent for a null world, an
 // unknown format, a negative size, missing pixels or rows shorter than the width.
-std::optional<PF_PixelFormat> UsableFormat(const PF_EffectWorld* world);
+inline std::optional<PF_PixelFormat> UsableFormat(const PF_EffectWorld* world) {
+  if (!world) return std::nullopt;
+  auto format = FormatOf(*world);
+  if (!format || world->width < 0 || world->height < 0) return std::nullopt;
+  if (world->width > 0 && world->height > 0) {
+    if (!world->data) return std::nullopt;
+    const int64_t row = (int64_t)world->width * BytesPerPixel(*format);
+    if (world->rowbytes < row && -(int64_t)world->rowbytes < row) return std::nullopt;
+  }
+  return format;
+}
 
 // Worlds made by MakeWorld and not yet freed, over the process; tests compare it before and after.
 int LiveWorldCount();
