@@ -12,12 +12,14 @@
 //   "inter.<name>"            an in_data->inter callback, e.g. "inter.add_param"
 //   "abort"                   PF_ABORT reports an abort
 //
-// Every host call of a render passes through trip(), millions of times a frame, so a call with
+// Every host call of a render passes through here, millions of times a frame, so a call with
 // nothing armed only counts: the point is found by the address of its name (the services name
-// their points with literals) and no string is built or compared.
+// their points with literals) and no string is built or compared, and a caller that keeps the
+// point's number for this Faults (see serial()) skips even that look-up.
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -63,6 +65,13 @@ class Faults {
   // (a string literal): its address is remembered.
   bool trip(const char* point) { return count(idOf(point)); }
   bool trip(const std::string& point) { return count(idOf(point)); }
+
+  // The number of a point, as tripAt takes it. It stays the point's for as long as this Faults
+  // lives, and no other Faults, earlier or later, shares its serial, so a caller may keep a
+  // number together with the serial it was given under.
+  int pointId(const char* point) { return idOf(point); }
+  bool tripAt(int id) { return count(id); }
+  uint32_t serial() const { return serial_.value; }
 
   int calls(const std::string& point) const {
     auto it = by_name_.find(point);
@@ -147,6 +156,23 @@ class Faults {
     const char* name = nullptr;
     int id = 0;
   };
+  // A copy numbers its points apart from its original from then on, so it takes a serial of its
+  // own; so does a Faults assigned over, whose numbers are no longer those handed out under its
+  // old serial.
+  struct Serial {
+    uint32_t value = Next();
+    Serial() = default;
+    Serial(const Serial&) : value(Next()) {}
+    Serial& operator=(const Serial&) {
+      value = Next();
+      return *this;
+    }
+    static uint32_t Next() {
+      static std::atomic<uint32_t> last{0};
+      return ++last;
+    }
+  };
+  Serial serial_;
   std::vector<Point> points_;
   std::vector<std::string> names_;  // by id, for failedPoint
   std::unordered_map<std::string, int> by_name_;

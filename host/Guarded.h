@@ -12,6 +12,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -89,7 +90,7 @@ struct Guard<Fn, Point, Codes> {
   static R Call(Args... args) noexcept {
     if constexpr (Point.named()) {
       Faults* faults = CallbackFaults();
-      if (faults && faults->trip(Point.name)) return Fail(Codes.injected, args...);
+      if (faults && faults->tripAt(PointId(*faults))) return Fail(Codes.injected, args...);
     }
     if constexpr (kReturnsError) {
       try {
@@ -110,6 +111,17 @@ struct Guard<Fn, Point, Codes> {
   }
 
  private:
+  // The point's number in these Faults, remembered with their serial for the calls that follow.
+  static int PointId(Faults& faults) {
+    static std::atomic<uint64_t> known{0};
+    const uint64_t serial = faults.serial();
+    const uint64_t k = known.load(std::memory_order_relaxed);
+    if (k >> 32 == serial) return (int)(uint32_t)k;
+    const int id = faults.pointId(Point.name);
+    known.store(serial << 32 | (uint32_t)id, std::memory_order_relaxed);
+    return id;
+  }
+
   static int32_t Fail(int32_t err, Args... args) {
     (ClearOutput(args, Codes.fills_record), ...);
     return err;

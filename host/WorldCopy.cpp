@@ -99,6 +99,20 @@ struct AxisTaps {
   }
 };
 
+// Whether the one-tap arithmetic below gives the pixel back as it was: at integer depths always
+// (a product and a quotient err far less than half a step), at float when alpha and colours are
+// finite and not zero (a product of two floats is exact in double; zeros and the rest may come
+// back with another sign or payload).
+template <typename Pixel>
+bool ComesBackAsItWas(const Pixel& px) {
+  if constexpr (PixelTraits<Pixel>::kIsFloat) {
+    auto ordinary = [](float v) { return v != 0.0f && std::isfinite(v); };
+    return ordinary(px.alpha) && ordinary(px.red) && ordinary(px.green) && ordinary(px.blue);
+  } else {
+    return true;
+  }
+}
+
 // A box filter of scale one has a single tap of weight one per pixel; this is the same arithmetic
 // as FilteredKernel without building the taps, which dominates the copy of a small world.
 template <typename Pixel>
@@ -111,7 +125,12 @@ void SameSizeFilteredKernel(const CopyPlan& p, const PF_EffectWorld& src) {
       const int64_t u = (int64_t)p.sr.left + ((int64_t)x - p.dr.left);
       UnitPixel result{0, 0, 0, 0};
       if (row_inside && u >= 0 && u < src.width) {
-        const UnitPixel s = ToUnitPixel(*PixelAt<Pixel>(src, (A_long)u, (A_long)v));
+        const Pixel& from = *PixelAt<Pixel>(src, (A_long)u, (A_long)v);
+        if (ComesBackAsItWas(from)) {
+          *out = from;
+          continue;
+        }
+        const UnitPixel s = ToUnitPixel(from);
         // Sums started at zero, as the general kernel's are, so that signed zeros come out alike.
         const double w = 1.0, sum_w = 0.0 + w, sum_a = 0.0 + w * s.a;
         const double c[3] = {s.r, s.g, s.b};

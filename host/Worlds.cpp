@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -38,6 +39,8 @@ struct alignas(64) BufferRecord {
 };
 static_assert(sizeof(BufferRecord) == kRecordBytes);
 
+class LocalWorlds;
+
 struct Pool {
   std::mutex mutex;
   std::vector<BufferRecord*> free_lists[kClassCount];
@@ -48,8 +51,10 @@ struct Pool {
   // Large buffers disposed of, kept for the next frame's worlds of the same size until the host
   // goes away (ReleaseSpareWorlds); the oldest go back to the system beyond kSpareLimit.
   std::deque<BufferRecord*> spares;
-  int live_worlds = 0;
-  WorldPoolStats stats{0, 0};
+  // Each thread counts its own worlds (LocalWorlds); these hold the counts of threads that ended.
+  std::vector<LocalWorlds*> locals;
+  int64_t ended_live = 0, ended_reuses = 0;
+  int64_t heap_allocations = 0;
 };
 constexpr std::size_t kSpareLimit = 8;
 
@@ -101,6 +106,83 @@ void ReleaseRecord(BufferRecord* record) {
   }
 }
 
+// A thread's own small buffers, so that the tiny world of every point is made and disposed of
+// without the pool's lock: those it disposed of last, to be made again, and those it handed out
+// last, which it may take back without looking them up (a small record is never released, so
+// one handed out stays safe to read). A thread that ends gives its buffers back to the pool.
+class LocalWorlds {
+ public:
+  // A count only its own thread changes, so without a locked instruction, and any thread reads.
+  class Count {
+   public:
+    void add(int64_t n) {
+      value_.store(value_.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
+    }
+    int64_t get() const { return value_.load(std::memory_order_relaxed); }
+
+   private:
+    std::atomic<int64_t> value_{0};
+  };
+
+  LocalWorlds() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    pool.locals.push_back(this);
+  }
+  ~LocalWorlds() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    for (int k = 0; k < kClassCount; ++k) {
+      for (int i = 0; i < count_[k]; ++i) GiveBack(pool, free_[k][i]);
+    }
+    pool.ended_live += live.get();
+    pool.ended_reuses += reuses.get();
+    std::erase(pool.locals, this);
+  }
+
+  Count live, reuses;  // worlds made less those disposed of on this thread; small ones reused
+
+  BufferRecord* take(int size_class) {
+    return count_[size_class] ? free_[size_class][--count_[size_class]] : nullptr;
+  }
+  bool keep(BufferRecord* record) {
+    const int k = record->size_class;
+    if (count_[k] == kDepth) return false;
+    free_[k][count_[k]++] = record;
+    return true;
+  }
+  void noteIssued(const BufferRecord* record) { issued_[next_issued_++ % kDepth] = record; }
+  bool issuedHere(const BufferRecord* record) const {
+    for (const BufferRecord* r : issued_) {
+      if (r == record) return true;
+    }
+    return false;
+  }
+
+  // Back on the pool's free list of its class; the pool's lock is held.
+  static void GiveBack(Pool& pool, BufferRecord* record) {
+    // push_back allocates only while the pool grows to its high-water mark. Without room, the
+    // buffer is left out of the pool rather than released: a thread may still name it among
+    // those it handed out, and reads it on a stale dispose.
+    try {
+      pool.free_lists[record->size_class].push_back(record);
+    } catch (const std::bad_alloc&) {
+    }
+  }
+
+ private:
+  static constexpr int kDepth = 8;
+  BufferRecord* free_[kClassCount][kDepth] = {};
+  int count_[kClassCount] = {};
+  const BufferRecord* issued_[kDepth] = {};
+  unsigned next_issued_ = 0;
+};
+
+LocalWorlds& Local() {
+  thread_local LocalWorlds local;
+  return local;
+}
+
 // A kept large buffer of exactly this capacity, taken out of the spares; null when none.
 BufferRecord* TakeSpare(Pool& pool, int64_t capacity) {
   for (auto it = pool.spares.begin(); it != pool.spares.end(); ++it) {
@@ -142,7 +224,7 @@ void ClearPixels(BufferRecord* record, int64_t bytes) {
 PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
                  PF_EffectWorld* world) {
   if (!world) return PF_Err_BAD_CALLBACK_PARAM;
-  *world = PF_EffectWorld{};
+  ClearWorldRecord(world);
   const int bpp = BytesPerPixel(format);
   if (width < 0 || height < 0 || bpp == 0) return PF_Err_BAD_CALLBACK_PARAM;
 
@@ -151,21 +233,24 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
   if (rowbytes > INT32_MAX || bytes > kLargestWorldBytes) return PF_Err_OUT_OF_MEMORY;
 
   Pool& pool = ThePool();
-  BufferRecord* record = nullptr;
-  {
+  LocalWorlds& local = Local();
+  const int size_class = SizeClassOf(bytes);
+  BufferRecord* record = size_class >= 0 ? local.take(size_class) : nullptr;
+  if (record) {
+    local.reuses.add(1);
+  } else {
     std::lock_guard<std::mutex> lock(pool.mutex);
-    const int size_class = SizeClassOf(bytes);
     if (size_class >= 0 && !pool.free_lists[size_class].empty()) {
       record = pool.free_lists[size_class].back();
       pool.free_lists[size_class].pop_back();
-      ++pool.stats.pool_reuses;
+      local.reuses.add(1);
     } else {
       if (size_class < 0) record = TakeSpare(pool, bytes);
       if (!record) {
         const int64_t capacity = size_class >= 0 ? kSmallestClassBytes << size_class : bytes;
         record = AllocateRecord(capacity, size_class);
         if (!record) return PF_Err_OUT_OF_MEMORY;
-        ++pool.stats.heap_allocations;
+        ++pool.heap_allocations;
       }
       try {
         pool.known.insert(record);
@@ -174,10 +259,10 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
         return PF_Err_OUT_OF_MEMORY;
       }
     }
-    record->live = 1;
-    ++pool.live_worlds;
   }
-
+  record->live = 1;
+  local.live.add(1);
+  if (size_class >= 0) local.noteIssued(record);
   if (clear && !record->untouched) ClearPixels(record, bytes);
   record->untouched = 0;
   world->world_flags =
@@ -197,22 +282,26 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
   if (!world || !world->reserved_long4) return PF_Err_BAD_CALLBACK_PARAM;
   auto* record = static_cast<BufferRecord*>(world->reserved_long4);
   Pool& pool = ThePool();
-  {
-    std::lock_guard<std::mutex> lock(pool.mutex);
-    if (!pool.known.count(record) || record->magic != kRecordMagic || !record->live ||
-        reinterpret_cast<char*>(world->data) != PixelsOf(record)) {
-      return PF_Err_BAD_CALLBACK_PARAM;
-    }
+  LocalWorlds& local = Local();
+  auto valid = [&] {
+    return record->magic == kRecordMagic && record->live &&
+           reinterpret_cast<char*>(world->data) == PixelsOf(record);
+  };
+  if (local.issuedHere(record)) {
+    if (!valid()) return PF_Err_BAD_CALLBACK_PARAM;
     record->live = 0;
-    --pool.live_worlds;
+    local.live.add(-1);
+    if (!local.keep(record)) {
+      std::lock_guard<std::mutex> lock(pool.mutex);
+      LocalWorlds::GiveBack(pool, record);
+    }
+  } else {
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    if (!pool.known.count(record) || !valid()) return PF_Err_BAD_CALLBACK_PARAM;
+    record->live = 0;
+    local.live.add(-1);
     if (record->size_class >= 0) {
-      // push_back allocates only while the pool grows to its high-water mark.
-      try {
-        pool.free_lists[record->size_class].push_back(record);
-      } catch (const std::bad_alloc&) {
-        pool.known.erase(record);
-        ReleaseRecord(record);
-      }
+      LocalWorlds::GiveBack(pool, record);
     } else {
       pool.known.erase(record);
       try {
@@ -226,7 +315,7 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
       }
     }
   }
-  *world = PF_EffectWorld{};
+  ClearWorldRecord(world);
   return PF_Err_NONE;
 }
 
@@ -240,7 +329,7 @@ void ReleaseSpareWorlds() {
 void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_PixelFormat format,
                    PF_EffectWorld* world) {
   if (!world) return;
-  *world = PF_EffectWorld{};
+  ClearWorldRecord(world);
   world->world_flags =
       PF_WorldFlag_WRITEABLE | (format == PF_PixelFormat_ARGB64 ? PF_WorldFlag_DEEP : 0);
   world->data = static_cast<PF_PixelPtr>(data);
@@ -270,13 +359,17 @@ const PF_EffectWorld* SnapshotIfShared(const PF_EffectWorld& src, const PF_Effec
 int LiveWorldCount() {
   Pool& pool = ThePool();
   std::lock_guard<std::mutex> lock(pool.mutex);
-  return pool.live_worlds;
+  int64_t live = pool.ended_live;
+  for (const LocalWorlds* local : pool.locals) live += local->live.get();
+  return (int)live;
 }
 
 WorldPoolStats PoolStats() {
   Pool& pool = ThePool();
   std::lock_guard<std::mutex> lock(pool.mutex);
-  return pool.stats;
+  int64_t reuses = pool.ended_reuses;
+  for (const LocalWorlds* local : pool.locals) reuses += local->reuses.get();
+  return {pool.heap_allocations, reuses};
 }
 
 }  // namespace mf::host

@@ -10,13 +10,16 @@
 //
 // Pool: the render makes and disposes a tiny world for every point of a cloud of millions, so a
 // buffer of up to kLargestPooledBytes is served from free lists by power-of-two size class and
-// returns there on disposal. Pooled buffers are never given back to the system while the process
-// lives; the pool's size is bounded by the largest number of small worlds alive at one time. In
-// steady state making and disposing a small world touches no allocator. Larger worlds (layers,
+// returns there on disposal; each thread keeps the few it disposed of last for itself, so that in
+// steady state making and disposing a small world takes no lock. Pooled buffers are never given
+// back to the system while the process lives; the pool's size is bounded by the largest number of
+// small worlds alive at one time. In steady state making and disposing a small world touches no
+// allocator. Larger worlds (layers,
 // outputs, canvases) come straight from the heap.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -24,6 +27,14 @@
 #include "PixelTraits.h"
 
 namespace mf::host {
+
+// Zeroes a world record. Written as a copy of a zero record, which compilers turn into a few
+// vector stores: a plain zeroing becomes a string store whose start-up costs more than the rest
+// of making or disposing of a small world.
+inline void ClearWorldRecord(PF_EffectWorld* world) {
+  static constexpr PF_EffectWorld kNone{};
+  std::memcpy(world, &kNone, sizeof kNone);
+}
 
 // Buffers of up to this many bytes are pooled.
 inline constexpr int64_t kLargestPooledBytes = 256 * 1024;

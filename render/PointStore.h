@@ -11,6 +11,7 @@
 
 #include "AE_Effect.h"
 #include "raster/RenderRecords.h"
+#include "support/ZeroRecord.h"
 
 namespace mf {
 
@@ -126,7 +127,8 @@ class PointStore {
   CloudPoint loadPlace(A_long index) const {
     Core core;
     std::memcpy(&core, address(index), sizeof core);
-    CloudPoint pt{};
+    CloudPoint pt;
+    ZeroRecord(&pt);
     pt.screen_x = core.screen_x;
     pt.screen_y = core.screen_y;
     pt.source_x = core.source_x;

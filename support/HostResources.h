@@ -14,6 +14,7 @@
 #include "AE_GeneralPlug.h"
 #include "AE_WorldSuites.h"
 #include "DrawbotSuites.h"
+#include "support/ZeroRecord.h"
 
 namespace mf {
 
@@ -102,7 +103,9 @@ class MemoryLock {
 class OwnedWorld {
  public:
   OwnedWorld(const PF_WorldSuite2* suite, PF_ProgPtr effect_ref, PF_EffectWorld* into = nullptr)
-      : suite_(suite), effect_ref_(effect_ref), world_(into ? into : &own_) {}
+      : suite_(suite), effect_ref_(effect_ref), world_(into ? into : &own_) {
+    ZeroRecord(&own_);
+  }
   ~OwnedWorld() { release(); }
   OwnedWorld(const OwnedWorld&) = delete;
   OwnedWorld& operator=(const OwnedWorld&) = delete;
@@ -123,7 +126,7 @@ class OwnedWorld {
  private:
   const PF_WorldSuite2* suite_;
   PF_ProgPtr effect_ref_;
-  PF_EffectWorld own_{};
+  PF_EffectWorld own_;  // zeroed when made
   PF_EffectWorld* world_;
   bool made_ = false;
 };

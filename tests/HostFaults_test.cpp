@@ -103,5 +103,32 @@ TEST(HostFaults, CallbacksAnswerEveryFailureWithACodeAndNullOutputs) {
   host::CallbackFaults() = nullptr;
 }
 
+// A callback remembers where its point is in the Faults it last counted in; another Faults, or
+// the same one assigned over, numbers its points otherwise.
+TEST(HostFaults, CallbacksCountInTheFaultsInstalledNow) {
+  const auto call = host::Guarded<MakeLayer, "test.make", host::kDamaged>;
+  g_thrown = 0;
+  PF_Handle handle = nullptr;
+  AEGP_LayerH made = nullptr;
+  host::Faults first, second;
+  second.trip("x");
+  second.trip("y");
+  for (host::Faults* f : {&first, &second, &first}) {
+    host::CallbackFaults() = f;
+    EXPECT_EQ(call(&made, &handle), PF_Err_NONE);
+  }
+  EXPECT_EQ(first.calls("test.make"), 2);
+  EXPECT_EQ(second.calls("test.make"), 1);
+  EXPECT_EQ(second.calls("y"), 1);
+
+  host::CallbackFaults() = &second;
+  second = host::Faults();
+  second.failAlways("z");
+  EXPECT_EQ(call(&made, &handle), PF_Err_NONE);
+  EXPECT_EQ(second.calls("test.make"), 1);
+  EXPECT_EQ(second.calls("z"), 0);
+  host::CallbackFaults() = nullptr;
+}
+
 }  // namespace
 }  // namespace mf::test

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "AE_EffectCB.h"
 #include "AE_WorldSuites.h"
@@ -149,6 +150,44 @@ TEST(HostWorlds, PoolServesSmallWorldsFromDisposedBuffers) {
     for (int x = 0; x < 400; ++x) written += At<PF_PixelFloat>(canvas, x, y).alpha != 0.0f;
   EXPECT_EQ(written, 0);
   h.world->PF_DisposeWorld(nullptr, &canvas);
+}
+
+// Each thread keeps small buffers of its own; a world may still be disposed of on another
+// thread, is disposed of once, and every thread's worlds, ended or not, stay in the counts.
+TEST(HostWorlds, SmallWorldsCrossThreadsAndStayCounted) {
+  using mf::host::FreeWorld;
+  using mf::host::MakeWorld;
+  const int live = mf::host::LiveWorldCount();
+  PF_EffectWorld made{}, kept{};
+  ASSERT_EQ(MakeWorld(1, 1, PF_PixelFormat_ARGB128, true, &made), PF_Err_NONE);
+  const PF_EffectWorld stale = made;
+  std::thread([&] {
+    EXPECT_EQ(FreeWorld(&made), PF_Err_NONE);
+    PF_EffectWorld again = stale;
+    EXPECT_EQ(FreeWorld(&again), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(MakeWorld(1, 1, PF_PixelFormat_ARGB128, true, &kept), PF_Err_NONE);
+  }).join();
+  EXPECT_EQ(mf::host::LiveWorldCount(), live + 1);
+
+  // Two threads at once never hold the same buffer.
+  auto churn = [](float mark, int* clashes) {
+    for (int i = 0; i < 20000; ++i) {
+      PF_EffectWorld w{};
+      if (MakeWorld(1, 1, PF_PixelFormat_ARGB128, false, &w) != PF_Err_NONE) return;
+      auto* px = reinterpret_cast<PF_PixelFloat*>(w.data);
+      px->alpha = mark;
+      std::this_thread::yield();
+      *clashes += px->alpha != mark;
+      FreeWorld(&w);
+    }
+  };
+  int clashes[2] = {0, 0};
+  std::thread a(churn, 1.0f, &clashes[0]), b(churn, 2.0f, &clashes[1]);
+  a.join();
+  b.join();
+  EXPECT_EQ(clashes[0] + clashes[1], 0);
+  EXPECT_EQ(FreeWorld(&kept), PF_Err_NONE);
+  EXPECT_EQ(mf::host::LiveWorldCount(), live);
 }
 
 TEST(HostWorlds, InjectedFailuresLeaveNothingBehind) {
