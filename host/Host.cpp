@@ -72,7 +72,7 @@ Host::Host(HostOptions options)
   InstallCoreServices(*this, basic_, utils_, in_.inter);
   InstallImageServices(faults_, suites_, utils_);
   // A person's Ctrl-C stops a long iterate as it stops the effect's own polls.
-  SetIterateAbortProbe([] { return AbortRequested(); });
+  SetIterateAbortProbe(&AbortRequested);
   InstallCompositionSuites(*this);
   // The effect panel's services: drawing suites, and controls that follow their expressions.
   InstallPanelServices(*this);

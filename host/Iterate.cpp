@@ -13,10 +13,17 @@
 namespace mf::host {
 namespace {
 
+// A probe that is a plain function is called without the lock: a render asks before every row of
+// every point's stamp, millions of times a frame, and a function stays valid once replaced.
+// Closures (tests) are called under the lock, so one being replaced is never running.
 std::mutex g_probe_mutex;
 std::function<bool()> g_abort_probe;
+std::atomic<bool> g_closure_set{false};
+std::atomic<bool (*)()> g_plain_probe{nullptr};
 
 bool Aborted() {
+  if (bool (*plain)() = g_plain_probe.load(std::memory_order_acquire)) return plain();
+  if (!g_closure_set.load(std::memory_order_acquire)) return false;
   std::lock_guard<std::mutex> lock(g_probe_mutex);
   return g_abort_probe && g_abort_probe();
 }
@@ -25,7 +32,10 @@ bool Aborted() {
 
 void SetIterateAbortProbe(std::function<bool()> probe) {
   std::lock_guard<std::mutex> lock(g_probe_mutex);
-  g_abort_probe = std::move(probe);
+  bool (**plain)() = probe.target<bool (*)()>();
+  g_plain_probe.store(plain ? *plain : nullptr, std::memory_order_release);
+  g_abort_probe = plain ? nullptr : std::move(probe);
+  g_closure_set.store(static_cast<bool>(g_abort_probe), std::memory_order_release);
 }
 
 // Rows are visited as k * stride mod n, a stride coprime with n, so every row comes once and

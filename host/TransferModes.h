@@ -63,6 +63,18 @@ bool IsServedTransferMode(PF_TransferMode mode);
 // The composite of src over dst. src.a already includes any mask. Unserved modes leave dst.
 UnitPixel BlendPixel(const BlendSettings& settings, const UnitPixel& src, const UnitPixel& dst);
 
+// BlendPixel over n pixels of straight-alpha worlds, dst[i] becoming the composite of src[i] over
+// it, stored with the host's rounding. The mode is chosen once for the run, not for each pixel.
+template <typename Pixel>
+void BlendRun(const BlendSettings& settings, const Pixel* src, Pixel* dst, A_long n);
+
+extern template void BlendRun<PF_Pixel8>(const BlendSettings&, const PF_Pixel8*, PF_Pixel8*,
+                                         A_long);
+extern template void BlendRun<PF_Pixel16>(const BlendSettings&, const PF_Pixel16*, PF_Pixel16*,
+                                          A_long);
+extern template void BlendRun<PF_PixelFloat>(const BlendSettings&, const PF_PixelFloat*,
+                                             PF_PixelFloat*, A_long);
+
 // Rec. 601 luma of a colour.
 inline double Luma(double r, double g, double b) {
   return 0.3 * r + 0.59 * g + 0.11 * b;

@@ -32,6 +32,13 @@ template <typename Pixel>
 void TransferKernel(const BlendSettings& settings, bool premultiplied, const PF_EffectWorld& src,
                     const PF_LRect& from, A_long dx, A_long dy, const PF_MaskWorld* mask,
                     PF_EffectWorld& dst) {
+  if (!premultiplied && !mask) {
+    for (A_long y = from.top; y < from.bottom; ++y) {
+      BlendRun<Pixel>(settings, PixelAt<Pixel>(src, from.left, y),
+                      PixelAt<Pixel>(dst, from.left + dx, y + dy), from.right - from.left);
+    }
+    return;
+  }
   for (A_long y = from.top; y < from.bottom; ++y) {
     const Pixel* in = PixelAt<Pixel>(src, from.left, y);
     Pixel* out = PixelAt<Pixel>(dst, from.left + dx, y + dy);

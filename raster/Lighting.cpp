@@ -64,7 +64,8 @@ float Attenuation(const LightRecord& light, bool enable_falloff, float d, float 
   }
   a = Clamp01(a);
   const float k = bias < 0.0f ? 1.0f + bias : 1.0f / (1.0f - bias);
-  return std::pow(a, k);
+  // a¹ is a; at the default bias this spares every light of every point a power.
+  return k == 1.0f ? a : std::pow(a, k);
 }
 
 struct Amounts {

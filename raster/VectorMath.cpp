@@ -16,26 +16,6 @@ Matrix3 IdentityMatrix3() {
   return m;
 }
 
-float Distance3(Vec3 a, Vec3 b) {
-  Vec3 d = a - b;
-  return std::sqrt(Dot3(d, d));
-}
-
-float Dot3(Vec3 a, Vec3 b) {
-  return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
-bool Normalize3(Vec3& v) {
-  float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-  // A NaN length fails the first test; an infinite one would turn the vector into zeros or NaNs
-  // while claiming success.
-  if (!(length > 0.0f) || !std::isfinite(length)) return false;
-  v.x /= length;
-  v.y /= length;
-  v.z /= length;
-  return true;
-}
-
 namespace {
 
 // Rotation part of m times v, double sums.
@@ -47,12 +27,6 @@ inline void RotateDouble(const Matrix4& m, Vec3 v, double out[3]) {
 }
 
 }  // namespace
-
-Vec3 RotateByMatrix(const Matrix4& m, Vec3 v) {
-  double r[3];
-  RotateDouble(m, v, r);
-  return {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
-}
 
 Matrix3 AxisAngleMatrix(double angle, double ax, double ay, double az) {
   const double c = std::cos(angle);

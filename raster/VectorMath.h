@@ -3,6 +3,8 @@
 // column vectors (component i of R·v is row i dotted with v). The translation lives in row 3.
 #pragma once
 
+#include <cmath>
+
 namespace mf {
 
 struct Vec3 {
@@ -37,19 +39,38 @@ inline Vec3 operator*(Vec3 a, float s) {
   return {a.x * s, a.y * s, a.z * s};
 }
 
-// √((a − b)·(a − b)), single precision.
-float Distance3(Vec3 a, Vec3 b);
-
 // Single-precision dot product.
-float Dot3(Vec3 a, Vec3 b);
+inline float Dot3(Vec3 a, Vec3 b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// √((a − b)·(a − b)), single precision.
+inline float Distance3(Vec3 a, Vec3 b) {
+  const Vec3 d = a - b;
+  return std::sqrt(Dot3(d, d));
+}
 
 // Scales v to unit length and returns true. Returns false and leaves v as it was when the length
 // is not above 0 or is not finite (a NaN or infinite component, or a length beyond float range),
 // since no unit vector can come of it.
-bool Normalize3(Vec3& v);
+inline bool Normalize3(Vec3& v) {
+  const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  if (!(length > 0.0f) || !std::isfinite(length)) return false;
+  v.x /= length;
+  v.y /= length;
+  v.z /= length;
+  return true;
+}
 
 // Rotation part of m times v; products and sums in double, rounded to float at the end.
-Vec3 RotateByMatrix(const Matrix4& m, Vec3 v);
+inline Vec3 RotateByMatrix(const Matrix4& m, Vec3 v) {
+  double r[3];
+  for (int i = 0; i < 3; ++i) {
+    r[i] = m[i][0] * static_cast<double>(v.x) + m[i][1] * static_cast<double>(v.y) +
+           m[i][2] * static_cast<double>(v.z);
+  }
+  return {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
+}
 
 // Rotation by angle (radians, counter-clockwise, right-handed) about the unit axis (ax, ay, az).
 Matrix3 AxisAngleMatrix(double angle, double ax, double ay, double az);

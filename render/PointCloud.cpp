@@ -256,8 +256,8 @@ class CloudWalk {
   bool finiteNormal(RenderLayer which, A_long column, A_long row) {
     if (f_.format != PF_PixelFormat_ARGB128 || !f_.layers.has(which)) return true;
     const Sampled s = at(which, column, row);
-    if (!PixelHasAlpha(s.world, s.x, s.y)) return true;
     const PF_PixelFloat& px = *s.world.at<PF_PixelFloat>(s.x, s.y);
+    if (!PixelTraits<PF_PixelFloat>::IsPresent(px.alpha)) return true;
     return std::isfinite(px.red) && std::isfinite(px.green) && std::isfinite(px.blue);
   }
 
