@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CameraScene.h"
 #include "ElfSection.h"
 #include "HostFixture.h"
 #include "PropertyList.h"
@@ -189,15 +190,6 @@ mf::platform::PropertyList BuiltPropertyList() {
   return *mf::platform::PropertyList::Parse(entry->data, entry->size);
 }
 
-class ImageSource final : public host::LayerSource {
- public:
-  std::shared_ptr<const host::LayerImage> image(int layer, int) override {
-    auto it = images.find(layer);
-    return it == images.end() ? nullptr : it->second;
-  }
-  std::map<int, std::shared_ptr<host::LayerImage>> images;
-};
-
 class HostBinaryBlocks : public HostTest {
  protected:
   void SetUp() override {
@@ -214,28 +206,7 @@ class HostBinaryBlocks : public HostTest {
   // A camera at (0, 0, -100) with zoom 100 over a 40 x 40 solid; one opaque red sample of the
   // position pass at world (10.5, 5.5, 0) lands on pixel (30, 25).
   void BuildScene() {
-    auto comp = std::make_unique<host::Composition>(host::CompositionSettings{40, 40, 24, 48});
-    host::CompLayer camera;
-    camera.name = "Camera 1";
-    camera.kind = host::LayerKind::kCamera;
-    camera.camera_type = AEGP_CameraType_PERSPECTIVE;
-    camera.has_point_of_interest = true;
-    camera.streams[AEGP_LayerStream_POSITION] = host::Animated::Constant({0, 0, -100, 0});
-    camera.streams[AEGP_LayerStream_ANCHORPOINT] = host::Animated::Constant({0, 0, 0, 0});
-    camera.streams[AEGP_LayerStream_ZOOM] = host::Animated::Constant({100, 0, 0, 0});
-    comp->addLayer(camera);
-    host::CompLayer solid;
-    solid.name = "Cloud";
-    solid.width = solid.height = 40;
-    comp->addLayer(solid);
-    for (const char* name : {"beauty", "P"}) {
-      host::CompLayer footage;
-      footage.name = name;
-      footage.kind = host::LayerKind::kFootage;
-      footage.width = footage.height = 1;
-      comp->addLayer(footage);
-    }
-    host().setComposition(std::move(comp));
+    host().setComposition(CameraOverSolid(1));
     source_.images[2] = Pixel(1, 0, 0);
     source_.images[3] = Pixel(0.105f, 0.055f, 0);
     host().setLayerSource(&source_);
