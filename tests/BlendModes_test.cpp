@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "host/HostServices.h"
+#include "ImageHostFixture.h"
 #include "host/Worlds.h"
 #include "raster/BlendModes.h"
 #include "raster/PixelFormat.h"
@@ -33,32 +33,6 @@ Pixel Blend(A_long mode, Target<Pixel>& t, A_long tx, Pixel s) {
 
 constexpr A_long kAverageModes[] = {kPixelBlendAverage, kPixelBlendAverageAddAlpha,
                                     kPixelBlendMaxAverageAlpha};
-
-TEST(AverageBlends, OpaqueRedOverOpaqueBlue) {
-  // Equal weights: each colour is the plain mean, 0.5 of full scale; alpha stays full.
-  Target<PF_Pixel8> t8({{255, 0, 0, 255}});
-  Target<PF_Pixel16> t16({{32768, 0, 0, 32768}});
-  Target<PF_PixelFloat> tf({{1.0f, 0.0f, 0.0f, 1.0f}});
-  for (A_long mode : kAverageModes) {
-    PF_Pixel8 o = Blend(mode, t8, 0, PF_Pixel8{255, 255, 0, 0});
-    EXPECT_EQ(o.red, 127);
-    EXPECT_EQ(o.green, 0);
-    EXPECT_EQ(o.blue, 127);
-    EXPECT_EQ(o.alpha, 255);
-  }
-  for (A_long mode : kAverageModes) {
-    PF_Pixel16 o = Blend(mode, t16, 0, PF_Pixel16{32768, 32768, 0, 0});
-    EXPECT_EQ(o.red, 16384);
-    EXPECT_EQ(o.blue, 16384);
-    EXPECT_EQ(o.alpha, 32768);
-  }
-  for (A_long mode : kAverageModes) {
-    PF_PixelFloat o = Blend(mode, tf, 0, PF_PixelFloat{1.0f, 1.0f, 0.0f, 0.0f});
-    EXPECT_EQ(o.red, 0.5f);
-    EXPECT_EQ(o.blue, 0.5f);
-    EXPECT_EQ(o.alpha, 1.0f);
-  }
-}
 
 TEST(AverageBlends, AlphaRulesOfTheThreeModes) {
   // Two half-transparent pixels, alpha a = 128/255 = 0.50196 each:
@@ -123,66 +97,26 @@ TEST(AverageBlends, TransparentOrMissingTargetKeepsTheStampColour) {
   EXPECT_EQ(untouched.red, 2);
 }
 
-// The host's real image services, installed into a registry of the test's own. The Faults live
-// for the whole process because the services keep a pointer to them.
 PF_Err g_abort_result = PF_Err_NONE;
 PF_Err TestAbort(PF_ProgPtr) {
   return g_abort_result;
 }
 
-struct HostImage {
-  static host::Faults& faults() {
-    static host::Faults f;
-    return f;
-  }
-  HostImage() : registry(faults()) {
-    faults().clearAll();
+struct HostImage : test::ImageHost {
+  HostImage() {
     g_abort_result = PF_Err_NONE;
-    host::InstallImageServices(faults(), registry, utils);
-    world = Acquire<PF_WorldSuite2>(kPFWorldSuite, kPFWorldSuiteVersion2);
-    fill = Acquire<PF_FillMatteSuite2>(kPFFillMatteSuite, kPFFillMatteSuiteVersion2);
-    transform =
-        Acquire<PF_WorldTransformSuite1>(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
-    iterate.iterate8 = Acquire<PF_Iterate8Suite1>(kPFIterate8Suite, kPFIterate8SuiteVersion1);
-    iterate.iterate16 = Acquire<PF_iterate16Suite1>(kPFIterate16Suite, kPFIterate16SuiteVersion1);
-    iterate.iterate_float =
-        Acquire<PF_iterateFloatSuite1>(kPFIterateFloatSuite, kPFIterateFloatSuiteVersion1);
     in.inter.abort = TestAbort;
     in.quality = PF_Quality_LO;
-    in.utils = &utils;
-  }
-  template <typename Suite>
-  const Suite* Acquire(const char* name, int32_t version) {
-    const void* table = nullptr;
-    EXPECT_EQ(registry.acquire(name, version, &table), kSPNoError) << name;
-    return static_cast<const Suite*>(table);
   }
   PF_Err Blend(A_long mode, PF_PixelFormat format, PF_EffectWorld& stamp, A_long side,
                PF_EffectWorld& target, PF_Rect d) {
-    return ApplyCustomPixelBlend(mode, BlendSuites{iterate, transform, world, fill}, &in, format,
-                                 &stamp, side, &target, d);
+    return ApplyCustomPixelBlend(mode, BlendSuites{{it8, it16, itf}, xform, world, fill}, &in,
+                                 format, &stamp, side, &target, d);
   }
-
-  host::SuiteRegistry registry;
-  PF_UtilCallbacks utils{};
-  PF_InData in{};
-  const PF_WorldSuite2* world = nullptr;
-  const PF_FillMatteSuite2* fill = nullptr;
-  const PF_WorldTransformSuite1* transform = nullptr;
-  IterateSuites iterate{};
 };
 
-// A world by hand over a std::vector, described to the host so its services accept it.
 template <typename Pixel>
-struct Image {
-  Image(A_long w, A_long h, Pixel fill) : pixels(w * h, fill) {
-    host::DescribeWorld(pixels.data(), w * (A_long)sizeof(Pixel), w, h, PixelTraits<Pixel>::kFormat,
-                        &world);
-  }
-  Pixel& at(A_long x, A_long y) { return pixels[y * world.width + x]; }
-  std::vector<Pixel> pixels;
-  PF_EffectWorld world{};
-};
+using Image = test::HandWorld<Pixel>;
 
 void ExpectPixel(const PF_Pixel8& p, int a, int r, int g, int b) {
   EXPECT_EQ(p.alpha, a);
@@ -258,11 +192,11 @@ TEST(ApplyCustomPixelBlend, OnePixelStampIsBlendedOnceAndFilled) {
   target.at(1, 1) = {255, 0, 0, 255};
   Image<PF_Pixel8> stamp(2, 2, PF_Pixel8{255, 0, 255, 0});
   stamp.at(0, 0) = {255, 255, 0, 0};
-  const int iterates = h.faults().calls("pf.iterate");
+  const int iterates = h.f.calls("pf.iterate");
   ASSERT_EQ(h.Blend(kPixelBlendAverage, PF_PixelFormat_ARGB32, stamp.world, 1, target.world,
                     PF_Rect{1, 1, 3, 3}),
             PF_Err_NONE);
-  EXPECT_EQ(h.faults().calls("pf.iterate"), iterates);
+  EXPECT_EQ(h.f.calls("pf.iterate"), iterates);
   for (A_long y = 1; y < 3; ++y) {
     for (A_long x = 1; x < 3; ++x) ExpectPixel(target.at(x, y), 255, 127, 0, 127);
   }
@@ -286,20 +220,20 @@ TEST(ApplyCustomPixelBlend, ErrorsStopTheSequenceAndDisposeTheWorld) {
   ExpectPixel(untouched, 255, 0, 0, 255);
   // Each failing host call is returned as it is; before the copy the target is untouched.
   for (const char* point : {"pf.PF_NewWorld", "pf.iterate", "pf.copy"}) {
-    h.faults().clearAll();
-    h.faults().failAlways(point);
+    h.f.clearAll();
+    h.f.failAlways(point);
     auto [err, px] = run();
     EXPECT_NE(err, PF_Err_NONE) << point;
     ExpectPixel(px, 255, 0, 0, 255);
   }
   // High quality copies with copy_hq; an abort after the copy is reported.
-  h.faults().clearAll();
+  h.f.clearAll();
   h.in.quality = PF_Quality_HI;
   g_abort_result = PF_Interrupt_CANCEL;
-  const int hq = h.faults().calls("pf.copy_hq");
+  const int hq = h.f.calls("pf.copy_hq");
   auto [aborted, blended] = run();
   EXPECT_EQ(aborted, PF_Interrupt_CANCEL);
-  EXPECT_EQ(h.faults().calls("pf.copy_hq"), hq + 1);
+  EXPECT_EQ(h.f.calls("pf.copy_hq"), hq + 1);
   ExpectPixel(blended, 255, 127, 0, 127);
 }
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "host/HostServices.h"
+#include "ImageHostFixture.h"
 #include "host/Worlds.h"
 #include "raster/GridSegment.h"
 #include "raster/PixelFormat.h"
@@ -17,58 +17,32 @@ PF_Err TestAbort(PF_ProgPtr) {
   return g_abort_result;
 }
 
-// The host's real image services in a registry of the test's own; the Faults live for the whole
-// process because the services keep a pointer to them.
-struct HostImage {
-  static host::Faults& faults() {
-    static host::Faults f;
-    return f;
-  }
-  HostImage() : registry(faults()) {
-    faults().clearAll();
+struct HostImage : test::ImageHost {
+  HostImage() {
     g_abort_result = PF_Err_NONE;
-    host::InstallImageServices(faults(), registry, utils);
-    const void* t = nullptr;
-    registry.acquire(kPFWorldSuite, kPFWorldSuiteVersion2, &t);
-    suites.world = static_cast<const PF_WorldSuite2*>(t);
-    registry.acquire(kPFFillMatteSuite, kPFFillMatteSuiteVersion2, &t);
-    suites.fill = static_cast<const PF_FillMatteSuite2*>(t);
-    registry.acquire(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &t);
-    suites.transform = static_cast<const PF_WorldTransformSuite1*>(t);
     in.inter.abort = TestAbort;
-    in.utils = &utils;
     in.quality = PF_Quality_HI;
     in.width = 40;
     in.height = 40;
+    suites = GridSuites{world, fill, xform};
   }
-  host::SuiteRegistry registry;
-  PF_UtilCallbacks utils{};
-  PF_InData in{};
   GridSuites suites{};
 };
 
+using Marks = std::vector<std::pair<A_long, A_long>>;
+
+// A world whose marked pixels are those no longer transparent black.
 template <typename Pixel>
-struct Image {
-  Image(A_long w, A_long h) : pixels(w * h, Pixel{}) {
-    host::DescribeWorld(pixels.data(), w * (A_long)sizeof(Pixel), w, h, PixelTraits<Pixel>::kFormat,
-                        &world);
-  }
-  Pixel& at(A_long x, A_long y) { return pixels[y * world.width + x]; }
-  // Coordinates of the pixels that are no longer transparent black.
-  std::vector<std::pair<A_long, A_long>> Marked() {
-    std::vector<std::pair<A_long, A_long>> out;
-    for (A_long y = 0; y < world.height; ++y) {
-      for (A_long x = 0; x < world.width; ++x) {
-        if (at(x, y).alpha != 0) out.emplace_back(x, y);
-      }
-    }
+struct Image : test::HandWorld<Pixel> {
+  Image(A_long w, A_long h) : test::HandWorld<Pixel>(w, h) {}
+  Marks Marked() {
+    Marks out;
+    for (A_long y = 0; y < this->world.height; ++y)
+      for (A_long x = 0; x < this->world.width; ++x)
+        if (this->at(x, y).alpha != 0) out.emplace_back(x, y);
     return out;
   }
-  std::vector<Pixel> pixels;
-  PF_EffectWorld world{};
 };
-
-using Marks = std::vector<std::pair<A_long, A_long>>;
 
 PF_Err Line8(HostImage& h, Image<PF_Pixel8>& img, ScreenPoint16 a, ScreenPoint16 b,
              A_short thickness = 1) {
@@ -111,15 +85,15 @@ TEST(StampLine, ShallowAndSteepSegmentsStampTheStatedPixels) {
 TEST(StampLine, NothingForVerticalOrPointSegmentsAndOnlyOnImageStamps) {
   HostImage h;
   Image<PF_Pixel8> img(40, 40);
-  const int made = h.faults().calls("pf.PF_NewWorld");
+  const int made = h.f.calls("pf.PF_NewWorld");
   EXPECT_EQ(Line8(h, img, {5, 5}, {5, 20}), PF_Err_NONE);
   EXPECT_EQ(Line8(h, img, {5, 5}, {5, 5}), PF_Err_NONE);
   EXPECT_EQ(Line8(h, img, {5, 5}, {9, 5}, 0), PF_Err_NONE);  // no thickness
   EXPECT_TRUE(img.Marked().empty());
-  EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made);
+  EXPECT_EQ(h.f.calls("pf.PF_NewWorld"), made);
   // (−5, 39)–(5, 39): columns −5 … −1 fall off the image and make no world.
   EXPECT_EQ(Line8(h, img, {-5, 39}, {5, 39}), PF_Err_NONE);
-  EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made + 5);
+  EXPECT_EQ(h.f.calls("pf.PF_NewWorld"), made + 5);
   EXPECT_EQ(img.Marked().size(), 5u);
   // An unknown format is refused once a stamp is due.
   EXPECT_EQ(StampLine(&h.in, {1, 1}, {3, 1}, 1, &img.world, h.suites, PF_PixelFormat_INVALID),
@@ -158,16 +132,16 @@ TEST(StampLine, FirstErrorStopsTheLineAndEveryWorldIsDisposed) {
   };
   for (const Case& c :
        {Case{"pf.PF_NewWorld", 3}, Case{"pf.fill", 3}, Case{"pf.transfer_rect", 3}}) {
-    h.faults().clearAll();
-    h.faults().failOnCall(c.point, c.nth);
+    h.f.clearAll();
+    h.f.failOnCall(c.point, c.nth);
     Image<PF_Pixel8> img(40, 40);
-    const int made = h.faults().calls("pf.PF_NewWorld");
+    const int made = h.f.calls("pf.PF_NewWorld");
     EXPECT_NE(Line8(h, img, {0, 0}, {10, 0}), PF_Err_NONE) << c.point;
     EXPECT_EQ(img.Marked().size(), 2u) << c.point;  // the two stamps before the failure
-    EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made + 3) << c.point;
+    EXPECT_EQ(h.f.calls("pf.PF_NewWorld"), made + 3) << c.point;
     EXPECT_EQ(host::LiveWorldCount(), live) << c.point;
   }
-  h.faults().clearAll();
+  h.f.clearAll();
   g_abort_result = PF_Interrupt_CANCEL;
   Image<PF_Pixel8> img(40, 40);
   EXPECT_EQ(Line8(h, img, {0, 0}, {10, 0}), PF_Interrupt_CANCEL);
@@ -214,12 +188,12 @@ TEST(DrawGridSegment, NearPlaneSkipsOrCuts) {
   HostImage h;
   const GridView view{8, 0, 0, 1, 1, 1};
   Image<PF_Pixel8> img(40, 40);
-  const int made = h.faults().calls("pf.PF_NewWorld");
+  const int made = h.f.calls("pf.PF_NewWorld");
   Vec3 a{-5, 0, 0.5f}, b{5, 0, 0.9f};  // both nearer than 1
   EXPECT_EQ(DrawGridSegment(&h.in, view, a, b, GridCamera{CameraAtOrigin(), false, 10.0},
                             &img.world, h.suites, PF_PixelFormat_ARGB32),
             PF_Err_NONE);
-  EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made);
+  EXPECT_EQ(h.f.calls("pf.PF_NewWorld"), made);
   // (−20, 0, 0) to (20, 0, 2): cut at z = 1, halfway, at (0, 0, 1); zoom 10 puts it at x = 20
   // and the far end at 20 × 10 ÷ 2 + 20 = 120. Uncut, the near end would divide by 0.
   Vec3 c{-20, 0, 0}, e{20, 0, 2};
@@ -257,7 +231,7 @@ TEST(DrawGridSegment, FarEndsAreClippedNotWrappedAndNonFiniteEndsDrawNothing) {
 
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const int made = h.faults().calls("pf.PF_NewWorld");
+  const int made = h.f.calls("pf.PF_NewWorld");
   Image<PF_Pixel8> none(40, 40);
   for (auto [p, q] : {std::pair<Vec3, Vec3>{{nan, 0, 100}, {10, 0, 100}},
                       std::pair<Vec3, Vec3>{{0, 0, 100}, {inf, 0, 100}},
@@ -273,7 +247,7 @@ TEST(DrawGridSegment, FarEndsAreClippedNotWrappedAndNonFiniteEndsDrawNothing) {
                             PF_PixelFormat_ARGB32),
             PF_Err_NONE);
   EXPECT_TRUE(none.Marked().empty());
-  EXPECT_EQ(h.faults().calls("pf.PF_NewWorld"), made);
+  EXPECT_EQ(h.f.calls("pf.PF_NewWorld"), made);
 }
 
 }  // namespace

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "AE_EffectCB.h"
 #include "AE_WorldSuites.h"
 #include "host/HostServices.h"
 #include "host/Iterate.h"
+#include "host/Worlds.h"
+#include "raster/PixelFormat.h"
 
 namespace mf::test {
 
@@ -47,6 +51,18 @@ struct ImageHost {
     EXPECT_EQ(world->PF_NewWorld(nullptr, w, h, true, format, &out), PF_Err_NONE);
     return out;
   }
+};
+
+// A world by hand over a std::vector, described to the host so its services accept it.
+template <typename Pixel>
+struct HandWorld {
+  HandWorld(A_long w, A_long h, Pixel fill = Pixel{}) : pixels(w * h, fill) {
+    host::DescribeWorld(pixels.data(), w * (A_long)sizeof(Pixel), w, h, PixelTraits<Pixel>::kFormat,
+                        &world);
+  }
+  Pixel& at(A_long x, A_long y) { return pixels[y * world.width + x]; }
+  std::vector<Pixel> pixels;
+  PF_EffectWorld world{};
 };
 
 template <typename Pixel>
