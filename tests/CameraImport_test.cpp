@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "HostFixture.h"
+#include "CliFixture.h"
 #include "host/CameraImport.h"
 
 namespace mf::test {
@@ -124,14 +124,8 @@ void WriteExr(const fs::path& file, const std::vector<float>& rgba,
   out->close();
 }
 
-class CameraImport : public ::testing::Test {
+class CameraImport : public CliTest {
  protected:
-  void SetUp() override {
-    dir_ = ScratchDir(std::string("camera-") +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Frame k of the sequences holds pose k: a beauty whose colour names its pixel, and P. A
   // mirrored world flips z in the passes and in the header.
   void WritePasses(Convention c, bool mirrored = false) {
@@ -172,13 +166,9 @@ class CameraImport : public ::testing::Test {
                                "PIXEL_BLEND_MODE": 1, "ENABLE_GRID": false)"
         << params << R"(}}}],
       "render": {"layer": "Cloud", "frames": "0-2", "bit_depth": 32, "output": "out.####.exr"}})";
-    const std::string cmd = "cd " + dir_.string() + " && " + MOTEFIELD_CLI_PATH +
-                            " --preferences prefs.json render scene.json >log.txt 2>&1";
-    status_ = WEXITSTATUS(std::system(cmd.c_str()));
-    std::ifstream in(dir_ / "log.txt");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    const CliResult r = motefield("render scene.json");
+    status_ = r.status;
+    return r.out + r.err;
   }
 
   // Every cast sample is drawn on its own pixel, and nothing where the rays missed.
@@ -207,7 +197,6 @@ class CameraImport : public ::testing::Test {
     }
   }
 
-  fs::path dir_;
   int status_ = -1;
 };
 

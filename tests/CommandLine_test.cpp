@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "HostFixture.h"
+#include "CliFixture.h"
 #include "host/Scene.h"
 
 namespace mf::test {
@@ -16,40 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class CommandLine : public ::testing::Test {
+class CommandLine : public CliTest {
  protected:
-  void SetUp() override {
-    dir_ = ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  CliResult motefield(const std::string& args) {
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    std::string cmd = std::string(MOTEFIELD_CLI_PATH) + " --preferences " +
-                      (dir_ / "prefs.json").string() + " " + args + " >" + out.string() + " 2>" +
-                      err.string();
-    int status = std::system(cmd.c_str());
-    return CliResult{WEXITSTATUS(status), Read(out), Read(err)};
-  }
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   fs::path write(const std::string& name, const std::string& text) {
     fs::path p = dir_ / name;
     std::ofstream(p) << text;
     return p;
   }
-
-  fs::path dir_;
 };
 
 const char* kScene = R"({
@@ -141,7 +114,7 @@ TEST_F(CommandLine, SaveStoresTheRecordOfEachInstance) {
   fs::path out = dir_ / "saved.json";
   CliResult r = motefield("save " + scene.string() + " -o " + out.string());
   ASSERT_EQ(r.status, 0) << r.err;
-  auto doc = nlohmann::json::parse(Read(out));
+  auto doc = nlohmann::json::parse(ReadText(out));
   EXPECT_EQ(doc["layers"][1]["effect"]["sequence_data"], host::Base64Encode(DefaultRecord()));
   // The controls are written back as they were.
   EXPECT_EQ(doc["layers"][1]["effect"]["params"]["PIXEL_SIZE"], 2);
@@ -155,7 +128,7 @@ TEST_F(CommandLine, SaveOfAnOldRecordWarnsAndStoresTheDefaults) {
   CliResult r = motefield("save " + scene.string() + " -o " + out.string());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("Motefield version mismatch. Some data may be reset."), std::string::npos);
-  auto doc = nlohmann::json::parse(Read(out));
+  auto doc = nlohmann::json::parse(ReadText(out));
   EXPECT_EQ(doc["layers"][1]["effect"]["sequence_data"], host::Base64Encode(DefaultRecord()));
 }
 
@@ -167,7 +140,7 @@ TEST_F(CommandLine, DamagedRecordsAreToldAndReset) {
     CliResult r = motefield("save " + scene.string() + " -o " + out.string());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(r.err.empty());
-    auto doc = nlohmann::json::parse(Read(out));
+    auto doc = nlohmann::json::parse(ReadText(out));
     EXPECT_EQ(doc["layers"][1]["effect"]["sequence_data"], host::Base64Encode(DefaultRecord()));
   }
 }

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "HostFixture.h"
+#include "CliFixture.h"
 #include "cli/CompleteFrame.h"
 #include "cli/FarmCommands.h"
 #include "cli/FarmPlan.h"
@@ -21,21 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-class Farm : public ::testing::Test {
+class Farm : public CliTest {
  protected:
   void SetUp() override {
-    dir_ = ScratchDir(std::string("farm-") +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    const float p[4][4] = {{1, 1, 0, 1}, {4, 1, 0, 1}, {1, 2, 0, 1}, {4, 2, 0, 1}};
-    auto out = OIIO::ImageOutput::create((dir_ / "p.exr").string());
-    out->open((dir_ / "p.exr").string(), OIIO::ImageSpec(2, 2, 4, OIIO::TypeDesc::FLOAT));
-    out->write_image(OIIO::TypeDesc::FLOAT, p);
-    out->close();
+    CliTest::SetUp();
+    WriteExr2x2(dir_ / "p.exr", {{1, 1, 0, 1}, {4, 1, 0, 1}, {1, 2, 0, 1}, {4, 2, 0, 1}});
     std::ofstream(dir_ / "scene.json")
         << R"({"composition": {"width": 6, "height": 4, "duration": 9},
       "layers": [{"name": "Camera", "type": "camera", "position": [3, 2, -20],
@@ -46,24 +36,12 @@ class Farm : public ::testing::Test {
                                "GAIN_X": [[0, 1], [0.125, 2]]}}}],
       "render": {"bit_depth": 32, "output": "out/f.####.exr"}})";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // The command line with no Slurm commands on its PATH and its own job index.
-  CliRun motefield(const std::string& args) {
-    const std::string cmd = "cd " + dir_.string() + " && env PATH=/nonexistent XDG_STATE_HOME=" +
-                            (dir_ / "state").string() + " " + MOTEFIELD_CLI_PATH +
-                            " --preferences prefs.json " + args + " >stdout.txt 2>stderr.txt";
-    const int status = std::system(cmd.c_str());
-    return {WEXITSTATUS(status), Read(dir_ / "stdout.txt"), Read(dir_ / "stderr.txt")};
+  CliResult motefield(const std::string& args) {
+    return CliTest::motefield(
+        args, "env PATH=/nonexistent XDG_STATE_HOME=" + (dir_ / "state").string() + " ");
   }
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  fs::path dir_;
 };
 
 TEST(FarmPlan, ChunksKeepTheOrderAndReadBackAsTheSameFrames) {
@@ -83,7 +61,7 @@ TEST_F(Farm, SkipExistingLeavesCompleteFramesAndRedoesDamagedOrMissingOnes) {
   ASSERT_EQ(motefield("render scene.json --frames 0-2").status, 0);
   const fs::path f0 = dir_ / "out/f.0000.exr", f1 = dir_ / "out/f.0001.exr",
                  f2 = dir_ / "out/f.0002.exr";
-  const std::string whole1 = Read(f1), whole2 = Read(f2);
+  const std::string whole1 = ReadText(f1), whole2 = ReadText(f2);
   ASSERT_NE(whole1, whole2);  // the frames differ, so a mix-up would show
   struct stat before {};
   ::stat(f0.c_str(), &before);
@@ -92,20 +70,20 @@ TEST_F(Farm, SkipExistingLeavesCompleteFramesAndRedoesDamagedOrMissingOnes) {
   EXPECT_TRUE(cli::IsCompleteImage(f0));
   EXPECT_FALSE(cli::IsCompleteImage(f1));
 
-  const CliRun r = motefield("render scene.json --frames 0-2 --skip-existing");
+  const CliResult r = motefield("render scene.json --frames 0-2 --skip-existing");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("rendered 2 frames"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 already complete"), std::string::npos) << r.out;
   struct stat after {};
   ::stat(f0.c_str(), &after);
   EXPECT_EQ(after.st_ino, before.st_ino);  // not written again
-  EXPECT_EQ(Read(f1), whole1);  // no time stamp in the file: the same frame, the same bytes
+  EXPECT_EQ(ReadText(f1), whole1);  // no time stamp in the file: the same frame, the same bytes
   EXPECT_EQ(OIIO::ImageInput::open(f1.string())->spec().find_attribute("DateTime"), nullptr);
-  EXPECT_EQ(Read(f2), whole2);
+  EXPECT_EQ(ReadText(f2), whole2);
 }
 
 TEST_F(Farm, DryRunPrintsOneTaskPerChunkAndWritesNothing) {
-  const CliRun r = motefield(
+  const CliResult r = motefield(
       "farm submit scene.json --frames 1-7 --chunk 3 --partition render "
       "--time 0:30:00 --dry-run");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -126,7 +104,7 @@ TEST_F(Farm, DryRunPrintsOneTaskPerChunkAndWritesNothing) {
 }
 
 TEST_F(Farm, RefusesBadInputInPlainWordsAndSubmitsNothing) {
-  CliRun r = motefield("farm submit scene.json --chunk 0");
+  CliResult r = motefield("farm submit scene.json --chunk 0");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--chunk must be 1 or more frames per task"), std::string::npos) << r.err;
   r = motefield("farm submit scene.json --frames 3-1");
@@ -166,7 +144,7 @@ TEST_F(Farm, StatusWithoutTheSchedulerReadsTheFramesAndTheTasksLogs) {
       << "motefield: frame 4: footage missing\nmotefield farm: chunk finished with status 1\n";
   std::ofstream(record.logs() / "chunk-2.job-77.log") << "motefield farm: chunk 2\n";
 
-  const CliRun r = motefield("farm status " + record.file().string());
+  const CliResult r = motefield("farm status " + record.file().string());
   ASSERT_EQ(r.status, 1) << r.err;  // frames failed or missing: not a finished job
   EXPECT_NE(r.out.find("did not answer"), std::string::npos) << r.out;
   const auto row = [&](int chunk) {
@@ -189,7 +167,7 @@ TEST_F(Farm, StatusWithoutTheSchedulerReadsTheFramesAndTheTasksLogs) {
       << r.out;
 
   // Resubmitting needs the scheduler to say what still runs: without it nothing is sent.
-  const CliRun again = motefield("farm resubmit " + record.file().string());
+  const CliResult again = motefield("farm resubmit " + record.file().string());
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find("nothing was submitted"), std::string::npos) << again.err;
 }

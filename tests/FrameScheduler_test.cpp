@@ -6,25 +6,20 @@
 #include <fstream>
 #include <sstream>
 
-#include "HostFixture.h"
+#include "CliFixture.h"
 
 namespace mf::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RenderJobs : public ::testing::Test {
+class RenderJobs : public CliTest {
  protected:
   void SetUp() override {
-    dir_ = ScratchDir(std::string("jobs-") +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    CliTest::SetUp();
     // A 2 × 2 position pass; every frame of the scene reads it.
-    const float p[4][4] = {{10, 20, 30, 1}, {11, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}};
-    OIIO::ImageSpec spec(2, 2, 4, OIIO::TypeDesc::FLOAT);
-    auto out = OIIO::ImageOutput::create((dir_ / "p.exr").string());
-    out->open((dir_ / "p.exr").string(), spec);
-    out->write_image(OIIO::TypeDesc::FLOAT, p);
-    out->close();
+    WriteExr2x2(dir_ / "p.exr",
+                {{10, 20, 30, 1}, {11, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}});
     std::ofstream(dir_ / "scene.json")
         << R"({"composition": {"width": 6, "height": 4, "duration": 5},
       "layers": [
@@ -33,21 +28,12 @@ class RenderJobs : public ::testing::Test {
          "effect": {"params": {"POSITION_PASS": "P", "SOURCE_LAYER": "P"}}}],
       "render": {"bit_depth": 32}})";
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
+  // What it printed on either stream.
   int motefield(const std::string& args, std::string* out) {
-    const fs::path o = dir_ / "stdout.txt";
-    const std::string cmd = "cd " + dir_.string() + " && " + MOTEFIELD_CLI_PATH +
-                            " --preferences prefs.json " + args + " >" + o.string() + " 2>&1";
-    const int status = std::system(cmd.c_str());
-    std::ifstream in(o);
-    std::stringstream s;
-    s << in.rdbuf();
-    *out = s.str();
-    return WEXITSTATUS(status);
+    const CliResult r = CliTest::motefield(args);
+    *out = r.out + r.err;
+    return r.status;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(RenderJobs, FramesSharedAmongProcessesAreAllWrittenAndCountedOnce) {

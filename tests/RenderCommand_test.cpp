@@ -9,7 +9,7 @@
 #include <limits>
 #include <sstream>
 
-#include "HostFixture.h"
+#include "CliFixture.h"
 #include "cli/DemoScene.h"
 #include "cli/FrameOutput.h"
 #include "host/Worlds.h"
@@ -19,46 +19,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class RenderCommand : public ::testing::Test {
+class RenderCommand : public CliTest {
  protected:
   void SetUp() override {
-    dir_ = ScratchDir(std::string("render-") +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    CliTest::SetUp();
     // A 2 × 2 position pass the scene below reads; the camera sees its four points at
     // (1.5, 0.5), (4.5, 0.5), (1.5, 3.5) and (4.5, 3.5): 0.5 units off its axis at a distance of
     // 100, with a zoom of 300 pixels, from the frame's centre (3, 2).
-    const float p[4][4] = {{10, 20, 30, 1}, {11, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}};
-    WritePass("p.exr", p);
+    WritePass("p.exr", {{10, 20, 30, 1}, {11, 20, 30, 1}, {10, 21, 30, 1}, {11, 21, 30, 1}});
   }
-  void WritePass(const std::string& name, const float (&p)[4][4]) {
-    OIIO::ImageSpec spec(2, 2, 4, OIIO::TypeDesc::FLOAT);
-    auto out = OIIO::ImageOutput::create((dir_ / name).string());
-    out->open((dir_ / name).string(), spec);
-    out->write_image(OIIO::TypeDesc::FLOAT, p);
-    out->close();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  CliResult motefield(const std::string& args) {
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    std::string cmd = "cd " + dir_.string() + " && " + MOTEFIELD_CLI_PATH + " --preferences " +
-                      (dir_ / "prefs.json").string() + " " + args + " >" + out.string() + " 2>" +
-                      err.string();
-    int status = std::system(cmd.c_str());
-    return CliResult{WEXITSTATUS(status), Read(out), Read(err)};
-  }
-  static std::string Read(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void WritePass(const std::string& name, const float (&p)[4][4]) { WriteExr2x2(dir_ / name, p); }
   fs::path scene(const std::string& position_source, const std::string& extra = "",
                  bool camera = true) {
     fs::path p = dir_ / "scene.json";
@@ -97,8 +67,6 @@ class RenderCommand : public ::testing::Test {
     EXPECT_TRUE(in) << file;
     return in ? in->spec() : OIIO::ImageSpec();
   }
-
-  fs::path dir_;
 };
 
 TEST_F(RenderCommand, WritesEachFrameInTheFormatAndDepthAsked) {
@@ -200,7 +168,7 @@ TEST_F(RenderCommand, ReportsBadInputInPlainWordsAndWritesNothing) {
   // A solid colour written in 0-255.
   scene("p.exr", R"(, "render": {"output": "o.png"})");
   {
-    std::string text = Read(dir_ / "scene.json");
+    std::string text = ReadText(dir_ / "scene.json");
     text.replace(text.find("[0, 0, 0, 0]"), 12, "[255, 0, 0]");
     std::ofstream(dir_ / "scene.json") << text;
   }
