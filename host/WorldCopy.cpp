@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "PixelTraits.h"
@@ -99,8 +100,9 @@ struct AxisTaps {
   }
 };
 
-// Whether the one-tap arithmetic below gives the pixel back as it was: at integer depths always
-// (a product and a quotient err far less than half a step), at float when alpha and colours are
+// Whether the one-tap arithmetic below gives the pixel back as it was: at integer depths when every
+// channel is in range (a product and a quotient err far less than half a step; a 16-bit value
+// above the top of the range comes back held to it), at float when alpha and colours are
 // finite and not zero (a product of two floats is exact in double; zeros and the rest may come
 // back with another sign or payload).
 template <typename Pixel>
@@ -108,6 +110,9 @@ bool ComesBackAsItWas(const Pixel& px) {
   if constexpr (PixelTraits<Pixel>::kIsFloat) {
     auto ordinary = [](float v) { return v != 0.0f && std::isfinite(v); };
     return ordinary(px.alpha) && ordinary(px.red) && ordinary(px.green) && ordinary(px.blue);
+  } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+    auto in_range = [](A_u_short v) { return v <= PF_MAX_CHAN16; };
+    return in_range(px.alpha) && in_range(px.red) && in_range(px.green) && in_range(px.blue);
   } else {
     return true;
   }

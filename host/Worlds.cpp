@@ -33,7 +33,9 @@ constexpr std::size_t kRecordBytes = 64;  // the pixels start one cache line aft
 struct alignas(64) BufferRecord {
   uint32_t magic;
   int32_t size_class;  // -1: not pooled, mapped from the system on its own
-  uint32_t live;
+  // Taken back to 0 by one exchange, so that of two disposals of one world (a stale copy, maybe on
+  // another thread) exactly one succeeds.
+  std::atomic<uint32_t> live;
   uint32_t untouched;  // fresh from the system: every byte still zero
   int64_t capacity;
 };
@@ -52,7 +54,8 @@ struct Pool {
   // goes away (ReleaseSpareWorlds); the oldest go back to the system beyond kSpareLimit.
   std::deque<BufferRecord*> spares;
   // Each thread counts its own worlds (LocalWorlds); these hold the counts of threads that ended.
-  std::vector<LocalWorlds*> locals;
+  // Linked through the threads' own records, so that a thread's first host call never allocates.
+  LocalWorlds* locals = nullptr;
   int64_t ended_live = 0, ended_reuses = 0;
   int64_t heap_allocations = 0;
 };
@@ -127,7 +130,9 @@ class LocalWorlds {
   LocalWorlds() {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> lock(pool.mutex);
-    pool.locals.push_back(this);
+    next_ = pool.locals;
+    if (next_) next_->prev_ = this;
+    pool.locals = this;
   }
   ~LocalWorlds() {
     Pool& pool = ThePool();
@@ -137,10 +142,12 @@ class LocalWorlds {
     }
     pool.ended_live += live.get();
     pool.ended_reuses += reuses.get();
-    std::erase(pool.locals, this);
+    (prev_ ? prev_->next_ : pool.locals) = next_;
+    if (next_) next_->prev_ = prev_;
   }
 
   Count live, reuses;  // worlds made less those disposed of on this thread; small ones reused
+  const LocalWorlds* next() const { return next_; }
 
   BufferRecord* take(int size_class) {
     return count_[size_class] ? free_[size_class][--count_[size_class]] : nullptr;
@@ -176,6 +183,8 @@ class LocalWorlds {
   int count_[kClassCount] = {};
   const BufferRecord* issued_[kDepth] = {};
   unsigned next_issued_ = 0;
+  LocalWorlds* prev_ = nullptr;
+  LocalWorlds* next_ = nullptr;
 };
 
 LocalWorlds& Local() {
@@ -260,7 +269,7 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
       }
     }
   }
-  record->live = 1;
+  record->live.store(1, std::memory_order_release);
   local.live.add(1);
   if (size_class >= 0) local.noteIssued(record);
   if (clear && !record->untouched) ClearPixels(record, bytes);
@@ -284,12 +293,12 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
   Pool& pool = ThePool();
   LocalWorlds& local = Local();
   auto valid = [&] {
-    return record->magic == kRecordMagic && record->live &&
-           reinterpret_cast<char*>(world->data) == PixelsOf(record);
+    return record->magic == kRecordMagic &&
+           reinterpret_cast<char*>(world->data) == PixelsOf(record) &&
+           record->live.exchange(0, std::memory_order_acq_rel) == 1;
   };
   if (local.issuedHere(record)) {
     if (!valid()) return PF_Err_BAD_CALLBACK_PARAM;
-    record->live = 0;
     local.live.add(-1);
     if (!local.keep(record)) {
       std::lock_guard<std::mutex> lock(pool.mutex);
@@ -298,7 +307,6 @@ PF_Err FreeWorld(PF_EffectWorld* world) {
   } else {
     std::lock_guard<std::mutex> lock(pool.mutex);
     if (!pool.known.count(record) || !valid()) return PF_Err_BAD_CALLBACK_PARAM;
-    record->live = 0;
     local.live.add(-1);
     if (record->size_class >= 0) {
       LocalWorlds::GiveBack(pool, record);
@@ -360,7 +368,9 @@ int LiveWorldCount() {
   Pool& pool = ThePool();
   std::lock_guard<std::mutex> lock(pool.mutex);
   int64_t live = pool.ended_live;
-  for (const LocalWorlds* local : pool.locals) live += local->live.get();
+  for (const LocalWorlds* local = pool.locals; local; local = local->next()) {
+    live += local->live.get();
+  }
   return (int)live;
 }
 
@@ -368,7 +378,9 @@ WorldPoolStats PoolStats() {
   Pool& pool = ThePool();
   std::lock_guard<std::mutex> lock(pool.mutex);
   int64_t reuses = pool.ended_reuses;
-  for (const LocalWorlds* local : pool.locals) reuses += local->reuses.get();
+  for (const LocalWorlds* local = pool.locals; local; local = local->next()) {
+    reuses += local->reuses.get();
+  }
   return {pool.heap_allocations, reuses};
 }
 

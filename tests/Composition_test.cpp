@@ -403,6 +403,11 @@ class EffectStreams : public CompositionTest {
         if (s) S->AEGP_DisposeStream(s);
       E->AEGP_DisposeEffect(effect_);
     }
+    // Every reference and value a test took has come back.
+    const auto after = host::OutstandingCompositionRefs();
+    EXPECT_EQ(after.streams, before_.streams);
+    EXPECT_EQ(after.effects, before_.effects);
+    EXPECT_EQ(after.values, before_.values);
     CompositionTest::TearDown();
   }
   AEGP_StreamVal value(AEGP_StreamRefH s, double seconds, bool pre) {
@@ -472,10 +477,6 @@ TEST_F(EffectStreams, ASecondDisposalIsRefusedNotAFreeAgain) {
   for (AEGP_StreamRefH s : {x_, env_}) EXPECT_EQ(S->AEGP_DisposeStream(s), PF_Err_NONE);
   EXPECT_EQ(S->AEGP_DisposeStream(x_), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(E->AEGP_DisposeEffect(std::exchange(effect_, nullptr)), PF_Err_NONE);
-  const auto after = host::OutstandingCompositionRefs();
-  EXPECT_EQ(after.streams, before_.streams);
-  EXPECT_EQ(after.effects, before_.effects);
-  EXPECT_EQ(after.values, before_.values);
 }
 
 TEST_F(CompositionTest, ExpressionsTheHostCannotEvaluateGiveNoValue) {

@@ -358,7 +358,15 @@ TEST(HostWorlds, CopyHqAveragesAreasAndInterpolatesWhenEnlarging) {
   ASSERT_EQ(h.xform->copy_hq(nullptr, &src, &src, &top, &bottom), PF_Err_NONE);
   EXPECT_EQ(At<PF_Pixel8>(src, 3, 3).red, 130);
   EXPECT_EQ(At<PF_Pixel8>(src, 3, 3).green, 110);
-  for (PF_EffectWorld* w : {&src, &half, &two, &four, &pair, &one})
+  // A 16-bit value above the top of the range comes back held to it, unscaled as when scaling.
+  PF_EffectWorld over = h.Make(1, 1, PF_PixelFormat_ARGB64);
+  PF_EffectWorld held = h.Make(1, 1, PF_PixelFormat_ARGB64);
+  At<PF_Pixel16>(over, 0, 0) = PF_Pixel16{65535, 42405, 100, 0};
+  ASSERT_EQ(h.xform->copy_hq(nullptr, &over, &held, nullptr, nullptr), PF_Err_NONE);
+  EXPECT_EQ(At<PF_Pixel16>(held, 0, 0).alpha, 32768);
+  EXPECT_EQ(At<PF_Pixel16>(held, 0, 0).red, 32768);
+  EXPECT_EQ(At<PF_Pixel16>(held, 0, 0).green, 100);
+  for (PF_EffectWorld* w : {&src, &half, &two, &four, &pair, &one, &over, &held})
     h.world->PF_DisposeWorld(nullptr, w);
 }
 
