@@ -16,18 +16,6 @@ Matrix3 IdentityMatrix3() {
   return m;
 }
 
-namespace {
-
-// Rotation part of m times v, double sums.
-inline void RotateDouble(const Matrix4& m, Vec3 v, double out[3]) {
-  for (int i = 0; i < 3; ++i) {
-    out[i] = m[i][0] * static_cast<double>(v.x) + m[i][1] * static_cast<double>(v.y) +
-             m[i][2] * static_cast<double>(v.z);
-  }
-}
-
-}  // namespace
-
 Matrix3 AxisAngleMatrix(double angle, double ax, double ay, double az) {
   const double c = std::cos(angle);
   const double s = std::sin(angle);

@@ -62,13 +62,18 @@ inline bool Normalize3(Vec3& v) {
   return true;
 }
 
+// Rotation part of m times v, double sums.
+inline void RotateDouble(const Matrix4& m, Vec3 v, double out[3]) {
+  for (int i = 0; i < 3; ++i) {
+    out[i] = m[i][0] * static_cast<double>(v.x) + m[i][1] * static_cast<double>(v.y) +
+             m[i][2] * static_cast<double>(v.z);
+  }
+}
+
 // Rotation part of m times v; products and sums in double, rounded to float at the end.
 inline Vec3 RotateByMatrix(const Matrix4& m, Vec3 v) {
   double r[3];
-  for (int i = 0; i < 3; ++i) {
-    r[i] = m[i][0] * static_cast<double>(v.x) + m[i][1] * static_cast<double>(v.y) +
-           m[i][2] * static_cast<double>(v.z);
-  }
+  RotateDouble(m, v, r);
   return {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2])};
 }
 

@@ -70,7 +70,6 @@ std::optional<LightPrefixes> ReadPrefixes(const PF_InData* in_data) {
     CopyPrefix(prefixes.diffuse, flat->diffuse_prefix);
     return prefixes;
   }
-  if (!seq->alpha_prefix || !seq->specular_prefix || !seq->diffuse_prefix) return std::nullopt;
   CopyPrefix(prefixes.alpha, seq->alpha_prefix);
   CopyPrefix(prefixes.specular, seq->specular_prefix);
   CopyPrefix(prefixes.diffuse, seq->diffuse_prefix);
