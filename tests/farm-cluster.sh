@@ -96,12 +96,14 @@ if "$mf" farm submit b.json --frames 1-12 --chunk 3 >/dev/null 2>twice.err; then
   fail "a second job into the same files was submitted"
 fi
 grep -q "still rendering" twice.err || fail "refusal: $(cat twice.err)"
+# Only a task that has not written its first frame yet is cancelled: frames take a fraction of a
+# second, and a task caught near its last one could finish before the cancel reaches it.
 cancelled=""
 for _ in $(seq 600); do
   for task in $(squeue -h -r -j "$job" -t RUNNING -o %i); do
     chunk=${task#*_}
-    last=$(printf %04d $((chunk * 3 + 3)))
-    if [ ! -e "again/cloud.$last.exr" ]; then scancel "$task"; cancelled=$chunk; break 2; fi
+    first=$(printf %04d $((chunk * 3 + 1)))
+    if [ ! -e "again/cloud.$first.exr" ]; then scancel "$task"; cancelled=$chunk; break 2; fi
   done
   sleep 0.05
 done
