@@ -257,6 +257,61 @@ TEST_F(FrameIdentity, LitWithNormalBlendAntiAliasingAndSoften) {
   check("lit", render(PlaneScene(1920, 1080, params, &images, lights), images, 32));
 }
 
+// Every kind of light and the switches the lighting reads: spot cones with and without feather,
+// a parallel and an ambient light, falloff of both shapes under a bias, an alpha light, the
+// image-based light, the alternate normal, relative normals and hard specular.
+TEST_F(FrameIdentity, LightKindsAndSwitches) {
+  auto light = [](const char* name, const char* type, json extra) {
+    json l = {{"name", name}, {"type", "light"}, {"light_type", type}};
+    l.update(extra);
+    return l;
+  };
+  const json lights = {
+      light("Diffuse spot", "spot",
+            {{"position", {0.3, 0.4, -0.8}},
+             {"point_of_interest", {0.4, 0.5, 0.0}},
+             {"cone_angle", 50},
+             {"cone_feather", 40},
+             {"falloff", "smooth"},
+             {"radius", 0.5},
+             {"falloff_distance", 0.8},
+             {"intensity", 120},
+             {"color", {1.0, 0.8, 0.6}}}),
+      light("Key", "spot",
+            {{"position", {0.7, 0.6, -0.7}},
+             {"point_of_interest", {0.6, 0.5, 0.0}},
+             {"cone_angle", 35},
+             {"falloff", "inverse_square_clamped"},
+             {"radius", 0.6}}),
+      light("Sun", "parallel",
+            {{"position", {-1.0, -0.5, -1.0}},
+             {"point_of_interest", {0.5, 0.5, 0.0}},
+             {"falloff", "inverse_square_clamped"},
+             {"radius", 1.0},
+             {"intensity", 60}}),
+      light("Specular rim", "point", {{"position", {0.9, 0.1, -0.3}}, {"intensity", 90}}),
+      light("Alpha fill", "point", {{"position", {0.5, 0.5, -0.4}}, {"intensity", 70}}),
+      light("Diffuse ambient", "ambient", {{"intensity", 15}, {"color", {0.5, 0.6, 1.0}}})};
+  json params = {
+      {"SOURCE_LAYER", "beauty"}, {"POSITION_PASS", "P"},      {"NORMAL_PASS", "N"},
+      {"ALPHA_LIGHTS", true},     {"ENABLE_FALLOFF", true},    {"FALLOFF_BIAS", 35},
+      {"USE_LIGHT_COLOR", true},  {"SPECULAR_INTENSITY", 1.5}, {"SPECULAR_SHININESS", 23}};
+  Images images;
+  check("light-kinds", render(PlaneScene(320, 180, params, &images, lights), images, 32));
+  RestartHost();
+  params.update({{"FALLOFF_BIAS", -60},
+                 {"RELATIVE_NORMALS", true},
+                 {"HARD_SPECULAR", true},
+                 {"IBL_LAYER", "beauty"},
+                 {"ALT_NORMAL_PASS", "P"},
+                 {"SPECULAR_USE_NORMAL", true},
+                 {"IBL_USE_NORMAL", true},
+                 {"USE_LIGHT_COLOR", false},
+                 {"INVERT_ALPHA", true}});
+  Images more;
+  check("light-switches", render(PlaneScene(320, 180, params, &more, lights), more, 16));
+}
+
 TEST_F(FrameIdentity, TextureWithLife) {
   Images images;
   const json params = {{"SOURCE_LAYER", "beauty"},
