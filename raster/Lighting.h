@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "AE_Effect.h"
 #include "raster/PixelFormat.h"
@@ -53,11 +54,41 @@ struct LitPoint {
   uint16_t shininess;
 };
 
-// Adds the contributions of every light in the frame's list, in order, into lit (alpha slot:
-// alpha lights; colour: diffuse) and specular. The image-based record's colour is overwritten
-// with its sample, so one list must not serve two points at the same time. Returns 0, or
-// PF_Err_BAD_CALLBACK_PARAM when some light could not be evaluated (unknown type, image-based
-// light without world, normal or sample); all other lights are still accumulated.
+// One light as every point of a frame sees it: what its evaluation reads that does not change
+// from point to point, worked out once, and which of its amounts the accumulation will read.
+struct PreparedLight {
+  enum class Kind : uint8_t { kParallel, kSpot, kPoint, kAmbient, kImageBased, kUnknown, kUnlit };
+  LightRecord* record;
+  Kind kind;        // kUnlit: a parallel light or spot without direction, evaluated never
+  bool alpha_only;  // an alpha light while alpha lights are on: only its alpha amount counts
+  bool falloff;     // its attenuation depends on the distance
+  float falloff_exponent;
+  Vec3 position;    // of the transform, in float
+  Vec3 direction;   // parallel: unit direction to the light; spot: unit axis
+  float half_cone;  // spot, radians
+  bool feathered;   // spot: its edge fades over feather_span
+  float feather_span;
+};
+
+// The frame's lights prepared once for all its points. Holds the frame's settings, list and
+// rotation by reference.
+class PreparedLighting {
+ public:
+  explicit PreparedLighting(const LightingFrame& frame);
+
+  // Adds the contributions of every light in the frame's list, in order, into lit (alpha slot:
+  // alpha lights; colour: diffuse) and specular. The image-based record's colour is overwritten
+  // with its sample, so one list must not serve two points at the same time. Returns 0, or
+  // PF_Err_BAD_CALLBACK_PARAM when some light could not be evaluated (unknown type, image-based
+  // light without world, normal or sample); all other lights are still accumulated.
+  PF_Err compute(const LitPoint& point, ColorF* lit, ColorF* specular) const;
+
+ private:
+  LightingFrame frame_;
+  std::vector<PreparedLight> lights_;
+};
+
+// The same for one point, the lights prepared for it alone.
 PF_Err ComputeLighting(const LightingFrame& frame, const LitPoint& point, ColorF* lit,
                        ColorF* specular);
 

@@ -137,7 +137,13 @@ inline bool IsFinite(Vec3 v) {
 class CloudWalk {
  public:
   CloudWalk(PF_InData* in_data, const FrameSettings& frame, CloudPoints* cloud)
-      : in_data_(in_data), f_(frame), p_(*frame.pre), cloud_(*cloud) {
+      : in_data_(in_data),
+        f_(frame),
+        p_(*frame.pre),
+        cloud_(*cloud),
+        lighting_(LightingFrame{f_.point.lighting, f_.lights, f_.frame.alpha_normal,
+                                f_.light_switches.ibl_on, f_.transforms.ibl_in_use,
+                                f_.transforms.ibl, f_.format, f_.frame.falloff_bias}) {
     const PF_EffectWorld* src = f_.layers.world(kLayerSource);
     const PF_EffectWorld* pos = f_.layers.world(kLayerPosition);
     position_settings_ = f_.point.position;
@@ -263,7 +269,6 @@ class CloudWalk {
 
   // Normal, back face, reflection and lighting of a point.
   PF_Err shadePoint(A_long column, A_long row, Vec3 world, CloudPoint* pt, bool* back_face) {
-    const PF_PixelFormat format = f_.format;
     bool flat = false;
     bool has_normal = false;
     bool alt_valid = false;
@@ -318,16 +323,8 @@ class CloudWalk {
       if (!(intensity >= 0.0f)) intensity = 0.0f;
       exponent = f_.frame.specular_exponent;
     }
-    const LightingFrame frame{f_.point.lighting,
-                              f_.lights,
-                              f_.frame.alpha_normal,
-                              f_.light_switches.ibl_on,
-                              f_.transforms.ibl_in_use,
-                              f_.transforms.ibl,
-                              format,
-                              f_.frame.falloff_bias};
     const LitPoint point{world, n, alt_valid, n2, v, intensity, exponent};
-    PF_Err err = ComputeLighting(frame, point, &pt->light_terms, &pt->specular_terms);
+    PF_Err err = lighting_.compute(point, &pt->light_terms, &pt->specular_terms);
     if (err) return err;
     float& a = pt->light_terms.alpha;
     a = a > 0.0f ? (a > 1.0f ? 1.0f : a) : 0.0f;
@@ -359,6 +356,7 @@ class CloudWalk {
   const FrameSettings& f_;
   const PreRenderData& p_;
   CloudPoints& cloud_;
+  const PreparedLighting lighting_;
   PositionDecodeSettings position_settings_;  // the frame's, with this walk's scales
   bool alt_normal_in_use_;
   bool shade_;
