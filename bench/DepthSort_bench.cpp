@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "raster/DepthSort.h"
+#include "render/PointStore.h"
+#include "render/RenderCamera.h"
 
 namespace {
 
@@ -79,6 +81,30 @@ void BM_SortCloudPoints(benchmark::State& state) {
 BENCHMARK(BM_SortCloudPoints)
     ->ArgsProduct({{2'000'000}, {kRandom, kSorted, kReversed, kAllEqual}})
     ->ArgNames({"n", "order"})
+    ->Unit(benchmark::kMillisecond);
+
+// The render's own path: depth entries in storage order turned into the drawing order. The
+// narrow range is a frame's (a displaced plane a unit away), whose keys share their top digit.
+void BM_CloudDrawOrder(benchmark::State& state) {
+  const size_t n = (size_t)state.range(0);
+  const bool narrow = state.range(1) != 0;
+  std::vector<float> depths = Keys(n, kRandom);
+  if (narrow) {
+    for (float& d : depths) d = 1.0f + d / 100000.0f;
+  }
+  std::vector<uint64_t> input(n), work(n);
+  for (size_t i = 0; i < n; ++i) input[i] = mf::DepthEntry(depths[i], (uint32_t)i);
+  for (auto _ : state) {
+    state.PauseTiming();
+    work = input;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(mf::CloudDrawOrder(work.data(), (A_long)n));
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CloudDrawOrder)
+    ->ArgsProduct({{2'000'000}, {0, 1}})
+    ->ArgNames({"n", "narrow"})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

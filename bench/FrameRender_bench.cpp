@@ -253,12 +253,13 @@ void SetPointCounters(benchmark::State& state, double points, double peak_mb) {
 
 // Args: bit depth, width, height. "kept_MB": resident memory the host still held after the
 // render, once it went away (the worlds and blocks it keeps between frames given back).
+// "faults": page faults of a timed frame, each a fresh page the kernel zeroed or mapped.
 void FrameRender(benchmark::State& state, bool lit) {
   const int depth = (int)state.range(0), w = (int)state.range(1), h = (int)state.range(2);
   const Passes passes = MakePasses(w, h);
   malloc_trim(0);
   const long resident_before = StatusKb("VmRSS");
-  double peak = 0, covered = 0;
+  double peak = 0, covered = 0, faults = 0;
   PF_Err err = PF_Err_NONE;
   {
     Rig rig(w, h, passes, lit);
@@ -273,10 +274,15 @@ void FrameRender(benchmark::State& state, bool lit) {
       state.SkipWithError(("renderFrame returned " + std::to_string(err)).c_str());
       return;
     }
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    const long faults_before = ru.ru_minflt + ru.ru_majflt;
     for (auto _ : state) {
       err = rig.render(depth);
       benchmark::DoNotOptimize(rig.frame().world.data);
     }
+    getrusage(RUSAGE_SELF, &ru);
+    faults = (double)(ru.ru_minflt + ru.ru_majflt - faults_before) / (double)state.iterations();
     if (err != PF_Err_NONE) {
       state.SkipWithError(("renderFrame returned " + std::to_string(err)).c_str());
       return;
@@ -285,6 +291,7 @@ void FrameRender(benchmark::State& state, bool lit) {
   }
   SetPointCounters(state, (double)w * h, peak);
   state.counters["covered"] = covered;
+  state.counters["faults"] = faults;
   state.counters["kept_MB"] = (StatusKb("VmRSS") - resident_before) / 1024.0;
 }
 void BM_FrameRender(benchmark::State& state) {

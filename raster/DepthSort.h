@@ -2,9 +2,11 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -34,33 +36,87 @@ void SortByDepthDescending(CloudPoint* records, A_long lo, A_long hi);
 
 namespace detail {
 
-// Stable radix sort of n (key, index) pairs on the 32-bit key in the high half, through the work
-// space tmp of n pairs; 11, 11 and 10-bit digits, skipping a digit every pair shares. The result
-// ends in a.
-inline void RadixSortEntries(uint64_t* a, uint64_t* tmp, std::size_t n) {
-  if (n == 0) return;
-  constexpr int kShift[3] = {32, 43, 54};
-  constexpr uint32_t kMask[3] = {0x7FF, 0x7FF, 0x3FF};
-  std::vector<uint32_t> counts(3 * 2048, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    for (int d = 0; d < 3; ++d) ++counts[d * 2048 + ((a[i] >> kShift[d]) & kMask[d])];
-  }
-  uint64_t* from = a;
-  uint64_t* to = tmp;
-  for (int d = 0; d < 3; ++d) {
-    uint32_t* c = &counts[d * 2048];
-    const uint32_t first = (from[0] >> kShift[d]) & kMask[d];
-    if (c[first] == n) continue;  // every key shares this digit
+// The radix sort's digits of the 32-bit key in an entry's high half: 11, 11 and 10 bits.
+inline constexpr int kRadixDigits = 3;
+inline constexpr int kRadixShift[kRadixDigits] = {32, 43, 54};
+inline constexpr uint32_t kRadixMask[kRadixDigits] = {0x7FF, 0x7FF, 0x3FF};
+inline constexpr std::size_t kRadixBuckets = 2048;
+// One histogram per digit, as CountRadixDigits fills them.
+using RadixCounts = std::array<uint32_t, kRadixDigits * kRadixBuckets>;
+
+inline uint32_t RadixDigit(uint64_t entry, int d) {
+  return static_cast<uint32_t>(entry >> kRadixShift[d]) & kRadixMask[d];
+}
+inline void CountRadixDigits(uint64_t entry, RadixCounts& counts) {
+  for (int d = 0; d < kRadixDigits; ++d) ++counts[d * kRadixBuckets + RadixDigit(entry, d)];
+}
+
+// The digits not every entry shares, in sorting order, with their histograms turned into
+// starting places; returns how many there are.
+inline int PrepareRadixPasses(uint64_t first, std::size_t n, RadixCounts& counts,
+                              int (&passes)[kRadixDigits]) {
+  int count = 0;
+  for (int d = 0; d < kRadixDigits; ++d) {
+    uint32_t* c = &counts[d * kRadixBuckets];
+    if (c[RadixDigit(first, d)] == n) continue;
     uint32_t total = 0;
-    for (uint32_t i = 0; i <= kMask[d]; ++i) {
+    for (uint32_t i = 0; i <= kRadixMask[d]; ++i) {
       const uint32_t k = c[i];
       c[i] = total;
       total += k;
     }
-    for (std::size_t i = 0; i < n; ++i) to[c[(from[i] >> kShift[d]) & kMask[d]]++] = from[i];
+    passes[count++] = d;
+  }
+  return count;
+}
+
+// Stable radix sort of n (key, index) pairs on the 32-bit key in the high half, through the work
+// space tmp of n pairs, skipping a digit every pair shares. The result ends in a.
+inline void RadixSortEntries(uint64_t* a, uint64_t* tmp, std::size_t n) {
+  if (n == 0) return;
+  auto counts = std::make_unique<RadixCounts>();
+  for (std::size_t i = 0; i < n; ++i) CountRadixDigits(a[i], *counts);
+  int passes[kRadixDigits];
+  const int count = PrepareRadixPasses(a[0], n, *counts, passes);
+  uint64_t* from = a;
+  uint64_t* to = tmp;
+  for (int p = 0; p < count; ++p) {
+    uint32_t* c = &(*counts)[passes[p] * kRadixBuckets];
+    for (std::size_t i = 0; i < n; ++i) to[c[RadixDigit(from[i], passes[p])]++] = from[i];
     std::swap(from, to);
   }
   if (from != a) std::copy(from, from + n, a);
+}
+
+// The same sort, ending in the indices alone: the low halves of the sorted pairs, written over
+// a's memory as n uint32_t, which are returned. counts holds the pairs' digits (CountRadixDigits
+// over every pair) and is used up. When the last pass reads the work space, it writes the indices
+// straight to their places; otherwise they are taken from the sorted pairs in one more walk.
+inline uint32_t* RadixOrderEntries(uint64_t* a, uint64_t* tmp, std::size_t n, RadixCounts& counts) {
+  uint32_t* order = reinterpret_cast<uint32_t*>(a);
+  if (n == 0) return order;
+  int passes[kRadixDigits];
+  const int count = PrepareRadixPasses(a[0], n, counts, passes);
+  uint64_t* from = a;
+  uint64_t* to = tmp;
+  for (int p = 0; p < count; ++p) {
+    uint32_t* c = &counts[passes[p] * kRadixBuckets];
+    if (p == count - 1 && from == tmp) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const uint32_t index = static_cast<uint32_t>(from[i]);
+        std::memcpy(order + c[RadixDigit(from[i], passes[p])]++, &index, sizeof index);
+      }
+      return order;
+    }
+    for (std::size_t i = 0; i < n; ++i) to[c[RadixDigit(from[i], passes[p])]++] = from[i];
+    std::swap(from, to);
+  }
+  // In a itself, each index is written at or below the pair it came from, after that was read.
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint32_t index = static_cast<uint32_t>(from[i]);
+    std::memcpy(order + i, &index, sizeof index);
+  }
+  return order;
 }
 
 inline void RadixSortKeyed(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp) {

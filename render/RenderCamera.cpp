@@ -230,16 +230,19 @@ std::optional<ProjectedPoint> ProjectPoint(const RenderCamera& camera, const Pro
 const uint32_t* CloudDrawOrder(uint64_t* entries, A_long count) {
   if (!entries || count < 1) return nullptr;
   const std::size_t n = static_cast<std::size_t>(count);
+  // The digits are counted as the keys are made, which saves the sort a walk over them.
+  detail::RadixCounts counts{};
   bool sorted = true;
   for (std::size_t i = 0; i < n; ++i) {
     entries[i] =
         ((uint64_t)DescendingDepthKey(DepthOfEntry(entries[i])) << 32) | (uint32_t)entries[i];
+    detail::CountRadixDigits(entries[i], counts);
     sorted = sorted && (i == 0 || entries[i - 1] <= entries[i]);
   }
   if (!sorted) {
     try {
       std::unique_ptr<uint64_t[]> tmp(new uint64_t[n]);
-      detail::RadixSortEntries(entries, tmp.get(), n);
+      return detail::RadixOrderEntries(entries, tmp.get(), n, counts);
     } catch (const std::bad_alloc&) {
       // The index below each key makes every entry distinct, so an in-place sort that needs no
       // memory keeps equal depths in storage order all the same.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -244,26 +245,36 @@ TEST(RenderCameraChoice, ModesPickTheCompositionAffectOrReferenceCamera) {
 }
 
 TEST(RenderCameraSort, FarthestFirstWithEqualDepthsInStorageOrder) {
-  for (A_long n : {0, 1, 2, 99, 100, 257}) {
-    std::vector<float> depths(n);
-    std::vector<uint64_t> entries(n);
-    for (A_long i = 0; i < n; ++i) {
-      depths[i] = (float)((i * 37) % 11);  // many equal depths
-      entries[i] = DepthEntry(depths[i], (uint32_t)i);
-    }
-    const uint32_t* order = CloudDrawOrder(entries.data(), n);
-    ASSERT_EQ(order == nullptr, n == 0);
-    std::vector<bool> seen(n, false);
-    for (A_long i = 0; i < n; ++i) {
-      ASSERT_LT(order[i], (uint32_t)n);
-      seen[order[i]] = true;
-      if (i == 0) continue;
-      ASSERT_GE(depths[order[i - 1]], depths[order[i]]) << n;
-      if (depths[order[i - 1]] == depths[order[i]]) {
-        EXPECT_LT(order[i - 1], order[i]) << "equal depths reordered";
+  // Depths whose keys differ in one, two and all three of the sort's digits (an odd number of
+  // passes ends in the work space, an even one in place), many of them equal.
+  const std::function<float(A_long)> depth_of[] = {
+      [](A_long i) { return std::ldexp(1.0f, (int)((i * 37) % 11)); },
+      [](A_long i) { return (float)((i * 37) % 11); },
+      [](A_long i) {
+        return std::ldexp(1.0f + (float)(i % 3) / 1024.0f + (float)(i % 5) * 1e-6f, (int)(i % 4));
+      }};
+  for (const auto& depth : depth_of) {
+    for (A_long n : {0, 1, 2, 99, 100, 257}) {
+      std::vector<float> depths(n);
+      std::vector<uint64_t> entries(n);
+      for (A_long i = 0; i < n; ++i) {
+        depths[i] = depth(i);
+        entries[i] = DepthEntry(depths[i], (uint32_t)i);
       }
+      const uint32_t* order = CloudDrawOrder(entries.data(), n);
+      ASSERT_EQ(order == nullptr, n == 0);
+      std::vector<bool> seen(n, false);
+      for (A_long i = 0; i < n; ++i) {
+        ASSERT_LT(order[i], (uint32_t)n);
+        seen[order[i]] = true;
+        if (i == 0) continue;
+        ASSERT_GE(depths[order[i - 1]], depths[order[i]]) << n;
+        if (depths[order[i - 1]] == depths[order[i]]) {
+          EXPECT_LT(order[i - 1], order[i]) << "equal depths reordered";
+        }
+      }
+      EXPECT_EQ(std::count(seen.begin(), seen.end(), true), n);
     }
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), n);
   }
   EXPECT_EQ(CloudDrawOrder(nullptr, 5), nullptr);  // nothing to sort, nothing touched
 }
