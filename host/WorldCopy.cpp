@@ -153,13 +153,9 @@ void SameSizeFilteredKernel(const CopyPlan& p, const PF_EffectWorld& src) {
   }
 }
 
+// Kept out of line: a point's copy is of the same size, and should not pay for this set-up.
 template <typename Pixel>
-void FilteredKernel(const CopyPlan& p, const PF_EffectWorld& src) {
-  if ((int64_t)p.sr.right - p.sr.left == (int64_t)p.dr.right - p.dr.left &&
-      (int64_t)p.sr.bottom - p.sr.top == (int64_t)p.dr.bottom - p.dr.top) {
-    SameSizeFilteredKernel<Pixel>(p, src);
-    return;
-  }
+[[gnu::noinline]] void ResampledKernel(const CopyPlan& p, const PF_EffectWorld& src) {
   thread_local AxisTaps xs, ys;
   xs.Build(p.sr.left, p.sr.right, src.width, p.dr.left, p.dr.right, p.visible.left,
            p.visible.right);
@@ -197,24 +193,38 @@ void FilteredKernel(const CopyPlan& p, const PF_EffectWorld& src) {
   }
 }
 
+template <typename Pixel>
+void FilteredKernel(const CopyPlan& p, const PF_EffectWorld& src) {
+  if ((int64_t)p.sr.right - p.sr.left == (int64_t)p.dr.right - p.dr.left &&
+      (int64_t)p.sr.bottom - p.sr.top == (int64_t)p.dr.bottom - p.dr.top) {
+    SameSizeFilteredKernel<Pixel>(p, src);
+  } else {
+    ResampledKernel<Pixel>(p, src);
+  }
+}
+
 template <bool kFiltered>
 PF_Err Copy(const PF_EffectWorld* src, PF_EffectWorld* dst, const PF_LRect* src_r,
             const PF_LRect* dst_r) {
   CopyPlan plan;
   PF_Err err;
   if (!Plan(src, dst, src_r, dst_r, &plan, &err)) return err;
+  auto run = [&](const PF_EffectWorld& from) {
+    return DispatchFormat(plan.format, [&](auto tag) {
+      using Pixel = decltype(tag);
+      if constexpr (kFiltered) {
+        FilteredKernel<Pixel>(plan, from);
+      } else {
+        NearestKernel<Pixel>(plan, from);
+      }
+      return PF_Err_NONE;
+    });
+  };
+  // Worlds apart (every point's copy) need no snapshot, nor the thread's scratch looked up.
+  if (src->data != dst->data) return run(*src);
   thread_local std::vector<unsigned char> scratch;
   PF_EffectWorld snapshot;
-  const PF_EffectWorld& from = *SnapshotIfShared(*src, *dst, scratch, &snapshot);
-  return DispatchFormat(plan.format, [&](auto tag) {
-    using Pixel = decltype(tag);
-    if constexpr (kFiltered) {
-      FilteredKernel<Pixel>(plan, from);
-    } else {
-      NearestKernel<Pixel>(plan, from);
-    }
-    return PF_Err_NONE;
-  });
+  return run(*SnapshotIfShared(*src, *dst, scratch, &snapshot));
 }
 
 }  // namespace

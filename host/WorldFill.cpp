@@ -7,19 +7,28 @@
 namespace mf::host {
 namespace {
 
+template <typename Pixel>
+void FillRect(PF_EffectWorld& world, const PF_LRect& r, const Pixel& value) {
+  for (A_long y = r.top; y < r.bottom; ++y) {
+    Pixel* p = PixelAt<Pixel>(world, r.left, y);
+    for (A_long x = r.left; x < r.right; ++x) *p++ = value;
+  }
+}
+
 template <typename ColorPixel>
 PF_Err FillAnyDepth(PF_EffectWorld* world, const ColorPixel* color, const PF_LRect* rect) {
   auto format = UsableFormat(world);
   if (!format) return PF_Err_BAD_CALLBACK_PARAM;
   const PF_LRect r = Intersect(RectOrWorld(rect, *world), WorldRect(*world));
   if (IsEmpty(r)) return PF_Err_NONE;
+  // The colour at the world's own depth (every stamp's fill) needs no conversion.
+  if (*format == PixelTraits<ColorPixel>::kFormat) {
+    FillRect(*world, r, color ? *color : ColorPixel{});
+    return PF_Err_NONE;
+  }
   return DispatchFormat(*format, [&](auto tag) {
     using Pixel = decltype(tag);
-    const Pixel value = color ? ConvertPixel<Pixel>(*color) : Pixel{};
-    for (A_long y = r.top; y < r.bottom; ++y) {
-      Pixel* p = PixelAt<Pixel>(*world, r.left, y);
-      for (A_long x = r.left; x < r.right; ++x) *p++ = value;
-    }
+    FillRect(*world, r, color ? ConvertPixel<Pixel>(*color) : Pixel{});
     return PF_Err_NONE;
   });
 }

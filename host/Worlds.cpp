@@ -237,6 +237,74 @@ void ClearPooledPixels(BufferRecord* record, int64_t bytes) {
   for (int64_t at = 0; at < bytes; at += kRecordBytes) std::memset(pixels + at, 0, kRecordBytes);
 }
 
+// Whether the world names this live record, which it then no longer is.
+bool TakeLive(const PF_EffectWorld* world, BufferRecord* record) {
+  return record->magic == kRecordMagic &&
+         reinterpret_cast<char*>(world->data) == PixelsOf(record) &&
+         record->live.exchange(0, std::memory_order_acq_rel) == 1;
+}
+
+// A buffer for a world when the thread has none of its class at hand: from the pool's free list,
+// a kept large buffer, or the system; null when the system has none. Kept out of line, so that
+// the common case of a point's world does not pay for this path's registers.
+[[gnu::noinline]] BufferRecord* TakeFromPool(LocalWorlds& local, int size_class, int64_t bytes) {
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.mutex);
+  BufferRecord* record = nullptr;
+  if (size_class >= 0 && !pool.free_lists[size_class].empty()) {
+    record = pool.free_lists[size_class].back();
+    pool.free_lists[size_class].pop_back();
+    local.reuses.add(1);
+    return record;
+  }
+  if (size_class < 0) record = TakeSpare(pool, bytes);
+  if (!record) {
+    const int64_t capacity = size_class >= 0 ? kSmallestClassBytes << size_class : bytes;
+    record = AllocateRecord(capacity, size_class);
+    if (!record) return nullptr;
+    ++pool.heap_allocations;
+  }
+  try {
+    pool.known.insert(record);
+  } catch (const std::bad_alloc&) {
+    ReleaseRecord(record);
+    return nullptr;
+  }
+  return record;
+}
+
+// A small buffer disposed of on the thread that handed it out, beyond what the thread keeps.
+[[gnu::noinline]] void GiveBackToPool(BufferRecord* record) {
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.mutex);
+  LocalWorlds::GiveBack(pool, record);
+}
+
+// Disposal of a world this thread did not hand out last: under the pool's lock, where the record
+// is looked up before it is read.
+[[gnu::noinline]] PF_Err FreeThroughPool(const PF_EffectWorld* world, BufferRecord* record,
+                                         LocalWorlds& local) {
+  Pool& pool = ThePool();
+  std::lock_guard<std::mutex> lock(pool.mutex);
+  if (!pool.known.count(record) || !TakeLive(world, record)) return PF_Err_BAD_CALLBACK_PARAM;
+  local.live.add(-1);
+  if (record->size_class >= 0) {
+    LocalWorlds::GiveBack(pool, record);
+  } else {
+    pool.known.erase(record);
+    try {
+      pool.spares.push_back(record);
+    } catch (const std::bad_alloc&) {
+      ReleaseRecord(record);
+    }
+    if (pool.spares.size() > kSpareLimit) {
+      ReleaseRecord(pool.spares.front());
+      pool.spares.pop_front();
+    }
+  }
+  return PF_Err_NONE;
+}
+
 }  // namespace
 
 PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
@@ -250,33 +318,14 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
   const int64_t bytes = rowbytes * height;
   if (rowbytes > INT32_MAX || bytes > kLargestWorldBytes) return PF_Err_OUT_OF_MEMORY;
 
-  Pool& pool = ThePool();
   LocalWorlds& local = Local();
   const int size_class = SizeClassOf(bytes);
   BufferRecord* record = size_class >= 0 ? local.take(size_class) : nullptr;
   if (record) {
     local.reuses.add(1);
   } else {
-    std::lock_guard<std::mutex> lock(pool.mutex);
-    if (size_class >= 0 && !pool.free_lists[size_class].empty()) {
-      record = pool.free_lists[size_class].back();
-      pool.free_lists[size_class].pop_back();
-      local.reuses.add(1);
-    } else {
-      if (size_class < 0) record = TakeSpare(pool, bytes);
-      if (!record) {
-        const int64_t capacity = size_class >= 0 ? kSmallestClassBytes << size_class : bytes;
-        record = AllocateRecord(capacity, size_class);
-        if (!record) return PF_Err_OUT_OF_MEMORY;
-        ++pool.heap_allocations;
-      }
-      try {
-        pool.known.insert(record);
-      } catch (const std::bad_alloc&) {
-        ReleaseRecord(record);
-        return PF_Err_OUT_OF_MEMORY;
-      }
-    }
+    record = TakeFromPool(local, size_class, bytes);
+    if (!record) return PF_Err_OUT_OF_MEMORY;
   }
   record->live.store(1, std::memory_order_release);
   local.live.add(1);
@@ -305,41 +354,17 @@ PF_Err MakeWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
 PF_Err FreeWorld(PF_EffectWorld* world) {
   if (!world || !world->reserved_long4) return PF_Err_BAD_CALLBACK_PARAM;
   auto* record = static_cast<BufferRecord*>(world->reserved_long4);
-  Pool& pool = ThePool();
   LocalWorlds& local = Local();
-  auto valid = [&] {
-    return record->magic == kRecordMagic &&
-           reinterpret_cast<char*>(world->data) == PixelsOf(record) &&
-           record->live.exchange(0, std::memory_order_acq_rel) == 1;
-  };
+  PF_Err err = PF_Err_NONE;
   if (local.issuedHere(record)) {
-    if (!valid()) return PF_Err_BAD_CALLBACK_PARAM;
+    if (!TakeLive(world, record)) return PF_Err_BAD_CALLBACK_PARAM;
     local.live.add(-1);
-    if (!local.keep(record)) {
-      std::lock_guard<std::mutex> lock(pool.mutex);
-      LocalWorlds::GiveBack(pool, record);
-    }
+    if (!local.keep(record)) GiveBackToPool(record);
   } else {
-    std::lock_guard<std::mutex> lock(pool.mutex);
-    if (!pool.known.count(record) || !valid()) return PF_Err_BAD_CALLBACK_PARAM;
-    local.live.add(-1);
-    if (record->size_class >= 0) {
-      LocalWorlds::GiveBack(pool, record);
-    } else {
-      pool.known.erase(record);
-      try {
-        pool.spares.push_back(record);
-      } catch (const std::bad_alloc&) {
-        ReleaseRecord(record);
-      }
-      if (pool.spares.size() > kSpareLimit) {
-        ReleaseRecord(pool.spares.front());
-        pool.spares.pop_front();
-      }
-    }
+    err = FreeThroughPool(world, record, local);
   }
-  ClearWorldRecord(world);
-  return PF_Err_NONE;
+  if (!err) ClearWorldRecord(world);
+  return err;
 }
 
 void ReleaseSpareWorlds() {

@@ -59,21 +59,6 @@ PF_Err Average(void* refcon, A_long x, A_long y, Pixel* in, Pixel* out) {
   return PF_Err_NONE;
 }
 
-template <typename Pixel>
-PF_Err BlendStamp(A_long mode, const BlendSuites& suites, PF_InData* in_data, PF_EffectWorld* stamp,
-                  A_long stamp_side, BlendContext* ctx, PF_EffectWorld* temp) {
-  const IterateCallback<Pixel> fn = AverageBlendFor<Pixel>(mode);
-  if (stamp_side < 2) {
-    // One pixel: blend it once and fill, which is cheaper than an iteration.
-    Pixel px = *PixelAt<Pixel>(*stamp, 0, 0);
-    fn(ctx, 0, 0, &px, &px);
-    PF_Rect all{0, 0, temp->width, temp->height};
-    return FillPixel(suites.fill, in_data->effect_ref, px, &all, temp);
-  }
-  return IterateSuiteOf<Pixel>(suites.iterate)
-      ->iterate(in_data, 0, stamp->height, stamp, nullptr, ctx, fn, temp);
-}
-
 }  // namespace
 
 template <typename Pixel>
@@ -86,32 +71,58 @@ template IterateCallback<PF_Pixel8> AverageBlendFor(A_long);
 template IterateCallback<PF_Pixel16> AverageBlendFor(A_long);
 template IterateCallback<PF_PixelFloat> AverageBlendFor(A_long);
 
-PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data,
-                             PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
-                             PF_EffectWorld* target, const PF_Rect& dst_rect) {
-  const PF_WorldTransformSuite1* transform = suites.transform;
-  if (!IsKnownPixelFormat(format)) return PF_Err_BAD_CALLBACK_PARAM;
+template <typename Pixel>
+AverageBlend<Pixel>::AverageBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data)
+    : fn_(AverageBlendFor<Pixel>(mode)),
+      suites_(suites),
+      in_data_(in_data),
+      high_quality_(in_data->quality == PF_Quality_HI) {}
 
-  OwnedWorld temp_world(suites.world, in_data->effect_ref);
-  PF_Err err = temp_world.make(stamp->width, stamp->height, format);
+template <typename Pixel>
+PF_Err AverageBlend<Pixel>::apply(PF_EffectWorld* stamp, A_long stamp_side, PF_EffectWorld* target,
+                                  const PF_Rect& dst_rect) const {
+  const PF_ProgPtr ref = in_data_->effect_ref;
+  OwnedWorld temp_world(suites_.world, ref);
+  PF_Err err = temp_world.make(stamp->width, stamp->height, PixelTraits<Pixel>::kFormat);
   if (err) return err;
   PF_EffectWorld& temp = *temp_world.get();
 
   BlendContext ctx{target, dst_rect.left, dst_rect.top, dst_rect.right, dst_rect.bottom};
-  DispatchPixelFormat(format, [&](auto tag) {
-    using Pixel = typename decltype(tag)::type;
-    err = BlendStamp<Pixel>(mode, suites, in_data, stamp, stamp_side, &ctx, &temp);
-  });
+  if (stamp_side < 2) {
+    // One pixel: blend it once and fill, which is cheaper than an iteration.
+    Pixel px = *PixelAt<Pixel>(*stamp, 0, 0);
+    fn_(&ctx, 0, 0, &px, &px);
+    PF_Rect all{0, 0, temp.width, temp.height};
+    err = FillPixel(suites_.fill, ref, px, &all, &temp);
+  } else {
+    err = IterateSuiteOf<Pixel>(suites_.iterate)
+              ->iterate(in_data_, 0, stamp->height, stamp, nullptr, &ctx, fn_, &temp);
+  }
 
   if (!err) {
     PF_Rect src_r{0, 0, temp.width, temp.height};
     PF_Rect dst_r = dst_rect;
-    err = in_data->quality == PF_Quality_HI
-              ? transform->copy_hq(in_data->effect_ref, &temp, target, &src_r, &dst_r)
-              : transform->copy(in_data->effect_ref, &temp, target, &src_r, &dst_r);
+    const PF_WorldTransformSuite1* transform = suites_.transform;
+    err = high_quality_ ? transform->copy_hq(ref, &temp, target, &src_r, &dst_r)
+                        : transform->copy(ref, &temp, target, &src_r, &dst_r);
   }
-  if (!err) err = PF_ABORT(in_data);
+  if (!err) err = PF_ABORT(in_data_);
   KeepFirst(err, temp_world.release());
+  return err;
+}
+template class AverageBlend<PF_Pixel8>;
+template class AverageBlend<PF_Pixel16>;
+template class AverageBlend<PF_PixelFloat>;
+
+PF_Err ApplyCustomPixelBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data,
+                             PF_PixelFormat format, PF_EffectWorld* stamp, A_long stamp_side,
+                             PF_EffectWorld* target, const PF_Rect& dst_rect) {
+  if (!IsKnownPixelFormat(format)) return PF_Err_BAD_CALLBACK_PARAM;
+  PF_Err err = PF_Err_NONE;
+  DispatchPixelFormat(format, [&](auto tag) {
+    using Pixel = typename decltype(tag)::type;
+    err = AverageBlend<Pixel>(mode, suites, in_data).apply(stamp, stamp_side, target, dst_rect);
+  });
   return err;
 }
 

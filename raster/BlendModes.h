@@ -31,6 +31,26 @@ struct BlendSuites {
   const PF_FillMatteSuite2* fill;
 };
 
+// The averaging blend of one mode at the depth of Pixel, with what a frame keeps (the callback,
+// the suites, the copy the quality asks for) chosen once rather than for every stamp. apply is
+// ApplyCustomPixelBlend without its format check.
+template <typename Pixel>
+class AverageBlend {
+ public:
+  AverageBlend(A_long mode, const BlendSuites& suites, PF_InData* in_data);
+  PF_Err apply(PF_EffectWorld* stamp, A_long stamp_side, PF_EffectWorld* target,
+               const PF_Rect& dst_rect) const;
+
+ private:
+  IterateCallback<Pixel> fn_;
+  BlendSuites suites_;
+  PF_InData* in_data_;
+  bool high_quality_;
+};
+extern template class AverageBlend<PF_Pixel8>;
+extern template class AverageBlend<PF_Pixel16>;
+extern template class AverageBlend<PF_PixelFloat>;
+
 // Blends the stamp (stamp_side × stamp_side, top-left at dst_rect's left/top) into target with
 // mode 11, 13 or 14 (any other value averages like 11). The blended pixels replace the target's
 // under dst_rect. Returns the first host error, 516 for a pixel format other than the three

@@ -177,7 +177,10 @@ class PointPainter {
         p_(*frame.pre),
         in_data_(host.in_data),
         ref_(host.in_data->effect_ref),
-        canvas_(canvas) {
+        canvas_(canvas),
+        average_(frame.pre->PIXEL_BLEND_MODE,
+                 {host.suites.iterate, host.suites.transform, host.suites.world, host.suites.fill},
+                 host.in_data) {
     const PreRenderData& p = p_;
     relight_.composite_color = {1.0f, p.COMPOSITE_ALPHA_COLOR.red, p.COMPOSITE_ALPHA_COLOR.green,
                                 p.COMPOSITE_ALPHA_COLOR.blue};
@@ -319,10 +322,6 @@ class PointPainter {
     return err;
   }
 
-  BlendSuites blendSuites() const {
-    return {host_.suites.iterate, host_.suites.transform, host_.suites.world, host_.suites.fill};
-  }
-
   PF_Err composite(const CloudPoint& pt, A_long size, PF_EffectWorld* stamp, PF_Rect stamp_rect,
                    PF_Rect dst) {
     PF_EffectWorld* canvas = canvas_;
@@ -330,8 +329,7 @@ class PointPainter {
     const bool shift = p_.ENABLE_PIXEL_ANTIALIAS && (!pt.is_small || !p_.DISABLE_SUBPIXEL);
     if (!shift) {
       if (custom_blend_) {
-        return ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, f_.format, stamp,
-                                     size, canvas, dst);
+        return average_.apply(stamp, size, canvas, dst);
       }
       return transfer(stamp_rect, stamp, f_.stamp.composite, dst.left, dst.top, canvas);
     }
@@ -352,8 +350,7 @@ class PointPainter {
       stamp_rect.right += 1;
       stamp_rect.bottom += 1;
       if (custom_blend_) {
-        err = ApplyCustomPixelBlend(p_.PIXEL_BLEND_MODE, blendSuites(), in_data_, f_.format,
-                                    aa.get(), size + 1, canvas, dst);
+        err = average_.apply(aa.get(), size + 1, canvas, dst);
       } else {
         err = transfer(stamp_rect, aa.get(), f_.stamp.composite, dst.left, dst.top, canvas);
       }
@@ -426,6 +423,7 @@ class PointPainter {
   PF_InData* in_data_;
   PF_ProgPtr ref_;
   PF_EffectWorld* canvas_;
+  AverageBlend<Pixel> average_;
   RelightContext relight_{};
   bool high_quality_;
   bool custom_blend_;
