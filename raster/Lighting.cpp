@@ -87,83 +87,110 @@ struct PointInputs {
   unsigned shininess;
 };
 
-// Only a specular light outside the alpha lights has its specular amount read; the others are
-// spared the reflection vector and the power.
-inline bool WantsSpecular(const PreparedLight& light) {
-  return light.record->is_specular_light && !light.alpha_only;
+// Points are lit a chunk at a time, light by light and step by step, so that the long chains of
+// square roots and divisions of neighbouring points overlap; each point still goes through the
+// same operations in the same order as alone.
+constexpr std::size_t kChunk = 64;
+
+inline bool UsesN2ForSpecular(const LightingSettings& s, const LitPoint& point) {
+  return s.specular_lights && s.specular_use_normal && point.has_n2;
 }
 
-// Shared by parallel, spot and point lights: L is the unit direction to the light, a the
-// attenuation. front is taken before any absolute value.
-inline void DirectionalTerms(const PointInputs& in, const PreparedLight& light, Vec3 l, float a,
-                             bool front_gated, float* d_n, float* spec) {
-  const float dot = Dot3(in.n, l);
-  const bool front = dot > 0.0f;
-  *d_n = in.s.relative_normals ? std::fabs(dot) : dot;
-  *spec = 0.0f;
-  if (!WantsSpecular(light) || !(!front_gated || in.s.relative_normals || front)) return;
-  float ds = in.use_n2_spec ? Dot3(in.n2, l) : dot;
-  if (!in.s.relative_normals) ds = std::fabs(ds);
-  Vec3 r = in.n_spec * (2.0f * ds) - l;
-  if (Normalize3(r)) {
-    *spec = powi(Dot3(r, in.v), in.shininess) * in.spec_intensity * light.record->intensity * a;
-  }
+// The point's depth below a parallel light along the light's own z: row 2 of its rotation applied
+// to the offset, in double.
+inline float DepthBelow(const PreparedLight& light, Vec3 p) {
+  const Matrix4& m = light.record->transform;
+  const Vec3 o = light.position - p;
+  return static_cast<float>(m[2][0] * static_cast<double>(o.x) +
+                            m[2][1] * static_cast<double>(o.y) +
+                            m[2][2] * static_cast<double>(o.z));
 }
 
-inline Amounts Parallel(const PointInputs& in, const PreparedLight& light, Vec3 p) {
-  Amounts out;
+// A parallel, spot or point light's amounts for each point of a chunk. L is the unit direction
+// to the light, a the attenuation; a spot and a point light give no specular to a surface that
+// L does not reach from the front (unless normals are relative).
+void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
+                 const PreparedLight& light, Amounts* out) {
+  using Kind = PreparedLight::Kind;
   const LightRecord& record = *light.record;
-  float a = 1.0f;
-  if (light.falloff) {
-    // The distance is the point's depth below the light along the light's own z: row 2 of its
-    // rotation applied to the offset, in double.
-    const Matrix4& m = record.transform;
-    const Vec3 o = light.position - p;
-    const float z =
-        static_cast<float>(m[2][0] * static_cast<double>(o.x) + m[2][1] * static_cast<double>(o.y) +
-                           m[2][2] * static_cast<double>(o.z));
-    a = Attenuation(record, -z, light.falloff_exponent);
-  }
-  float dn;
-  DirectionalTerms(in, light, light.direction, a, /*front_gated=*/false, &dn, &out.specular);
-  out.diffuse = Clamp01(dn) * record.intensity * a;
-  out.alpha = in.alpha_uses_normal ? out.diffuse : record.intensity * a;
-  out.evaluated = true;
-  return out;
-}
+  const bool parallel = light.kind == Kind::kParallel;
+  const bool relative = in.s.relative_normals;
+  Vec3 l[kChunk];
+  float a[kChunk], dot[kChunk], dn[kChunk], spec[kChunk], base[kChunk];
+  bool ok[kChunk];
 
-inline Amounts SpotOrPoint(const PointInputs& in, const PreparedLight& light, Vec3 p, bool spot) {
-  Amounts out;
-  const LightRecord& record = *light.record;
-  Vec3 l = light.position - p;
-  const float d = light.falloff ? Distance3(light.position, p) : 0.0f;
-  if (!Normalize3(l)) return out;
-  const float a = light.falloff ? Attenuation(record, d, light.falloff_exponent) : 1.0f;
-  float dn;
-  DirectionalTerms(in, light, l, a, /*front_gated=*/true, &dn, &out.specular);
-  float base = record.intensity;
-  if (spot) {
-    const float theta = AngleBetweenUnit(l, light.direction);
-    const float h = light.half_cone;
-    if (theta <= h) {
-      if (light.feathered) {
-        float f = (h - theta) / light.feather_span;
-        f = f > 1.0f ? 1.0f : (f > 0.0f ? f : 0.0f);
-        dn *= f;
-        out.specular *= f;
-        base *= f;
-      }
+  for (std::size_t i = 0; i < n; ++i) {
+    const Vec3 p = points[i].position;
+    float d = 0.0f;
+    if (parallel) {
+      l[i] = light.direction;
+      ok[i] = true;
+      if (light.falloff) d = -DepthBelow(light, p);
     } else {
-      // Outside the cone, and also when the cone angle is not a number.
-      dn = 0.0f;
-      out.specular = 0.0f;
-      base = 0.0f;
+      l[i] = light.position - p;
+      if (light.falloff) d = Distance3(light.position, p);
+      ok[i] = Normalize3(l[i]);
+    }
+    a[i] = light.falloff ? Attenuation(record, d, light.falloff_exponent) : 1.0f;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    dot[i] = Dot3(points[i].n, l[i]);
+    dn[i] = relative ? std::fabs(dot[i]) : dot[i];
+    spec[i] = 0.0f;
+    base[i] = record.intensity;
+  }
+
+  if (record.is_specular_light && !light.alpha_only) {
+    const bool gated = !parallel && !relative;
+    float rv[kChunk];
+    bool lit[kChunk];
+    for (std::size_t i = 0; i < n; ++i) {
+      const LitPoint& pt = points[i];
+      const bool n2 = UsesN2ForSpecular(in.s, pt);
+      float ds = n2 ? Dot3(pt.n2, l[i]) : dot[i];
+      if (!relative) ds = std::fabs(ds);
+      Vec3 r = (n2 ? pt.n2 : pt.n) * (2.0f * ds) - l[i];
+      lit[i] = Normalize3(r) && (!gated || dot[i] > 0.0f);
+      rv[i] = Dot3(r, pt.v);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      if (lit[i]) {
+        spec[i] =
+            powi(rv[i], points[i].shininess) * points[i].spec_intensity * record.intensity * a[i];
+      }
     }
   }
-  out.diffuse = Clamp01(dn) * record.intensity * a;
-  out.alpha = in.alpha_uses_normal ? out.diffuse : base * a;
-  out.evaluated = true;
-  return out;
+
+  if (light.kind == Kind::kSpot) {
+    const float h = light.half_cone;
+    for (std::size_t i = 0; i < n; ++i) {
+      const float theta = AngleBetweenUnit(l[i], light.direction);
+      if (theta <= h) {
+        if (light.feathered) {
+          float f = (h - theta) / light.feather_span;
+          f = f > 1.0f ? 1.0f : (f > 0.0f ? f : 0.0f);
+          dn[i] *= f;
+          spec[i] *= f;
+          base[i] *= f;
+        }
+      } else {
+        // Outside the cone, and also when the cone angle is not a number.
+        dn[i] = 0.0f;
+        spec[i] = 0.0f;
+        base[i] = 0.0f;
+      }
+    }
+  }
+
+  for (std::size_t i = 0; i < n; ++i) {
+    Amounts& o = out[i];
+    o = Amounts{};
+    if (!ok[i]) continue;
+    o.specular = spec[i];
+    o.diffuse = Clamp01(dn[i]) * record.intensity * a[i];
+    o.alpha = in.alpha_uses_normal ? o.diffuse : base[i] * a[i];
+    o.evaluated = true;
+  }
 }
 
 // The image-based entry: diffuse from the environment's alpha along the normal, specular from the
@@ -238,69 +265,105 @@ PreparedLighting::PreparedLighting(const LightingFrame& frame) : frame_(frame) {
   }
 }
 
-PF_Err PreparedLighting::compute(const LitPoint& point, ColorF* lit, ColorF* specular) const {
+bool PreparedLighting::canFail() const {
+  for (const PreparedLight& light : lights_) {
+    if (light.kind == PreparedLight::Kind::kImageBased ||
+        light.kind == PreparedLight::Kind::kUnknown) {
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+void Accumulate(const LightingSettings& settings, const PreparedLight& prepared,
+                const Amounts& amounts, ColorF* lit, ColorF* specular) {
+  const LightRecord& light = *prepared.record;
+  if (prepared.alpha_only) {
+    lit->alpha += amounts.alpha;
+    return;
+  }
+  if (light.is_specular_light) {
+    if (amounts.evaluated) {
+      const ColorF& c = settings.use_light_color ? light.color : settings.specular_color;
+      specular->red += c.red * amounts.specular;
+      specular->green += c.green * amounts.specular;
+      specular->blue += c.blue * amounts.specular;
+    }
+    specular->alpha = 1.0f;
+    if (!settings.hard_specular) {
+      if (!(specular->red > 0.0f)) specular->red = 0.0f;
+      if (!(specular->green > 0.0f)) specular->green = 0.0f;
+      if (!(specular->blue > 0.0f)) specular->blue = 0.0f;
+    }
+  }
+  if (light.is_diffuse_light && amounts.evaluated) {
+    lit->red += light.color.red * amounts.diffuse;
+    lit->green += light.color.green * amounts.diffuse;
+    lit->blue += light.color.blue * amounts.diffuse;
+  }
+}
+
+}  // namespace
+
+PF_Err PreparedLighting::compute(const LitPoint* points, std::size_t count, ColorF* lit,
+                                 ColorF* specular) const {
+  PF_Err err = PF_Err_NONE;
+  for (std::size_t start = 0; start < count; start += kChunk) {
+    const std::size_t n = count - start < kChunk ? count - start : kChunk;
+    const PF_Err chunk_err = computeChunk(points + start, n, lit + start, specular + start);
+    if (!err) err = chunk_err;
+  }
+  return err;
+}
+
+PF_Err PreparedLighting::computeChunk(const LitPoint* points, std::size_t n, ColorF* lit,
+                                      ColorF* specular) const {
   const LightingFrame& frame = frame_;
   const LightingSettings& settings = frame.settings;
-  const bool use_n2_spec = settings.specular_lights && settings.specular_use_normal && point.has_n2;
-  const bool use_n2_ibl = settings.ibl_use_normal && frame.ibl_active && point.has_n2;
-  const PointInputs in{
-      settings,       frame.alpha_uses_normal,          use_n2_spec, point.n,
-      point.n2,       use_n2_spec ? point.n2 : point.n, point.v,     point.spec_intensity,
-      point.shininess};
-  const Vec3 p = point.position;
+  const PointInputs shared{settings, frame.alpha_uses_normal, false, {}, {}, {}, {}, 0.0f, 0};
   PF_Err err = PF_Err_NONE;
+  Amounts amounts[kChunk];
 
   for (const PreparedLight& prepared : lights_) {
-    LightRecord& light = *prepared.record;
-    Amounts amounts;
     using Kind = PreparedLight::Kind;
     switch (prepared.kind) {
       case Kind::kParallel:
-        amounts = Parallel(in, prepared, p);
-        break;
       case Kind::kSpot:
-        amounts = SpotOrPoint(in, prepared, p, /*spot=*/true);
-        break;
       case Kind::kPoint:
-        amounts = SpotOrPoint(in, prepared, p, /*spot=*/false);
+        Directional(shared, points, n, prepared, amounts);
         break;
       case Kind::kAmbient:
-        amounts.diffuse = light.intensity;
-        amounts.alpha = light.intensity;
-        amounts.evaluated = true;
+        for (std::size_t i = 0; i < n; ++i) {
+          const float intensity = prepared.record->intensity;
+          amounts[i] = Amounts{intensity, 0.0f, intensity, true};
+        }
         break;
       case Kind::kImageBased:
-        amounts = ImageBased(frame, in, use_n2_ibl, light, &err);
-        break;
+        // Its colour is each point's sample, so each point is added in before the next is
+        // sampled.
+        for (std::size_t i = 0; i < n; ++i) {
+          const LitPoint& point = points[i];
+          const bool use_n2_spec = UsesN2ForSpecular(settings, point);
+          const bool use_n2_ibl = settings.ibl_use_normal && frame.ibl_active && point.has_n2;
+          const PointInputs in{
+              settings,       frame.alpha_uses_normal,          use_n2_spec, point.n,
+              point.n2,       use_n2_spec ? point.n2 : point.n, point.v,     point.spec_intensity,
+              point.shininess};
+          const Amounts a = ImageBased(frame, in, use_n2_ibl, *prepared.record, &err);
+          Accumulate(settings, prepared, a, &lit[i], &specular[i]);
+        }
+        continue;
       case Kind::kUnknown:
         err = PF_Err_BAD_CALLBACK_PARAM;
-        break;
+        [[fallthrough]];
       case Kind::kUnlit:
+        for (std::size_t i = 0; i < n; ++i) amounts[i] = Amounts{};
         break;
     }
-
-    if (prepared.alpha_only) {
-      lit->alpha += amounts.alpha;
-      continue;
-    }
-    if (light.is_specular_light) {
-      if (amounts.evaluated) {
-        const ColorF& c = settings.use_light_color ? light.color : settings.specular_color;
-        specular->red += c.red * amounts.specular;
-        specular->green += c.green * amounts.specular;
-        specular->blue += c.blue * amounts.specular;
-      }
-      specular->alpha = 1.0f;
-      if (!settings.hard_specular) {
-        if (!(specular->red > 0.0f)) specular->red = 0.0f;
-        if (!(specular->green > 0.0f)) specular->green = 0.0f;
-        if (!(specular->blue > 0.0f)) specular->blue = 0.0f;
-      }
-    }
-    if (light.is_diffuse_light && amounts.evaluated) {
-      lit->red += light.color.red * amounts.diffuse;
-      lit->green += light.color.green * amounts.diffuse;
-      lit->blue += light.color.blue * amounts.diffuse;
+    for (std::size_t i = 0; i < n; ++i) {
+      Accumulate(settings, prepared, amounts[i], &lit[i], &specular[i]);
     }
   }
   return err;
@@ -308,7 +371,7 @@ PF_Err PreparedLighting::compute(const LitPoint& point, ColorF* lit, ColorF* spe
 
 PF_Err ComputeLighting(const LightingFrame& frame, const LitPoint& point, ColorF* lit,
                        ColorF* specular) {
-  return PreparedLighting(frame).compute(point, lit, specular);
+  return PreparedLighting(frame).compute(&point, 1, lit, specular);
 }
 
 }  // namespace mf

@@ -2,6 +2,7 @@
 // and alpha contribution into two accumulators.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -76,14 +77,21 @@ class PreparedLighting {
  public:
   explicit PreparedLighting(const LightingFrame& frame);
 
-  // Adds the contributions of every light in the frame's list, in order, into lit (alpha slot:
-  // alpha lights; colour: diffuse) and specular. The image-based record's colour is overwritten
-  // with its sample, so one list must not serve two points at the same time. Returns 0, or
-  // PF_Err_BAD_CALLBACK_PARAM when some light could not be evaluated (unknown type, image-based
-  // light without world, normal or sample); all other lights are still accumulated.
-  PF_Err compute(const LitPoint& point, ColorF* lit, ColorF* specular) const;
+  // Adds the contributions of every light in the frame's list, in order, into lit[i] (alpha
+  // slot: alpha lights; colour: diffuse) and specular[i] of each of the count points. The
+  // image-based record's colour is overwritten with each point's sample, so one list must not
+  // serve two calls at the same time. Returns 0, or PF_Err_BAD_CALLBACK_PARAM when some light
+  // could not be evaluated for some point (unknown type, image-based light without world, normal
+  // or sample); all other lights and points are still accumulated.
+  PF_Err compute(const LitPoint* points, std::size_t count, ColorF* lit, ColorF* specular) const;
+
+  // Whether compute can return an error: only the image-based light and a light of unknown type
+  // can, so without them the points of a frame may be lit in any grouping.
+  bool canFail() const;
 
  private:
+  PF_Err computeChunk(const LitPoint* points, std::size_t n, ColorF* lit, ColorF* specular) const;
+
   LightingFrame frame_;
   std::vector<PreparedLight> lights_;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "raster/EnvironmentMap.h"
 #include "raster/Lighting.h"
@@ -155,6 +156,7 @@ class CloudWalk {
     const bool any_use_normal =
         p_.IBL_USE_NORMAL || p_.REFLECTION_USE_NORMAL || p_.SPECULAR_USE_NORMAL;
     alt_normal_in_use_ = f_.layers.has(kLayerAltNormal) && any_use_normal;
+    batch_lighting_ = f_.light_switches.collected && !lighting_.canFail();
     shade_ = f_.light_switches.collected || f_.layers.has(kLayerReflectionMap) ||
              p_.CULL_BACKFACES || f_.frame.data;
   }
@@ -169,6 +171,7 @@ class CloudWalk {
         if (!err) err = PF_ABORT(in_data_);
       }
     }
+    flush();
     return err;
   }
 
@@ -241,19 +244,60 @@ class CloudWalk {
     }
 
     bool back_face = false;
+    std::optional<LitPoint> to_light;
     if (shade_) {
       if (!finiteNormal(kLayerNormal, column, row) ||
           (alt_normal_in_use_ && !finiteNormal(kLayerAltNormal, column, row))) {
         return PF_Err_NONE;
       }
-      PF_Err err = shadePoint(column, row, world, &pt, &back_face);
+      PF_Err err = shadePoint(column, row, world, &pt, &back_face, &to_light);
       if (err) return err;
     }
 
     if (back_face && p_.CULL_BACKFACES) return PF_Err_NONE;
 
-    cloud_.store.store(cloud_.count++, pt);
+    keep(pt, to_light);
     return PF_Err_NONE;
+  }
+
+  // Stores the point, or, when its lighting waits for a batch, holds it until the batch is lit,
+  // so that points are still stored in the order they were made.
+  void keep(const CloudPoint& pt, const std::optional<LitPoint>& to_light) {
+    if (!batch_lighting_) {
+      cloud_.store.store(cloud_.count++, pt);
+      return;
+    }
+    if (to_light) {
+      waiting_lit_[lit_count_] = *to_light;
+      waiting_slot_[lit_count_++] = waiting_count_;
+    }
+    waiting_[waiting_count_++] = pt;
+    if (waiting_count_ == kBatch) flush();
+  }
+
+  void flush() {
+    ColorF lit[kBatch], specular[kBatch];
+    for (int i = 0; i < lit_count_; ++i) {
+      const CloudPoint& pt = waiting_[waiting_slot_[i]];
+      lit[i] = pt.light_terms;
+      specular[i] = pt.specular_terms;
+    }
+    // Lights that cannot fail are the only ones lit in batches.
+    lighting_.compute(waiting_lit_, (std::size_t)lit_count_, lit, specular);
+    for (int i = 0; i < lit_count_; ++i) {
+      CloudPoint& pt = waiting_[waiting_slot_[i]];
+      pt.light_terms = lit[i];
+      pt.specular_terms = specular[i];
+      finishAlpha(&pt);
+    }
+    for (int i = 0; i < waiting_count_; ++i) cloud_.store.store(cloud_.count++, waiting_[i]);
+    waiting_count_ = lit_count_ = 0;
+  }
+
+  void finishAlpha(CloudPoint* pt) const {
+    float& a = pt->light_terms.alpha;
+    a = a > 0.0f ? (a > 1.0f ? 1.0f : a) : 0.0f;
+    if (p_.INVERT_ALPHA) a = 1.0f - a;
   }
 
   // False for a normal sample in use whose direction is not a number or infinite: such a
@@ -268,7 +312,9 @@ class CloudWalk {
   }
 
   // Normal, back face, reflection and lighting of a point.
-  PF_Err shadePoint(A_long column, A_long row, Vec3 world, CloudPoint* pt, bool* back_face) {
+  // A point whose lighting waits for a batch comes back in to_light.
+  PF_Err shadePoint(A_long column, A_long row, Vec3 world, CloudPoint* pt, bool* back_face,
+                    std::optional<LitPoint>* to_light) {
     bool flat = false;
     bool has_normal = false;
     bool alt_valid = false;
@@ -324,11 +370,13 @@ class CloudWalk {
       exponent = f_.frame.specular_exponent;
     }
     const LitPoint point{world, n, alt_valid, n2, v, intensity, exponent};
-    PF_Err err = lighting_.compute(point, &pt->light_terms, &pt->specular_terms);
+    if (batch_lighting_) {
+      *to_light = point;
+      return PF_Err_NONE;
+    }
+    PF_Err err = lighting_.compute(&point, 1, &pt->light_terms, &pt->specular_terms);
     if (err) return err;
-    float& a = pt->light_terms.alpha;
-    a = a > 0.0f ? (a > 1.0f ? 1.0f : a) : 0.0f;
-    if (p_.INVERT_ALPHA) a = 1.0f - a;
+    finishAlpha(pt);
     return PF_Err_NONE;
   }
 
@@ -360,6 +408,15 @@ class CloudWalk {
   PositionDecodeSettings position_settings_;  // the frame's, with this walk's scales
   bool alt_normal_in_use_;
   bool shade_;
+  // Lighting in batches: points wait with their lighting inputs (waiting_lit_, for the points at
+  // waiting_slot_) until kBatch points are held.
+  static constexpr int kBatch = 64;
+  bool batch_lighting_;
+  CloudPoint waiting_[kBatch];
+  LitPoint waiting_lit_[kBatch];
+  int waiting_slot_[kBatch];
+  int waiting_count_ = 0;
+  int lit_count_ = 0;
 };
 
 }  // namespace
