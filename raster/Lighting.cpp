@@ -1,6 +1,11 @@
 #include "raster/Lighting.h"
 
 #include <cmath>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "raster/EnvironmentMap.h"
 
@@ -106,6 +111,39 @@ inline float DepthBelow(const PreparedLight& light, Vec3 p) {
                             m[2][2] * static_cast<double>(o.z));
 }
 
+// Normalize3 on n vectors held as three arrays of components; ok[i] is its result for vector i.
+// Four at a time where the processor has SSE, whose square root and division round exactly as
+// the scalar ones do.
+void NormalizeMany(float* x, float* y, float* z, bool* ok, std::size_t n) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 infinity = _mm_set1_ps(std::numeric_limits<float>::infinity());
+  for (; i + 4 <= n; i += 4) {
+    const __m128 vx = _mm_loadu_ps(x + i), vy = _mm_loadu_ps(y + i), vz = _mm_loadu_ps(z + i);
+    const __m128 length = _mm_sqrt_ps(
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(vx, vx), _mm_mul_ps(vy, vy)), _mm_mul_ps(vz, vz)));
+    // Above 0 and finite; a NaN length is neither.
+    const __m128 good = _mm_and_ps(_mm_cmpgt_ps(length, zero), _mm_cmplt_ps(length, infinity));
+    auto scaled = [&](__m128 v) {
+      return _mm_or_ps(_mm_and_ps(good, _mm_div_ps(v, length)), _mm_andnot_ps(good, v));
+    };
+    _mm_storeu_ps(x + i, scaled(vx));
+    _mm_storeu_ps(y + i, scaled(vy));
+    _mm_storeu_ps(z + i, scaled(vz));
+    const int mask = _mm_movemask_ps(good);
+    for (int k = 0; k < 4; ++k) ok[i + k] = (mask >> k) & 1;
+  }
+#endif
+  for (; i < n; ++i) {
+    Vec3 v{x[i], y[i], z[i]};
+    ok[i] = Normalize3(v);
+    x[i] = v.x;
+    y[i] = v.y;
+    z[i] = v.z;
+  }
+}
+
 // A parallel, spot or point light's amounts for each point of a chunk. L is the unit direction
 // to the light, a the attenuation; a spot and a point light give no specular to a surface that
 // L does not reach from the front (unless normals are relative).
@@ -115,7 +153,7 @@ void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
   const LightRecord& record = *light.record;
   const bool parallel = light.kind == Kind::kParallel;
   const bool relative = in.s.relative_normals;
-  Vec3 l[kChunk];
+  float lx[kChunk], ly[kChunk], lz[kChunk];
   float a[kChunk], dot[kChunk], dn[kChunk], spec[kChunk], base[kChunk];
   bool ok[kChunk];
 
@@ -123,18 +161,29 @@ void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
     const Vec3 p = points[i].position;
     float d = 0.0f;
     if (parallel) {
-      l[i] = light.direction;
-      ok[i] = true;
       if (light.falloff) d = -DepthBelow(light, p);
     } else {
-      l[i] = light.position - p;
+      const Vec3 l = light.position - p;
+      lx[i] = l.x;
+      ly[i] = l.y;
+      lz[i] = l.z;
       if (light.falloff) d = Distance3(light.position, p);
-      ok[i] = Normalize3(l[i]);
     }
     a[i] = light.falloff ? Attenuation(record, d, light.falloff_exponent) : 1.0f;
   }
+  if (parallel) {
+    for (std::size_t i = 0; i < n; ++i) {
+      lx[i] = light.direction.x;
+      ly[i] = light.direction.y;
+      lz[i] = light.direction.z;
+      ok[i] = true;
+    }
+  } else {
+    NormalizeMany(lx, ly, lz, ok, n);
+  }
+  auto l_of = [&](std::size_t i) { return Vec3{lx[i], ly[i], lz[i]}; };
   for (std::size_t i = 0; i < n; ++i) {
-    dot[i] = Dot3(points[i].n, l[i]);
+    dot[i] = Dot3(points[i].n, l_of(i));
     dn[i] = relative ? std::fabs(dot[i]) : dot[i];
     spec[i] = 0.0f;
     base[i] = record.intensity;
@@ -142,21 +191,24 @@ void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
 
   if (record.is_specular_light && !light.alpha_only) {
     const bool gated = !parallel && !relative;
-    float rv[kChunk];
-    bool lit[kChunk];
+    float rx[kChunk], ry[kChunk], rz[kChunk];
+    bool unit[kChunk];
     for (std::size_t i = 0; i < n; ++i) {
       const LitPoint& pt = points[i];
       const bool n2 = UsesN2ForSpecular(in.s, pt);
-      float ds = n2 ? Dot3(pt.n2, l[i]) : dot[i];
+      float ds = n2 ? Dot3(pt.n2, l_of(i)) : dot[i];
       if (!relative) ds = std::fabs(ds);
-      Vec3 r = (n2 ? pt.n2 : pt.n) * (2.0f * ds) - l[i];
-      lit[i] = Normalize3(r) && (!gated || dot[i] > 0.0f);
-      rv[i] = Dot3(r, pt.v);
+      const Vec3 r = (n2 ? pt.n2 : pt.n) * (2.0f * ds) - l_of(i);
+      rx[i] = r.x;
+      ry[i] = r.y;
+      rz[i] = r.z;
     }
+    NormalizeMany(rx, ry, rz, unit, n);
     for (std::size_t i = 0; i < n; ++i) {
-      if (lit[i]) {
-        spec[i] =
-            powi(rv[i], points[i].shininess) * points[i].spec_intensity * record.intensity * a[i];
+      if (unit[i] && (!gated || dot[i] > 0.0f)) {
+        const LitPoint& pt = points[i];
+        spec[i] = powi(Dot3(Vec3{rx[i], ry[i], rz[i]}, pt.v), pt.shininess) * pt.spec_intensity *
+                  record.intensity * a[i];
       }
     }
   }
@@ -164,7 +216,7 @@ void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
   if (light.kind == Kind::kSpot) {
     const float h = light.half_cone;
     for (std::size_t i = 0; i < n; ++i) {
-      const float theta = AngleBetweenUnit(l[i], light.direction);
+      const float theta = AngleBetweenUnit(l_of(i), light.direction);
       if (theta <= h) {
         if (light.feathered) {
           float f = (h - theta) / light.feather_span;
