@@ -144,19 +144,19 @@ void NormalizeMany(float* x, float* y, float* z, bool* ok, std::size_t n) {
   }
 }
 
-// A parallel, spot or point light's amounts for each point of a chunk. L is the unit direction
-// to the light, a the attenuation; a spot and a point light give no specular to a surface that
-// L does not reach from the front (unless normals are relative).
-void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
-                 const PreparedLight& light, Amounts* out) {
-  using Kind = PreparedLight::Kind;
-  const LightRecord& record = *light.record;
-  const bool parallel = light.kind == Kind::kParallel;
-  const bool relative = in.s.relative_normals;
+// What a parallel, spot or point light leaves for each point of a chunk on the way to its
+// amounts: L, the unit direction to the light, in components; ok, whether there is one; a, the
+// attenuation; dot, N·L; dn, the diffuse factor; spec, the specular amount; base, the alpha
+// light's amount before attenuation.
+struct LightChunk {
   float lx[kChunk], ly[kChunk], lz[kChunk];
-  float a[kChunk], dot[kChunk], dn[kChunk], spec[kChunk], base[kChunk];
   bool ok[kChunk];
+  float a[kChunk], dot[kChunk], dn[kChunk], spec[kChunk], base[kChunk];
+  Vec3 l(std::size_t i) const { return {lx[i], ly[i], lz[i]}; }
+};
 
+void Directions(const LitPoint* points, std::size_t n, const PreparedLight& light, LightChunk* c) {
+  const bool parallel = light.kind == PreparedLight::Kind::kParallel;
   for (std::size_t i = 0; i < n; ++i) {
     const Vec3 p = points[i].position;
     float d = 0.0f;
@@ -164,83 +164,96 @@ void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
       if (light.falloff) d = -DepthBelow(light, p);
     } else {
       const Vec3 l = light.position - p;
-      lx[i] = l.x;
-      ly[i] = l.y;
-      lz[i] = l.z;
+      c->lx[i] = l.x;
+      c->ly[i] = l.y;
+      c->lz[i] = l.z;
       if (light.falloff) d = Distance3(light.position, p);
     }
-    a[i] = light.falloff ? Attenuation(record, d, light.falloff_exponent) : 1.0f;
+    c->a[i] = light.falloff ? Attenuation(*light.record, d, light.falloff_exponent) : 1.0f;
   }
-  if (parallel) {
-    for (std::size_t i = 0; i < n; ++i) {
-      lx[i] = light.direction.x;
-      ly[i] = light.direction.y;
-      lz[i] = light.direction.z;
-      ok[i] = true;
-    }
-  } else {
-    NormalizeMany(lx, ly, lz, ok, n);
+  if (!parallel) {
+    NormalizeMany(c->lx, c->ly, c->lz, c->ok, n);
+    return;
   }
-  auto l_of = [&](std::size_t i) { return Vec3{lx[i], ly[i], lz[i]}; };
   for (std::size_t i = 0; i < n; ++i) {
-    dot[i] = Dot3(points[i].n, l_of(i));
-    dn[i] = relative ? std::fabs(dot[i]) : dot[i];
-    spec[i] = 0.0f;
-    base[i] = record.intensity;
+    c->lx[i] = light.direction.x;
+    c->ly[i] = light.direction.y;
+    c->lz[i] = light.direction.z;
+    c->ok[i] = true;
   }
+}
 
-  if (record.is_specular_light && !light.alpha_only) {
-    const bool gated = !parallel && !relative;
-    float rx[kChunk], ry[kChunk], rz[kChunk];
-    bool unit[kChunk];
-    for (std::size_t i = 0; i < n; ++i) {
+// A spot and a point light give no specular to a surface that L does not reach from the front
+// (unless normals are relative).
+void Specular(const PointInputs& in, const LitPoint* points, std::size_t n,
+              const PreparedLight& light, LightChunk* c) {
+  const bool relative = in.s.relative_normals;
+  const bool gated = light.kind != PreparedLight::Kind::kParallel && !relative;
+  float rx[kChunk], ry[kChunk], rz[kChunk];
+  bool unit[kChunk];
+  for (std::size_t i = 0; i < n; ++i) {
+    const LitPoint& pt = points[i];
+    const bool n2 = UsesN2ForSpecular(in.s, pt);
+    float ds = n2 ? Dot3(pt.n2, c->l(i)) : c->dot[i];
+    if (!relative) ds = std::fabs(ds);
+    const Vec3 r = (n2 ? pt.n2 : pt.n) * (2.0f * ds) - c->l(i);
+    rx[i] = r.x;
+    ry[i] = r.y;
+    rz[i] = r.z;
+  }
+  NormalizeMany(rx, ry, rz, unit, n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (unit[i] && (!gated || c->dot[i] > 0.0f)) {
       const LitPoint& pt = points[i];
-      const bool n2 = UsesN2ForSpecular(in.s, pt);
-      float ds = n2 ? Dot3(pt.n2, l_of(i)) : dot[i];
-      if (!relative) ds = std::fabs(ds);
-      const Vec3 r = (n2 ? pt.n2 : pt.n) * (2.0f * ds) - l_of(i);
-      rx[i] = r.x;
-      ry[i] = r.y;
-      rz[i] = r.z;
-    }
-    NormalizeMany(rx, ry, rz, unit, n);
-    for (std::size_t i = 0; i < n; ++i) {
-      if (unit[i] && (!gated || dot[i] > 0.0f)) {
-        const LitPoint& pt = points[i];
-        spec[i] = powi(Dot3(Vec3{rx[i], ry[i], rz[i]}, pt.v), pt.shininess) * pt.spec_intensity *
-                  record.intensity * a[i];
-      }
+      c->spec[i] = powi(Dot3(Vec3{rx[i], ry[i], rz[i]}, pt.v), pt.shininess) * pt.spec_intensity *
+                   light.record->intensity * c->a[i];
     }
   }
+}
 
-  if (light.kind == Kind::kSpot) {
-    const float h = light.half_cone;
-    for (std::size_t i = 0; i < n; ++i) {
-      const float theta = AngleBetweenUnit(l_of(i), light.direction);
-      if (theta <= h) {
-        if (light.feathered) {
-          float f = (h - theta) / light.feather_span;
-          f = f > 1.0f ? 1.0f : (f > 0.0f ? f : 0.0f);
-          dn[i] *= f;
-          spec[i] *= f;
-          base[i] *= f;
-        }
-      } else {
-        // Outside the cone, and also when the cone angle is not a number.
-        dn[i] = 0.0f;
-        spec[i] = 0.0f;
-        base[i] = 0.0f;
+// A spot light's cone, feathered or hard, on the diffuse, specular and alpha amounts.
+void Cone(std::size_t n, const PreparedLight& light, LightChunk* c) {
+  const float h = light.half_cone;
+  for (std::size_t i = 0; i < n; ++i) {
+    const float theta = AngleBetweenUnit(c->l(i), light.direction);
+    if (theta <= h) {
+      if (light.feathered) {
+        float f = (h - theta) / light.feather_span;
+        f = f > 1.0f ? 1.0f : (f > 0.0f ? f : 0.0f);
+        c->dn[i] *= f;
+        c->spec[i] *= f;
+        c->base[i] *= f;
       }
+    } else {
+      // Outside the cone, and also when the cone angle is not a number.
+      c->dn[i] = 0.0f;
+      c->spec[i] = 0.0f;
+      c->base[i] = 0.0f;
     }
   }
+}
 
+// A parallel, spot or point light's amounts for each point of a chunk.
+void Directional(const PointInputs& in, const LitPoint* points, std::size_t n,
+                 const PreparedLight& light, Amounts* out) {
+  const LightRecord& record = *light.record;
+  LightChunk c;
+  Directions(points, n, light, &c);
+  for (std::size_t i = 0; i < n; ++i) {
+    c.dot[i] = Dot3(points[i].n, c.l(i));
+    c.dn[i] = in.s.relative_normals ? std::fabs(c.dot[i]) : c.dot[i];
+    c.spec[i] = 0.0f;
+    c.base[i] = record.intensity;
+  }
+  if (record.is_specular_light && !light.alpha_only) Specular(in, points, n, light, &c);
+  if (light.kind == PreparedLight::Kind::kSpot) Cone(n, light, &c);
   for (std::size_t i = 0; i < n; ++i) {
     Amounts& o = out[i];
     o = Amounts{};
-    if (!ok[i]) continue;
-    o.specular = spec[i];
-    o.diffuse = Clamp01(dn[i]) * record.intensity * a[i];
-    o.alpha = in.alpha_uses_normal ? o.diffuse : base[i] * a[i];
+    if (!c.ok[i]) continue;
+    o.specular = c.spec[i];
+    o.diffuse = Clamp01(c.dn[i]) * record.intensity * c.a[i];
+    o.alpha = in.alpha_uses_normal ? o.diffuse : c.base[i] * c.a[i];
     o.evaluated = true;
   }
 }

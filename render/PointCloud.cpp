@@ -283,7 +283,7 @@ class CloudWalk {
       specular[i] = pt.specular_terms;
     }
     // Lights that cannot fail are the only ones lit in batches.
-    lighting_.compute(waiting_lit_, (std::size_t)lit_count_, lit, specular);
+    lighting_.compute(waiting_lit_, static_cast<std::size_t>(lit_count_), lit, specular);
     for (int i = 0; i < lit_count_; ++i) {
       CloudPoint& pt = waiting_[waiting_slot_[i]];
       pt.light_terms = lit[i];
