@@ -64,6 +64,14 @@ void TransferKernel(const BlendSettings& settings, bool premultiplied, const PF_
   }
 }
 
+// The pixels of a source that shares the destination's, as they were before the transfer.
+[[gnu::noinline]] const PF_EffectWorld* Snapshot(const PF_EffectWorld& src,
+                                                 const PF_EffectWorld& dst,
+                                                 PF_EffectWorld* snapshot) {
+  thread_local std::vector<unsigned char> scratch;
+  return SnapshotIfShared(src, dst, scratch, snapshot);
+}
+
 }  // namespace
 
 PF_Err TransferRect(PF_ModeFlags m_flags, const PF_LRect* src_rec, const PF_EffectWorld* src,
@@ -101,12 +109,13 @@ PF_Err TransferRect(PF_ModeFlags m_flags, const PF_LRect* src_rec, const PF_Effe
   settings.clamp_blend = *src_format != PF_PixelFormat_ARGB128;
   const bool premultiplied = m_flags != PF_MF_Alpha_STRAIGHT;
 
-  thread_local std::vector<unsigned char> scratch;
+  // Worlds apart (every point's stamp and the canvas) need no snapshot, nor the thread's scratch
+  // looked up.
   PF_EffectWorld snapshot;
-  const PF_EffectWorld& from_world = *SnapshotIfShared(*src, *dst, scratch, &snapshot);
+  const PF_EffectWorld* from_world = src->data != dst->data ? src : Snapshot(*src, *dst, &snapshot);
   return DispatchFormat(*src_format, [&](auto tag) {
     using Pixel = decltype(tag);
-    TransferKernel<Pixel>(settings, premultiplied, from_world, from, (A_long)dx, (A_long)dy, mask,
+    TransferKernel<Pixel>(settings, premultiplied, *from_world, from, (A_long)dx, (A_long)dy, mask,
                           *dst);
     return PF_Err_NONE;
   });

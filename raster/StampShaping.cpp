@@ -51,41 +51,46 @@ PF_Err SubPixelShift(void* refcon, A_long x, A_long y, Pixel*, Pixel* out) {
   using T = PixelTraits<Pixel>;
   const A_long w = ctx->width, h = ctx->height;
   const PF_EffectWorld* src = ctx->source;
+  const bool readable = src && src->data;
 
   // Taps in the order top-left, top-right, bottom-left, bottom-right. A tap outside the stamp is
   // transparent black; testing every tap against the stamp (rather than only the first row and
   // column beyond it) also keeps a larger destination from reading past the stamp.
-  const A_long cols[4] = {x - 1, x, x - 1, x};
-  const A_long rows[4] = {y - 1, y - 1, y, y};
-  Pixel taps[4];
+  const bool col_inside[2] = {x - 1 >= 0 && x - 1 < w, x >= 0 && x < w};
+  const bool row_inside[2] = {y - 1 >= 0 && y - 1 < h, y >= 0 && y < h};
+  // The weighted sums of alpha and red, and of green and blue, two channels to a vector: each
+  // lane takes the same products and sums in the same order as a channel summed on its own.
+  using Pair = double __attribute__((vector_size(16)));
+  Pair alpha_red = {0.0, 0.0}, green_blue = {0.0, 0.0};
+  double max_a = 0.0, min_a = 0.0;
   for (int i = 0; i < 4; ++i) {
-    if (src && src->data && cols[i] >= 0 && cols[i] < w && rows[i] >= 0 && rows[i] < h) {
-      taps[i] = *PixelAddress<Pixel>(src->data, cols[i], rows[i], src->rowbytes);
+    const int cx = i & 1, cy = i >> 1;
+    Pixel tap{};
+    if (readable && col_inside[cx] && row_inside[cy]) {
+      tap = *PixelAddress<Pixel>(src->data, x - 1 + cx, y - 1 + cy, src->rowbytes);
+    }
+    const double wt = ctx->weights[i];
+    const double a = static_cast<double>(tap.alpha);
+    alpha_red += Pair{wt, wt} * Pair{a, static_cast<double>(tap.red)};
+    green_blue +=
+        Pair{wt, wt} * Pair{static_cast<double>(tap.green), static_cast<double>(tap.blue)};
+    if (i == 0) {
+      max_a = min_a = a;
     } else {
-      taps[i] = Pixel{};
+      max_a = std::max(max_a, a);
+      min_a = std::min(min_a, a);
     }
   }
 
-  const double* wt = ctx->weights;
-  auto mix = [&](auto channel) {
-    double sum = 0.0;
-    for (int i = 0; i < 4; ++i) sum += wt[i] * static_cast<double>(taps[i].*channel);
-    return sum;
-  };
   const double full = T::kFullScale;
-  const double lin = mix(&Pixel::alpha) / full;
-  double max_a = static_cast<double>(taps[0].alpha), min_a = max_a;
-  for (int i = 1; i < 4; ++i) {
-    max_a = std::max(max_a, static_cast<double>(taps[i].alpha));
-    min_a = std::min(min_a, static_cast<double>(taps[i].alpha));
-  }
+  const double lin = alpha_red[0] / full;
   const double k = ctx->alpha_factor;
   const double target = (k >= 0.0 ? max_a : min_a) / full;
   const double alpha = lin + std::fabs(lin - target) * k;
 
-  out->red = T::FromUnits(mix(&Pixel::red));
-  out->green = T::FromUnits(mix(&Pixel::green));
-  out->blue = T::FromUnits(mix(&Pixel::blue));
+  out->red = T::FromUnits(alpha_red[1]);
+  out->green = T::FromUnits(green_blue[0]);
+  out->blue = T::FromUnits(green_blue[1]);
   out->alpha = T::FromUnits(alpha * full);
   return PF_Err_NONE;
 }
