@@ -9,9 +9,14 @@ namespace {
 
 template <typename Pixel>
 void FillRect(PF_EffectWorld& world, const PF_LRect& r, const Pixel& value) {
+  const A_long cols = r.right - r.left;
   for (A_long y = r.top; y < r.bottom; ++y) {
     Pixel* p = PixelAt<Pixel>(world, r.left, y);
-    for (A_long x = r.left; x < r.right; ++x) *p++ = value;
+    if (cols == 1) {
+      *p = value;  // a point's stamp, without the set-up of a vectorised row
+    } else {
+      for (A_long x = 0; x < cols; ++x) p[x] = value;
+    }
   }
 }
 

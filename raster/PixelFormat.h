@@ -33,9 +33,18 @@ inline Pixel* PixelAddress(void* base, A_long x, A_long y, A_long rowbytes) {
                                   static_cast<std::ptrdiff_t>(x) * kPixelBytes);
 }
 
-// Read conversion, in single precision.
+// Read conversion, in single precision. The 8-bit quotients are looked up: each entry is the
+// same correctly rounded quotient, worked out once when compiled rather than divided per channel.
+struct Channel8Table {
+  float value[256];
+};
+inline constexpr Channel8Table kChannel8 = [] {
+  Channel8Table t{};
+  for (int v = 0; v < 256; ++v) t.value[v] = static_cast<float>(v) / 255.0f;
+  return t;
+}();
 inline float FromChannel8(A_u_char v) {
-  return static_cast<float>(v) / 255.0f;
+  return kChannel8.value[v];
 }
 inline float FromChannel16(A_u_short v) {
   return static_cast<float>(v) / 32768.0f;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 #include "AE_CompSuites.h"
@@ -211,7 +212,9 @@ class PointPainter {
       const A_long count = n - start < kBlock ? n - start : kBlock;
       uint32_t touched = 0;
       for (A_long k = 0; k < count; ++k) {
-        block[k] = points.load(order ? static_cast<A_long>(order[start + k]) : start + k);
+        // Made in its place, not in a temporary copied over: a record is 128 bytes.
+        ::new (static_cast<void*>(&block[k]))
+            CloudPoint(points.load(order ? static_cast<A_long>(order[start + k]) : start + k));
         touched ^= touchPixels(block[k]);
       }
       asm volatile("" : : "r"(touched));  // the reads are wanted for their effect alone

@@ -32,6 +32,9 @@ TEST(PixelFormat, ReadConversionUsesFullScaleOfEachDepth) {
   EXPECT_EQ(FromChannel8(255), 1.0f);
   EXPECT_EQ(FromChannel8(0), 0.0f);
   EXPECT_FLOAT_EQ(FromChannel8(51), 0.2f);
+  // Every 8-bit value reads as the single-precision quotient divided when the program runs.
+  volatile float full8 = 255.0f;
+  for (int v = 0; v < 256; ++v) EXPECT_EQ(FromChannel8(static_cast<A_u_char>(v)), v / full8) << v;
   // 16-bit full scale is 32768, not 65535.
   EXPECT_EQ(FromChannel16(32768), 1.0f);
   EXPECT_EQ(FromChannel16(16384), 0.5f);
