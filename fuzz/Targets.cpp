@@ -133,12 +133,12 @@ void ChooseLayer(host::EffectInstance& instance, int param, int layer) {
 // and checks that everything lent for it came back and that the output has the composition's size.
 PF_Err RenderChecked(host::Host& host, host::EffectInstance& instance, int depth,
                      bool high_quality) {
-  const int width = host.composition()->settings().width;
-  const int height = host.composition()->settings().height;
+  const host::CompositionSettings& comp = host.composition()->settings();
+  const int width = comp.width, height = comp.height;
   Holdings before = Held(host);
   const bool had_render_copy = instance.render_sequence_data != nullptr;
-  const host::FrameRequest request = cli::LayerFrameRequest(
-      host.composition()->settings(), kSolidLayer, 0, {depth, 1, high_quality});
+  const host::FrameRequest request =
+      cli::LayerFrameRequest(comp, kSolidLayer, 0, {depth, 1, high_quality});
   host::Frame frame;
   PF_Err err = PF_Err_NONE;
   try {

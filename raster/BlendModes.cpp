@@ -102,9 +102,7 @@ PF_Err AverageBlend<Pixel>::apply(PF_EffectWorld* stamp, A_long stamp_side, PF_E
   if (!err) {
     PF_Rect src_r{0, 0, temp.width, temp.height};
     PF_Rect dst_r = dst_rect;
-    const PF_WorldTransformSuite1* transform = suites_.transform;
-    err = high_quality_ ? transform->copy_hq(ref, &temp, target, &src_r, &dst_r)
-                        : transform->copy(ref, &temp, target, &src_r, &dst_r);
+    err = CopyAtQuality(suites_.transform, ref, high_quality_, &temp, target, &src_r, &dst_r);
   }
   if (!err) err = PF_ABORT(in_data_);
   KeepFirst(err, temp_world.release());

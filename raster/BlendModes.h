@@ -16,6 +16,12 @@ struct BlendContext {
   A_long left, top, right, bottom;
 };
 
+// Whether a PIXEL_BLEND_MODE value is one of the averaging modes, which the host cannot composite.
+inline bool IsAverageBlendMode(A_long mode) {
+  return mode == kPixelBlendAverage || mode == kPixelBlendAverageAddAlpha ||
+         mode == kPixelBlendMaxAverageAlpha;
+}
+
 // The iterate callback of an averaging PIXEL_BLEND_MODE value (11, 13 or 14; any other value
 // averages like 11) at the depth of Pixel. The input pixel is the stamp pixel S at (x, y); the
 // callback reads the target pixel D at (x + left, y + top) itself (all zeros outside the target)

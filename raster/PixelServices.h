@@ -18,6 +18,14 @@ struct IterateSuites {
   const PF_iterateFloatSuite1* iterate_float;
 };
 
+// Copies src_r of src onto dst_r of dst, resampled with the filter the render's quality asks for.
+inline PF_Err CopyAtQuality(const PF_WorldTransformSuite1* transform, PF_ProgPtr effect_ref,
+                            bool high_quality, PF_EffectWorld* src, PF_EffectWorld* dst,
+                            PF_Rect* src_r, PF_Rect* dst_r) {
+  return high_quality ? transform->copy_hq(effect_ref, src, dst, src_r, dst_r)
+                      : transform->copy(effect_ref, src, dst, src_r, dst_r);
+}
+
 inline PF_Err FillPixel(const PF_FillMatteSuite2* fill, PF_ProgPtr effect_ref, const PF_Pixel8& c,
                         const PF_Rect* rect, PF_EffectWorld* world) {
   return fill->fill(effect_ref, &c, rect, world);

@@ -191,9 +191,7 @@ class PointPainter {
     relight_.alpha_lighting = f_.light_switches.alpha_lighting;
     relight_.composite_alpha = p.COMPOSITE_ALPHA;
     high_quality_ = in_data_->quality == PF_Quality_HI;
-    custom_blend_ = p.PIXEL_BLEND_MODE == kPixelBlendAverage ||
-                    p.PIXEL_BLEND_MODE == kPixelBlendAverageAddAlpha ||
-                    p.PIXEL_BLEND_MODE == kPixelBlendMaxAverageAlpha;
+    custom_blend_ = IsAverageBlendMode(p.PIXEL_BLEND_MODE);
   }
 
   PF_Err run(const CloudPoints& cloud, const uint32_t* order) {
@@ -231,9 +229,7 @@ class PointPainter {
 
  private:
   PF_Err copy(PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r, PF_Rect* dst_r) {
-    const PF_WorldTransformSuite1* t = host_.suites.transform;
-    return high_quality_ ? t->copy_hq(ref_, src, dst, src_r, dst_r)
-                         : t->copy(ref_, src, dst, src_r, dst_r);
+    return CopyAtQuality(host_.suites.transform, ref_, high_quality_, src, dst, src_r, dst_r);
   }
 
   PF_Err transfer(const PF_Rect& rect, const PF_EffectWorld* src, const PF_CompositeMode& mode,

@@ -14,6 +14,7 @@
 #include "host/PanelEvents.h"
 #include "host/ScriptedPerson.h"
 #include "PlatformUser.h"
+#include "cli/SceneInstance.h"
 #include "fuzz/SmallComposition.h"
 #include "params/ParamIndex.h"
 #include "raster/BlendModes.h"
@@ -144,10 +145,8 @@ class FaultSweep : public HostTest {
   }
 
   PF_Err renderAt(int depth) {
-    host::FrameRequest request;
-    request.layer = fuzz::kSolidLayer;
-    request.width = request.height = 32;
-    request.bit_depth = depth;
+    const host::FrameRequest request =
+        cli::LayerFrameRequest(host().composition()->settings(), fuzz::kSolidLayer, 0, {depth});
     PF_Err err = host().renderFrame(*instance_, request, &frame_);
     const bool sized = frame_.world.width == 32 && frame_.world.height == 32;
     frame_.reset();

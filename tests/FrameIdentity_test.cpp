@@ -14,6 +14,7 @@
 
 #include "HostFixture.h"
 #include "cli/DemoScene.h"
+#include "cli/SceneInstance.h"
 #include "host/Composition.h"
 #include "host/Expressions.h"
 #include "params/ParamTable.h"
@@ -177,11 +178,8 @@ class FrameIdentity : public HostTest {
     host().composition()->attachEffect(layer, instance);
     host().setLayerSource(&images);
     host::InstallExpressionCheckout(host());
-    host::FrameRequest request;
-    request.layer = layer;
-    request.width = scene.composition.width;
-    request.height = scene.composition.height;
-    request.bit_depth = bit_depth;
+    const host::FrameRequest request =
+        cli::LayerFrameRequest(scene.composition, layer, 0, {bit_depth});
     host::Frame frame;
     const PF_Err err = host().renderFrame(*instance, request, &frame);
     EXPECT_EQ(err, PF_Err_NONE);
