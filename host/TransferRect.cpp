@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "PixelTraits.h"
 #include "Rects.h"
@@ -64,14 +63,6 @@ void TransferKernel(const BlendSettings& settings, bool premultiplied, const PF_
   }
 }
 
-// The pixels of a source that shares the destination's, as they were before the transfer.
-[[gnu::noinline]] const PF_EffectWorld* Snapshot(const PF_EffectWorld& src,
-                                                 const PF_EffectWorld& dst,
-                                                 PF_EffectWorld* snapshot) {
-  thread_local std::vector<unsigned char> scratch;
-  return SnapshotIfShared(src, dst, scratch, snapshot);
-}
-
 }  // namespace
 
 PF_Err TransferRect(PF_ModeFlags m_flags, const PF_LRect* src_rec, const PF_EffectWorld* src,
@@ -109,10 +100,8 @@ PF_Err TransferRect(PF_ModeFlags m_flags, const PF_LRect* src_rec, const PF_Effe
   settings.clamp_blend = *src_format != PF_PixelFormat_ARGB128;
   const bool premultiplied = m_flags != PF_MF_Alpha_STRAIGHT;
 
-  // Worlds apart (every point's stamp and the canvas) need no snapshot, nor the thread's scratch
-  // looked up.
   PF_EffectWorld snapshot;
-  const PF_EffectWorld* from_world = src->data != dst->data ? src : Snapshot(*src, *dst, &snapshot);
+  const PF_EffectWorld* from_world = SnapshotIfShared(*src, *dst, &snapshot);
   return DispatchFormat(*src_format, [&](auto tag) {
     using Pixel = decltype(tag);
     TransferKernel<Pixel>(settings, premultiplied, *from_world, from, (A_long)dx, (A_long)dy, mask,

@@ -209,22 +209,17 @@ PF_Err Copy(const PF_EffectWorld* src, PF_EffectWorld* dst, const PF_LRect* src_
   CopyPlan plan;
   PF_Err err;
   if (!Plan(src, dst, src_r, dst_r, &plan, &err)) return err;
-  auto run = [&](const PF_EffectWorld& from) {
-    return DispatchFormat(plan.format, [&](auto tag) {
-      using Pixel = decltype(tag);
-      if constexpr (kFiltered) {
-        FilteredKernel<Pixel>(plan, from);
-      } else {
-        NearestKernel<Pixel>(plan, from);
-      }
-      return PF_Err_NONE;
-    });
-  };
-  // Worlds apart (every point's copy) need no snapshot, nor the thread's scratch looked up.
-  if (src->data != dst->data) return run(*src);
-  thread_local std::vector<unsigned char> scratch;
   PF_EffectWorld snapshot;
-  return run(*SnapshotIfShared(*src, *dst, scratch, &snapshot));
+  const PF_EffectWorld& from = *SnapshotIfShared(*src, *dst, &snapshot);
+  return DispatchFormat(plan.format, [&](auto tag) {
+    using Pixel = decltype(tag);
+    if constexpr (kFiltered) {
+      FilteredKernel<Pixel>(plan, from);
+    } else {
+      NearestKernel<Pixel>(plan, from);
+    }
+    return PF_Err_NONE;
+  });
 }
 
 }  // namespace

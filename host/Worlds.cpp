@@ -389,10 +389,8 @@ void DescribeWorld(void* data, A_long rowbytes, A_long width, A_long height, PF_
   world->reserved_long1 = format;
 }
 
-const PF_EffectWorld* SnapshotIfShared(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                                       std::vector<unsigned char>& scratch,
-                                       PF_EffectWorld* snapshot) {
-  if (src.data != dst.data || !src.data) return &src;
+const PF_EffectWorld* SnapshotOf(const PF_EffectWorld& src, PF_EffectWorld* snapshot) {
+  thread_local std::vector<unsigned char> scratch;
   auto format = FormatOf(src);
   if (!format) return &src;
   const std::size_t row = (std::size_t)src.width * BytesPerPixel(*format);

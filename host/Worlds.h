@@ -14,14 +14,12 @@
 // steady state making and disposing a small world takes no lock. Pooled buffers are never given
 // back to the system while the process lives; the pool's size is bounded by the largest number of
 // small worlds alive at one time. In steady state making and disposing a small world touches no
-// allocator. Larger worlds (layers,
-// outputs, canvases) come straight from the heap.
+// allocator. Larger worlds (layers, outputs, canvases) come straight from the heap.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <vector>
 
 #include "AE_Effect.h"
 #include "PixelTraits.h"
@@ -82,12 +80,17 @@ inline std::optional<PF_PixelFormat> UsableFormat(const PF_EffectWorld* world) {
 // Worlds made by MakeWorld and not yet freed, over the process; tests compare it before and after.
 int LiveWorldCount();
 
-// When src and dst share their pixels, copies src's pixels into scratch and describes that copy in
-// *snapshot, so an operation reading src while writing dst sees the pixels as they were; returns
-// src itself otherwise.
-const PF_EffectWorld* SnapshotIfShared(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                                       std::vector<unsigned char>& scratch,
-                                       PF_EffectWorld* snapshot);
+// A copy of src's pixels, in the calling thread's scratch, described in *snapshot.
+const PF_EffectWorld* SnapshotOf(const PF_EffectWorld& src, PF_EffectWorld* snapshot);
+
+// When src and dst share their pixels, a snapshot of src (SnapshotOf), so an operation reading src
+// while writing dst sees the pixels as they were; src itself otherwise. Inline, so that worlds
+// apart (every point's stamp and its canvas) cost only the comparison.
+inline const PF_EffectWorld* SnapshotIfShared(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                              PF_EffectWorld* snapshot) {
+  if (src.data != dst.data || !src.data) return &src;
+  return SnapshotOf(src, snapshot);
+}
 
 struct WorldPoolStats {
   int64_t heap_allocations;  // buffers taken from the system (pooled or not)

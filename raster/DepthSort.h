@@ -88,6 +88,17 @@ inline void RadixSortEntries(uint64_t* a, uint64_t* tmp, std::size_t n) {
   if (from != a) std::copy(from, from + n, a);
 }
 
+// The low halves (indices) of n sorted pairs, written as n uint32_t to order, which may be the
+// pairs' own memory: each index is then written at or below the pair it came from, after that was
+// read.
+inline uint32_t* WriteEntryIndices(const uint64_t* sorted, std::size_t n, uint32_t* order) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint32_t index = static_cast<uint32_t>(sorted[i]);
+    std::memcpy(order + i, &index, sizeof index);
+  }
+  return order;
+}
+
 // The same sort, ending in the indices alone: the low halves of the sorted pairs, written over
 // a's memory as n uint32_t, which are returned. counts holds the pairs' digits (CountRadixDigits
 // over every pair) and is used up. When the last pass reads the work space, it writes the indices
@@ -111,12 +122,7 @@ inline uint32_t* RadixOrderEntries(uint64_t* a, uint64_t* tmp, std::size_t n, Ra
     for (std::size_t i = 0; i < n; ++i) to[c[RadixDigit(from[i], passes[p])]++] = from[i];
     std::swap(from, to);
   }
-  // In a itself, each index is written at or below the pair it came from, after that was read.
-  for (std::size_t i = 0; i < n; ++i) {
-    const uint32_t index = static_cast<uint32_t>(from[i]);
-    std::memcpy(order + i, &index, sizeof index);
-  }
-  return order;
+  return WriteEntryIndices(from, n, order);
 }
 
 inline void RadixSortKeyed(std::vector<uint64_t>& a, std::vector<uint64_t>& tmp) {

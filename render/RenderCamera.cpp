@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <limits>
@@ -249,13 +248,7 @@ const uint32_t* CloudDrawOrder(uint64_t* entries, A_long count) {
       std::sort(entries, entries + n);
     }
   }
-  // Each index is written at or below the entry it came from, after that entry was read.
-  uint32_t* order = reinterpret_cast<uint32_t*>(entries);
-  for (std::size_t i = 0; i < n; ++i) {
-    const uint32_t index = (uint32_t)entries[i];
-    std::memcpy(order + i, &index, sizeof index);
-  }
-  return order;
+  return detail::WriteEntryIndices(entries, n, reinterpret_cast<uint32_t*>(entries));
 }
 
 }  // namespace mf
