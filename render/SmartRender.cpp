@@ -61,18 +61,18 @@ std::optional<LightPrefixes> ReadPrefixes(const PF_InData* in_data) {
     return std::nullopt;
   }
   LightPrefixes prefixes{};
+  auto copy = [&prefixes](const auto* record) {
+    CopyPrefix(prefixes.alpha, record->alpha_prefix);
+    CopyPrefix(prefixes.specular, record->specular_prefix);
+    CopyPrefix(prefixes.diffuse, record->diffuse_prefix);
+  };
   const auto* seq = static_cast<const SequenceData*>(*handle);
+  // A record still in its stored form carries its prefixes inline.
   if (seq->flattened) {
-    // A record still in its stored form carries its prefixes inline.
-    const auto* flat = static_cast<const FlatSequenceData*>(*handle);
-    CopyPrefix(prefixes.alpha, flat->alpha_prefix);
-    CopyPrefix(prefixes.specular, flat->specular_prefix);
-    CopyPrefix(prefixes.diffuse, flat->diffuse_prefix);
-    return prefixes;
+    copy(static_cast<const FlatSequenceData*>(*handle));
+  } else {
+    copy(seq);
   }
-  CopyPrefix(prefixes.alpha, seq->alpha_prefix);
-  CopyPrefix(prefixes.specular, seq->specular_prefix);
-  CopyPrefix(prefixes.diffuse, seq->diffuse_prefix);
   return prefixes;
 }
 
@@ -456,13 +456,11 @@ class SmartRenderCall {
     keep(canvas_->release());
   }
 
-  // The data modes are not lit.
+  // Collection itself leaves the list empty when no relight switch is on or the mode is a data
+  // mode, which is not lit.
   void collectLights() {
-    const PreRenderData& p = *frame_.pre;
-    if ((p.DIFFUSE_LIGHTS || p.SPECULAR_LIGHTS || p.ALPHA_LIGHTS) && !frame_.frame.data) {
-      err_ = CollectSceneLights(suites_, frame_, lights_.out(), &frame_.light_switches);
-      frame_.lights = lights_.get();
-    }
+    err_ = CollectSceneLights(suites_, frame_, lights_.out(), &frame_.light_switches);
+    frame_.lights = lights_.get();
   }
 
   void prepareProjection() {
